@@ -1,0 +1,50 @@
+# The two commands a newcomer needs:
+#   make demo   installs what is missing, builds, makes the demonstration data
+#               and starts the player
+#   make test   installs what is missing, builds and runs every test: a normal
+#               build, an address+undefined sanitizer build, and a thread
+#               sanitizer build of the threaded engines' tests
+.PHONY: all setup build test test-normal test-asan test-tsan demo bench clean
+
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+# Tests of the engines that run threads: run again under the thread sanitizer.
+TSAN_TESTS ?= platform stream timer
+
+all: build
+
+setup:
+	@scripts/setup
+
+build: setup
+	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build -j $(JOBS)
+
+test: test-normal test-asan test-tsan
+	@echo "make test: all test runs passed"
+
+test-normal: build
+	@cd build && ctest --output-on-failure -j $(JOBS)
+
+test-asan: setup
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMV_SANITIZE=address,undefined -DMV_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-asan -j $(JOBS)
+	@cd build-asan && ctest --output-on-failure -j $(JOBS)
+
+test-tsan: setup
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMV_SANITIZE=thread -DMV_BUILD_BENCH=OFF -DMV_BUILD_SDL=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target $(addprefix test_,$(TSAN_TESTS))
+	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -R '^($(shell echo $(TSAN_TESTS) | tr ' ' '|'))$$'
+
+bench: build
+	@for b in build/bench/bench_*; do echo "== $$b"; $$b; done
+
+demo: build
+	@if [ -x build/morvane-demos ]; then \
+	  build/data/make-demo-data build/demo && build/morvane-demos --data=build/demo; \
+	else \
+	  echo "make demo: the build works; the player (morvane-demos) and its demonstration data are not there yet."; \
+	fi
+
+clean:
+	rm -rf build build-asan build-tsan

@@ -1,0 +1,69 @@
+// The object decoder: a table of codecs looked up by codec number, and
+// DrawObject, which places an object and hands it to its codec.
+#pragma once
+
+#include <cstdint>
+
+// The drawing destination. Its first three fields are also the first three of
+// a RenderBitmap, which is handed here directly.
+struct Surface {
+  uint8_t* pixels;  // first pixel of the top row
+  uint16_t width;   // pixels per row and row pitch in bytes
+  uint16_t height;  // rows
+};
+
+// Optional clip: left <= x < left + width, top <= y < top + height.
+struct ClipRect {
+  int16_t left;
+  int16_t top;
+  int16_t width;
+  int16_t height;
+};
+
+// The 14-byte little-endian header of every object payload.
+constexpr int kObjectHeaderSize = 14;
+struct ObjectHeader {
+  uint8_t codec;
+  int16_t x;
+  int16_t y;
+  uint16_t width;
+  uint16_t height;
+  uint16_t param;
+};
+// Reads the header of a payload of at least 14 bytes.
+ObjectHeader ReadObjectHeader(const uint8_t* payload);
+
+// Draw flags as the decoder and codecs read them.
+constexpr uint16_t DrawAbsolute = 0x0001;
+constexpr uint16_t DrawCentred = 0x0002;
+constexpr uint16_t DrawLateFrame = 0x0010;
+constexpr uint16_t DrawOpaque = 0x0100;
+constexpr uint16_t DrawMirrorX = 0x2000;
+constexpr uint16_t DrawMirrorY = 0x4000;
+
+// Codec operations.
+constexpr int16_t kCodecStart = 1;
+constexpr int16_t kCodecStop = 2;
+constexpr int16_t kCodecDraw = 3;
+
+// One codec procedure. At start-up `surface` and `clip` carry the picture's
+// width and height (as integers cast to pointers, as the original did).
+using CodecProc = int16_t (*)(int16_t operation, const Surface* surface, const ClipRect* clip,
+                              int16_t x, int16_t y, const uint8_t* payload, uint32_t size,
+                              uint16_t draw_flags, uint8_t tint, uint8_t fill_colour);
+
+int16_t InitDecoder(int16_t count, const CodecProc* procs, const uint8_t* numbers, int16_t width,
+                    int16_t height);
+void ShutdownDecoder();
+
+// Returns the codec's result: 0 drawn (or nothing to draw), 1 frame skipped by
+// the delta-tile codec, -1 unknown codec (or codec 37 unable to draw).
+int16_t DrawObject(const Surface* surface, const ClipRect* clip, int16_t x, int16_t y,
+                   uint16_t draw_flags, const uint8_t* payload, uint32_t size, uint8_t tint,
+                   uint8_t fill_colour);
+
+// The nine codecs in the session's registration order, with their numbers
+// 1, 3, 2, 37, 23, 21, 20, 44, 45.
+constexpr int kStandardCodecCount = 9;
+extern const CodecProc kStandardCodecProcs[kStandardCodecCount];
+extern const uint8_t kStandardCodecNumbers[kStandardCodecCount];

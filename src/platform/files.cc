@@ -1,0 +1,170 @@
+// Case-insensitive path resolution and the engines' buffered file streams.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <vector>
+
+struct platform::File {
+  FILE* stream = nullptr;
+  std::string path;
+};
+
+namespace {
+
+std::mutex g_hook_mutex;
+platform::ReadFaultHook g_hook;
+std::string g_module_path;
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+// Finds `name` in `dir` ignoring case; exact matches win.
+std::string MatchComponent(const std::string& dir, const std::string& name) {
+  std::string probe = dir.empty() ? name : (dir == "/" ? "/" + name : dir + "/" + name);
+  if (Exists(probe)) return name;
+  DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) return name;
+  std::string found = name;
+  while (dirent* entry = readdir(d)) {
+    if (strcasecmp(entry->d_name, name.c_str()) == 0) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  closedir(d);
+  return found;
+}
+
+}  // namespace
+
+namespace platform {
+
+std::string ResolvePath(const char* name) {
+  if (name == nullptr) return std::string();
+  std::string path(name);
+  for (char& c : path) {
+    if (c == '\\') c = '/';
+  }
+  std::string result;
+  size_t pos = 0;
+  if (!path.empty() && path[0] == '/') {
+    result = "/";
+    pos = 1;
+  }
+  while (pos <= path.size()) {
+    size_t slash = path.find('/', pos);
+    if (slash == std::string::npos) slash = path.size();
+    std::string component = path.substr(pos, slash - pos);
+    pos = slash + 1;
+    if (component.empty()) continue;
+    if (component != "." && component != "..") component = MatchComponent(result, component);
+    if (!result.empty() && result != "/") result += '/';
+    result += component;
+  }
+  return result;
+}
+
+File* OpenFile(const char* name, const char* mode) {
+  if (name == nullptr || mode == nullptr) return nullptr;
+  std::string path = ResolvePath(name);
+  if (path.empty()) return nullptr;
+  struct stat st;
+  // Directories open as streams on some systems; they are never files here.
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+  FILE* stream = fopen(path.c_str(), mode);
+  if (stream == nullptr) return nullptr;
+  return new File{stream, path};
+}
+
+void CloseFile(File* file) {
+  if (file == nullptr) return;
+  fclose(file->stream);
+  delete file;
+}
+
+size_t ReadFile(File* file, void* buffer, size_t count) {
+  if (file == nullptr || count == 0) return 0;
+  long offset = ftell(file->stream);
+  size_t got = fread(buffer, 1, count, file->stream);
+  ReadFaultHook hook;
+  {
+    std::lock_guard<std::mutex> lock(g_hook_mutex);
+    hook = g_hook;
+  }
+  if (hook) {
+    size_t reported = hook(file->path, offset, static_cast<uint8_t*>(buffer), got);
+    if (reported < got) {
+      got = reported;
+      fseek(file->stream, offset + static_cast<long>(got), SEEK_SET);
+    }
+  }
+  return got;
+}
+
+size_t WriteFile(File* file, const void* buffer, size_t count) {
+  if (file == nullptr || count == 0) return 0;
+  return fwrite(buffer, 1, count, file->stream);
+}
+
+int SeekFile(File* file, long offset, int origin) {
+  if (file == nullptr) return -1;
+  int whence = origin == 0 ? SEEK_SET : origin == 1 ? SEEK_CUR : SEEK_END;
+  return fseek(file->stream, offset, whence);
+}
+
+long TellFile(File* file) { return file == nullptr ? -1 : ftell(file->stream); }
+
+void ClearFileError(File* file) {
+  if (file != nullptr) clearerr(file->stream);
+}
+
+void SetReadFaultHook(ReadFaultHook hook) {
+  std::lock_guard<std::mutex> lock(g_hook_mutex);
+  g_hook = std::move(hook);
+}
+
+void SetModulePath(const std::string& path) { g_module_path = path; }
+
+}  // namespace platform
+
+BOOL SetCurrentDirectoryA(const char* path) {
+  if (path == nullptr) return 0;
+  return chdir(platform::ResolvePath(path).c_str()) == 0 ? 1 : 0;
+}
+
+DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
+  std::vector<char> cwd(4096);
+  if (getcwd(cwd.data(), cwd.size()) == nullptr) return 0;
+  DWORD length = static_cast<DWORD>(strlen(cwd.data()));
+  if (buffer == nullptr || size <= length) return length + 1;
+  memcpy(buffer, cwd.data(), length + 1);
+  return length;
+}
+
+DWORD GetModuleFileNameA(HINSTANCE /*module*/, char* buffer, DWORD size) {
+  if (buffer == nullptr || size == 0) return 0;
+  std::string path = g_module_path;
+  if (path.empty()) {
+    std::vector<char> link(4096);
+    ssize_t n = readlink("/proc/self/exe", link.data(), link.size() - 1);
+    if (n > 0) path.assign(link.data(), static_cast<size_t>(n));
+  }
+  size_t n = std::min<size_t>(path.size(), size - 1);
+  memcpy(buffer, path.data(), n);
+  buffer[n] = 0;
+  return static_cast<DWORD>(n);
+}
+
+BOOL DeleteFileA(const char* name) {
+  if (name == nullptr) return 0;
+  return unlink(platform::ResolvePath(name).c_str()) == 0 ? 1 : 0;
+}

@@ -1,0 +1,50 @@
+// File access for the engines. Paths are the original's ("cv2vid\O_open_a.san"):
+// backslashes become slashes and every path component is matched
+// case-insensitively, so data copied from a CD opens whatever its case.
+// Relative paths are taken from the current directory (SetCurrentDirectoryA).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/wintypes.h"
+
+BOOL SetCurrentDirectoryA(const char* path);
+DWORD GetCurrentDirectoryA(DWORD size, char* buffer);
+// Full file name of the running executable, cut to `size` - 1 characters.
+DWORD GetModuleFileNameA(HINSTANCE module, char* buffer, DWORD size);
+BOOL DeleteFileA(const char* name);
+
+namespace platform {
+
+// Turns an engine path into a host path: separators and the case of every
+// existing component resolved. Missing components are kept as written.
+std::string ResolvePath(const char* name);
+
+// A buffered binary stream (the engines' "file").
+struct File;
+
+// mode is a standard open-mode string: "r", "w", "rb", "wb", "rb+".
+File* OpenFile(const char* name, const char* mode);
+void CloseFile(File* file);
+// Reads up to count bytes; returns how many arrived.
+size_t ReadFile(File* file, void* buffer, size_t count);
+size_t WriteFile(File* file, const void* buffer, size_t count);
+// origin 0 start, 1 current, anything else end. Returns 0 on success.
+int SeekFile(File* file, long offset, int origin);
+long TellFile(File* file);
+void ClearFileError(File* file);
+
+// Test hook on every ReadFile: sees the host path, the file offset the read
+// started at, the bytes that arrived, and returns how many to report
+// (it may change the bytes or shorten the read). Empty: no hook.
+using ReadFaultHook =
+    std::function<size_t(const std::string& path, long offset, uint8_t* data, size_t got)>;
+void SetReadFaultHook(ReadFaultHook hook);
+
+// Where the executable lives, as GetModuleFileNameA reports it (set at start).
+void SetModulePath(const std::string& path);
+
+}  // namespace platform

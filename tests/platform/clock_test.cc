@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/messages.h"
+#include "platform/mmsystem.h"
+
+namespace {
+
+std::vector<std::pair<UINT, DWORD>> g_calls;
+void Record(UINT id, UINT, uintptr_t, uintptr_t, uintptr_t) { g_calls.push_back({id, timeGetTime()}); }
+
+TEST(VirtualClock, TimeMovesOnlyWhenAdvancedAndRunsDueTimers) {
+  platform::SetClockMode(platform::ClockMode::kVirtual);
+  g_calls.clear();
+  EXPECT_EQ(timeGetTime(), 0u);
+  UINT periodic = timeSetEvent(40, 40, Record, 0, TIME_PERIODIC);
+  UINT once = timeSetEvent(25, 25, Record, 0, TIME_ONESHOT);
+  ASSERT_NE(periodic, 0u);
+  EXPECT_EQ(platform::NextTimerDueIn(), 25);
+  platform::AdvanceVirtualTime(100);
+  EXPECT_EQ(timeGetTime(), 100u);
+  ASSERT_EQ(g_calls.size(), 3u);
+  EXPECT_EQ(g_calls[0], std::make_pair(once, DWORD{25}));
+  EXPECT_EQ(g_calls[1], std::make_pair(periodic, DWORD{40}));
+  EXPECT_EQ(g_calls[2], std::make_pair(periodic, DWORD{80}));
+  EXPECT_EQ(timeKillEvent(periodic), TIMERR_NOERROR);
+  EXPECT_NE(timeKillEvent(periodic), TIMERR_NOERROR);
+  platform::AdvanceVirtualTime(100);
+  EXPECT_EQ(g_calls.size(), 3u);
+  EXPECT_EQ(timeSetEvent(0, 0, Record, 0, TIME_PERIODIC), 0u);
+}
+
+TEST(VirtualClock, EmptyQueueAdvancesOneMillisecondPerPeek) {
+  platform::SetClockMode(platform::ClockMode::kVirtual);
+  platform::ResetWindows();
+  MSG msg;
+  for (int i = 0; i < 5; ++i) EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE));
+  EXPECT_EQ(timeGetTime(), 5u);
+}
+
+std::atomic<int> g_in_callback{0};
+std::atomic<int> g_finished{0};
+void Slow(UINT, UINT, uintptr_t, uintptr_t, uintptr_t) {
+  g_in_callback = 1;
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  g_finished.fetch_add(1);
+}
+
+TEST(RealClock, KillWaitsForARunningCallback) {
+  platform::SetClockMode(platform::ClockMode::kReal);
+  g_in_callback = 0;
+  g_finished = 0;
+  UINT id = timeSetEvent(1, 1, Slow, 0, TIME_PERIODIC);
+  while (!g_in_callback) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  timeKillEvent(id);
+  int done = g_finished.load();
+  EXPECT_GE(done, 1);  // the callback in progress finished before the kill returned
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(g_finished.load(), done);  // and none ran after it
+  platform::SetClockMode(platform::ClockMode::kVirtual);
+}
+
+}  // namespace

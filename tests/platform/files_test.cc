@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/files.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class FilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/mv_files_XXXXXX";
+    dir_ = mkdtemp(tmpl);
+    old_ = fs::current_path();
+    fs::current_path(dir_);
+  }
+  void TearDown() override {
+    platform::SetReadFaultHook(nullptr);
+    fs::current_path(old_);
+    fs::remove_all(dir_);
+  }
+  void Write(const std::string& path, const std::string& bytes) {
+    if (fs::path(path).has_parent_path()) fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+  }
+  std::string dir_;
+  fs::path old_;
+};
+
+TEST_F(FilesTest, BackslashesAndCaseAreResolved) {
+  Write("CV2VID/O_OPEN_A.SAN", "hello");
+  platform::File* f = platform::OpenFile("cv2vid\\O_open_a.san", "rb");
+  ASSERT_NE(f, nullptr);
+  char buf[8] = {};
+  EXPECT_EQ(platform::ReadFile(f, buf, sizeof buf), 5u);
+  EXPECT_STREQ(buf, "hello");
+  platform::CloseFile(f);
+  EXPECT_EQ(platform::ResolvePath("cv2vid\\o_open_a.SAN"), "CV2VID/O_OPEN_A.SAN");
+  EXPECT_EQ(platform::OpenFile("cv2vid\\missing.san", "rb"), nullptr);
+  EXPECT_EQ(platform::OpenFile("cv2vid", "rb"), nullptr);  // a directory is no file
+}
+
+TEST_F(FilesTest, ExactNameWinsOverOtherCase) {
+  Write("a/Data.bin", "upper");
+  Write("a/data.bin", "lower");
+  EXPECT_EQ(platform::ResolvePath("A\\data.bin"), "a/data.bin");
+}
+
+TEST_F(FilesTest, FaultHookCorruptsAndShortensReads) {
+  Write("f.bin", std::string(100, 'x'));
+  int calls = 0;
+  platform::SetReadFaultHook([&](const std::string&, long offset, uint8_t* data, size_t got) {
+    ++calls;
+    EXPECT_EQ(offset, calls == 1 ? 0 : 10);
+    data[0] = 'y';
+    return got > 10 ? size_t{10} : got;
+  });
+  platform::File* f = platform::OpenFile("F.BIN", "rb");
+  ASSERT_NE(f, nullptr);
+  char buf[100];
+  EXPECT_EQ(platform::ReadFile(f, buf, 100), 10u);
+  EXPECT_EQ(buf[0], 'y');
+  EXPECT_EQ(platform::TellFile(f), 10);  // a short read leaves the stream after what was reported
+  EXPECT_EQ(platform::ReadFile(f, buf, 100), 10u);
+  platform::CloseFile(f);
+}
+
+TEST_F(FilesTest, CurrentDirectoryResolvesCase) {
+  fs::create_directories("Data/Sub");
+  ASSERT_TRUE(SetCurrentDirectoryA("data\\sub"));
+  char buf[512];
+  ASSERT_GT(GetCurrentDirectoryA(sizeof buf, buf), 0u);
+  EXPECT_EQ(fs::path(buf).filename(), "Sub");
+}
+
+}  // namespace
