@@ -57,13 +57,54 @@ int16_t InitDecoder(int16_t count, const CodecProc* procs, const uint8_t* number
 void ShutdownDecoder();
 
 // Returns the codec's result: 0 drawn (or nothing to draw), 1 frame skipped by
-// the delta-tile codec, -1 unknown codec (or codec 37 unable to draw).
+// the delta-tile codec, -1 unknown codec (or codec 37 unable to draw), also -1
+// for a null payload or one too short to hold its 14-byte header.
 int16_t DrawObject(const Surface* surface, const ClipRect* clip, int16_t x, int16_t y,
                    uint16_t draw_flags, const uint8_t* payload, uint32_t size, uint8_t tint,
                    uint8_t fill_colour);
+
+// DrawObject for a payload whose real length differs from the size the codecs
+// are told. The "GOST" redraw hands the remembered object over with the ghost
+// chunk's own size: the point-list form of codec 2 and codec 45 count their
+// records with `size`, but no codec reads past `available` bytes of the
+// payload, whatever `size` or the data claim. DrawObject is this call with
+// available = size.
+int16_t DrawObjectWithin(const Surface* surface, const ClipRect* clip, int16_t x, int16_t y,
+                         uint16_t draw_flags, const uint8_t* payload, uint32_t size,
+                         uint32_t available, uint8_t tint, uint8_t fill_colour);
 
 // The nine codecs in the session's registration order, with their numbers
 // 1, 3, 2, 37, 23, 21, 20, 44, 45.
 constexpr int kStandardCodecCount = 9;
 extern const CodecProc kStandardCodecProcs[kStandardCodecCount];
 extern const uint8_t kStandardCodecNumbers[kStandardCodecCount];
+
+// The standard codecs, for callers and tests that drive one directly (read
+// bounds are then the `size` handed over).
+int16_t CodecRunLength(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
+                       int16_t y, const uint8_t* payload, uint32_t size, uint16_t draw_flags,
+                       uint8_t tint, uint8_t fill_colour);  // codec 1
+int16_t CodecOpaqueRunLength(int16_t operation, const Surface* surface, const ClipRect* clip,
+                             int16_t x, int16_t y, const uint8_t* payload, uint32_t size,
+                             uint16_t draw_flags, uint8_t tint, uint8_t fill_colour);  // codec 3
+int16_t CodecPointList(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
+                       int16_t y, const uint8_t* payload, uint32_t size, uint16_t draw_flags,
+                       uint8_t tint, uint8_t fill_colour);  // codec 2
+int16_t CodecDeltaTile(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
+                       int16_t y, const uint8_t* payload, uint32_t size, uint16_t draw_flags,
+                       uint8_t tint, uint8_t fill_colour);  // codec 37
+int16_t CodecShade(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
+                   int16_t y, const uint8_t* payload, uint32_t size, uint16_t draw_flags,
+                   uint8_t tint, uint8_t fill_colour);  // codec 23
+int16_t CodecSkipLiteral(int16_t operation, const Surface* surface, const ClipRect* clip,
+                         int16_t x, int16_t y, const uint8_t* payload, uint32_t size,
+                         uint16_t draw_flags, uint8_t tint, uint8_t fill_colour);  // codec 21
+int16_t CodecRaw(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
+                 int16_t y, const uint8_t* payload, uint32_t size, uint16_t draw_flags,
+                 uint8_t tint, uint8_t fill_colour);  // codec 20
+int16_t CodecTintedSkipLiteral(int16_t operation, const Surface* surface, const ClipRect* clip,
+                               int16_t x, int16_t y, const uint8_t* payload, uint32_t size,
+                               uint16_t draw_flags, uint8_t tint, uint8_t fill_colour);  // codec 44
+int16_t CodecSmoothing(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
+                       int16_t y, const uint8_t* payload, uint32_t size, uint16_t draw_flags,
+                       uint8_t tint, uint8_t fill_colour);  // codec 45

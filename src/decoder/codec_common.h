@@ -1,0 +1,77 @@
+// Helpers shared by the codecs: clip bounds, little-endian fields and the
+// byte limit of the payload being drawn.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#include "decoder/decoder.h"
+
+namespace decoder_detail {
+
+// Half-open drawing bounds left <= x < right, top <= y < bottom.
+struct Bounds {
+  int32_t left;
+  int32_t top;
+  int32_t right;
+  int32_t bottom;
+  bool Empty() const { return left >= right || top >= bottom; }
+};
+
+// The clip rectangle as bounds, never reaching outside the surface: a clip
+// that extends past the picture must not let a codec write past its rows.
+inline Bounds GetBounds(const Surface* surface, const ClipRect* clip) {
+  if (surface == nullptr || surface->pixels == nullptr) return {0, 0, 0, 0};
+  Bounds b{0, 0, surface->width, surface->height};
+  if (clip != nullptr) {
+    b.left = std::max<int32_t>(clip->left, 0);
+    b.top = std::max<int32_t>(clip->top, 0);
+    b.right = std::min<int32_t>(int32_t{clip->left} + clip->width, surface->width);
+    b.bottom = std::min<int32_t>(int32_t{clip->top} + clip->height, surface->height);
+  }
+  return b;
+}
+
+inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t Le32(const uint8_t* p) {
+  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+// The number of payload bytes a codec may read: the real length handed to
+// DrawObjectWithin when this payload is the one being drawn, else `size`.
+uint32_t PayloadLimit(const uint8_t* payload, uint32_t size);
+
+inline uint8_t* PixelAt(const Surface* surface, int32_t x, int32_t y) {
+  return surface->pixels + static_cast<intptr_t>(y) * surface->width + x;
+}
+
+// Steps over `count` length-prefixed lines; null when the data ends first.
+inline const uint8_t* SkipLines(const uint8_t* p, const uint8_t* end, int32_t count) {
+  for (int32_t i = 0; i < count; ++i) {
+    if (end - p < 2) return nullptr;
+    uint16_t length = Le16(p);
+    p += 2;
+    if (end - p < length) return nullptr;
+    p += length;
+  }
+  return p;
+}
+
+// One length-prefixed line: its bytes are [begin, end), capped at the data's
+// end; `next` is where the following line starts (the data's end when the
+// length runs past it). False when not even the length field is there.
+struct Line {
+  const uint8_t* begin;
+  const uint8_t* end;
+  const uint8_t* next;
+};
+inline bool NextLine(const uint8_t* p, const uint8_t* data_end, Line* line) {
+  if (data_end - p < 2) return false;
+  uint16_t length = Le16(p);
+  line->begin = p + 2;
+  line->next = (data_end - line->begin < length) ? data_end : line->begin + length;
+  line->end = line->next;
+  return true;
+}
+
+}  // namespace decoder_detail

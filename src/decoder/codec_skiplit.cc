@@ -1,0 +1,72 @@
+// Codecs 21 (skip-literal) and 44 (tinted skip-literal with a background box).
+#include <cstring>
+
+#include "decoder/codec_common.h"
+#include "decoder/codec_lines.h"
+
+using namespace decoder_detail;
+
+namespace {
+
+// Fills the object's box, clipped, with the fill colour.
+void FillBox(const Surface* surface, const Bounds& b, int32_t x, int32_t y, int32_t width,
+             int32_t height, uint8_t colour) {
+  int32_t x0 = std::max(x, b.left);
+  int32_t y0 = std::max(y, b.top);
+  int32_t x1 = std::min(x + width, b.right);
+  int32_t y1 = std::min(y + height, b.bottom);
+  if (x1 <= x0 || y1 <= y0) return;
+  for (int32_t row = y0; row < y1; ++row) std::memset(PixelAt(surface, x0, row), colour, x1 - x0);
+}
+
+template <bool kTinted>
+int16_t DrawSkipLiteral(int16_t operation, const Surface* surface, const ClipRect* clip,
+                        int16_t x, int16_t y, const uint8_t* payload, uint32_t size,
+                        uint16_t draw_flags, uint8_t tint, uint8_t fill_colour) {
+  if (operation != kCodecDraw || payload == nullptr) return 0;
+  uint32_t limit = PayloadLimit(payload, size);
+  if (limit < static_cast<uint32_t>(kObjectHeaderSize)) return 0;
+  Bounds b = GetBounds(surface, clip);
+  if (b.Empty()) return 0;
+  ObjectHeader header = ReadObjectHeader(payload);
+  int32_t width = static_cast<int16_t>(header.width);
+  int32_t height = static_cast<int16_t>(header.height);
+  if (kTinted && (draw_flags & DrawOpaque)) FillBox(surface, b, x, y, width, height, fill_colour);
+  const uint8_t* data = payload + kObjectHeaderSize;
+  const uint8_t* end = payload + limit;
+  uint8_t add = static_cast<uint8_t>(tint - 1);
+  if (!kTinted || add == 0) {
+    WalkClippedLines(surface, b, x, y, width, height, data, end,
+                     [](const uint8_t* p, const uint8_t* e, uint8_t* row, int32_t cut, int32_t w) {
+                       WalkSkipLine<true>(p, e, row, cut, w,
+                                          [](uint8_t* dst, const uint8_t* src, int32_t m) {
+                                            std::memcpy(dst, src, m);
+                                          });
+                     });
+  } else {
+    WalkClippedLines(
+        surface, b, x, y, width, height, data, end,
+        [add](const uint8_t* p, const uint8_t* e, uint8_t* row, int32_t cut, int32_t w) {
+          WalkSkipLine<true>(p, e, row, cut, w, [add](uint8_t* dst, const uint8_t* src, int32_t m) {
+            for (int32_t i = 0; i < m; ++i) dst[i] = static_cast<uint8_t>(src[i] + add);
+          });
+        });
+  }
+  return 0;
+}
+
+}  // namespace
+
+int16_t CodecSkipLiteral(int16_t operation, const Surface* surface, const ClipRect* clip,
+                         int16_t x, int16_t y, const uint8_t* payload, uint32_t size,
+                         uint16_t draw_flags, uint8_t tint, uint8_t fill_colour) {
+  return DrawSkipLiteral<false>(operation, surface, clip, x, y, payload, size, draw_flags, tint,
+                                fill_colour);
+}
+
+int16_t CodecTintedSkipLiteral(int16_t operation, const Surface* surface, const ClipRect* clip,
+                               int16_t x, int16_t y, const uint8_t* payload, uint32_t size,
+                               uint16_t draw_flags, uint8_t tint, uint8_t fill_colour) {
+  return DrawSkipLiteral<true>(operation, surface, clip, x, y, payload, size, draw_flags, tint,
+                               fill_colour);
+}
