@@ -1,0 +1,239 @@
+#include "stream/slots.h"
+
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+#include "platform/files.h"
+#include "shell/log.h"
+#include "stream/mem.h"
+
+namespace {
+
+struct Slot {
+  bool used = false;
+  platform::File* stream = nullptr;
+  uint8_t* table = nullptr;  // the whole checksum file, or null
+  int32_t sectors = 0;       // N: checksums in the table
+  int32_t position = 0;
+  int32_t length = 0;
+};
+
+Slot g_slots[kFileSlots];
+// Guards claiming and releasing slots only: the playback's opening test and
+// the reading thread may open files at the same time. An open slot belongs to
+// its opener, who serialises its reads.
+std::mutex g_slots_mutex;
+
+uint32_t LoadLe32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+Slot* Get(int16_t slot) {
+  if (slot <= 0 || slot >= kFileSlots) return nullptr;
+  Slot* s = &g_slots[slot];
+  return s->stream != nullptr ? s : nullptr;
+}
+
+// Builds the checksum file's name into `out` (kChecksumNameBytes): the data
+// file's name cut at the first dot of its last component, then ".CHK".
+// False when it would not fit.
+bool ChecksumName(const char* name, char* out) {
+  size_t length = std::strlen(name);
+  size_t component = 0;
+  for (size_t i = 0; i < length; ++i) {
+    if (name[i] == '\\' || name[i] == '/') component = i + 1;
+  }
+  size_t cut = length;
+  const char* dot = std::strchr(name + component, '.');
+  if (dot != nullptr) cut = static_cast<size_t>(dot - name);
+  if (cut + 4 + 1 > static_cast<size_t>(kChecksumNameBytes)) return false;
+  std::memcpy(out, name, cut);
+  std::memcpy(out + cut, ".CHK", 5);
+  return true;
+}
+
+// Loads and verifies the checksum table of a data file opened in mode 2.
+void LoadChecksumTable(Slot& slot, const char* name) {
+  char chk_name[kChecksumNameBytes];
+  if (!ChecksumName(name, chk_name)) return;
+  for (int attempt = 0; attempt < kChecksumLoadAttempts; ++attempt) {
+    platform::File* file = platform::OpenFile(chk_name, "rb");
+    if (file == nullptr) return;
+    platform::SeekFile(file, 0, 2);
+    long size = platform::TellFile(file);
+    platform::SeekFile(file, 0, 0);
+    uint8_t* table = nullptr;
+    if (size < 0 || size > INT32_MAX || MemAlloc(&table, static_cast<size_t>(size)) != 0) {
+      platform::CloseFile(file);
+      return;
+    }
+    size_t got = platform::ReadFile(file, table, static_cast<size_t>(size));
+    // A file that came short keeps zeros, never stale memory, in its tail.
+    if (got < static_cast<size_t>(size)) MemFill(table + got, 0, static_cast<size_t>(size) - got);
+    RecordNote("Reading checksum size %ld.\n", size);
+    platform::CloseFile(file);
+
+    // Fewer than 12 bytes hold no total: nothing can be verified against it.
+    if (size < 12) {
+      MemFree(&table);
+      return;
+    }
+    int32_t sectors = static_cast<int32_t>((size - 12) / 4);
+    uint32_t sum = 0;
+    for (int32_t i = 0; i < sectors; ++i) sum += LoadLe32(table + 8 + 4 * static_cast<size_t>(i));
+    uint32_t total = LoadLe32(table + 8 + 4 * static_cast<size_t>(sectors));
+    if (sum == total) {
+      RecordNote("+ checksum okay.");
+      slot.table = table;
+      slot.sectors = sectors;
+      return;
+    }
+    RecordError("CD Checksum failed - CD may be dirty or damaged.\nCode: %s %lX, %lX ", chk_name,
+                static_cast<unsigned long>(sum), static_cast<unsigned long>(total));
+    MemFree(&table);
+  }
+}
+
+// True when every whole sector in [buffer, buffer + count), read at the
+// slot's position, matches its checksum. Sectors past the end of the table
+// are unverified.
+bool SectorsMatch(const Slot& slot, const uint8_t* buffer, int32_t count) {
+  int32_t position = slot.position;
+  if (position < 0) return true;
+  int32_t skip = (kSectorBytes - position % kSectorBytes) % kSectorBytes;
+  if (count < skip) return true;
+  int32_t sectors = (count - skip) / kSectorBytes;
+  int64_t first = (static_cast<int64_t>(position) + kSectorBytes - 1) / kSectorBytes;
+  for (int32_t i = 0; i < sectors; ++i) {
+    int64_t index = first + i;
+    if (index >= slot.sectors) break;
+    uint32_t expected = LoadLe32(slot.table + 8 + 4 * static_cast<size_t>(index));
+    if (SectorChecksum(buffer + skip + static_cast<size_t>(i) * kSectorBytes) != expected) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+uint32_t SectorChecksum(const uint8_t* sector) {
+  uint32_t sum = 0;
+  for (int i = 0; i < kSectorBytes; i += 4) sum += LoadLe32(sector + i);
+  return sum;
+}
+
+int16_t FileOpen(const char* name, int mode) {
+  if (name == nullptr) return 0;
+  int16_t index = 0;
+  {
+    std::lock_guard<std::mutex> lock(g_slots_mutex);
+    for (int16_t i = 1; i < kFileSlots; ++i) {
+      if (!g_slots[i].used) {
+        g_slots[i].used = true;
+        index = i;
+        break;
+      }
+    }
+  }
+  if (index == 0) return 0;
+
+  Slot& slot = g_slots[index];
+  platform::File* stream = platform::OpenFile(name, OpenModeString(mode));
+  long length = -1;
+  if (stream != nullptr) {
+    platform::SeekFile(stream, 0, 2);
+    length = platform::TellFile(stream);
+    platform::SeekFile(stream, 0, 0);
+  }
+  // Offsets are 32-bit throughout; a longer file cannot be addressed.
+  if (stream == nullptr || length < 0 || length > INT32_MAX) {
+    platform::CloseFile(stream);
+    std::lock_guard<std::mutex> lock(g_slots_mutex);
+    slot.used = false;
+    return 0;
+  }
+  slot.stream = stream;
+  slot.table = nullptr;
+  slot.sectors = 0;
+  slot.position = 0;
+  slot.length = static_cast<int32_t>(length);
+  if (mode == 2) LoadChecksumTable(slot, name);
+  return index;
+}
+
+void FileClose(int16_t index) {
+  Slot* slot = Get(index);
+  if (slot == nullptr) return;
+  platform::CloseFile(slot->stream);
+  MemFree(&slot->table);
+  std::lock_guard<std::mutex> lock(g_slots_mutex);
+  *slot = Slot{};
+}
+
+int32_t FileReadChecked(int16_t index, void* buffer, int32_t count) {
+  Slot* slot = Get(index);
+  if (slot == nullptr || buffer == nullptr || count <= 0) return 0;
+  uint8_t* bytes = static_cast<uint8_t*>(buffer);
+  int failures = 0;
+  int series = 0;
+  for (;;) {
+    int32_t got = static_cast<int32_t>(platform::ReadFile(slot->stream, bytes, count));
+    if (slot->table == nullptr) {
+      slot->position += got;
+      return got;
+    }
+    // Only bytes that arrived are checked: a short read leaves the rest of the
+    // buffer as it was, and the caller reads the block again anyway.
+    int32_t checked = got;
+    int32_t left = slot->length - slot->position;
+    if (checked > left) checked = left < 0 ? 0 : left;
+    if (SectorsMatch(*slot, bytes, checked)) {
+      slot->position += got;
+      return got;
+    }
+    RecordNote("CD Checksum error--CD may be dirty or damaged");
+    if (++failures % kReadsPerSeries == 0) {
+      if (series >= kReadSeries - 1) {
+        platform::ClearFileError(slot->stream);
+        platform::SeekFile(slot->stream, slot->position, 0);
+        return 0;
+      }
+      // Move the drive's head away and back before the next series.
+      platform::ClearFileError(slot->stream);
+      platform::SeekFile(slot->stream, 0, 0);
+      platform::ReadFile(slot->stream, bytes, count);
+      ++series;
+    }
+    platform::ClearFileError(slot->stream);
+    platform::SeekFile(slot->stream, slot->position, 0);
+  }
+}
+
+int32_t FileSeek(int16_t index, int32_t offset, int origin) {
+  Slot* slot = Get(index);
+  if (slot == nullptr) return -1;
+  platform::SeekFile(slot->stream, offset, origin);
+  long position = platform::TellFile(slot->stream);
+  slot->position = (position < 0 || position > INT32_MAX) ? -1 : static_cast<int32_t>(position);
+  return slot->position;
+}
+
+int32_t FileTell(int16_t index) {
+  Slot* slot = Get(index);
+  if (slot == nullptr) return -1;
+  long position = platform::TellFile(slot->stream);
+  return (position < 0 || position > INT32_MAX) ? -1 : static_cast<int32_t>(position);
+}
+
+int32_t FileLength(int16_t index) {
+  Slot* slot = Get(index);
+  return slot == nullptr ? -1 : slot->length;
+}
+
+int32_t FileChecksumSectors(int16_t index) {
+  Slot* slot = Get(index);
+  return (slot == nullptr || slot->table == nullptr) ? -1 : slot->sectors;
+}
