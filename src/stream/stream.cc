@@ -1,0 +1,262 @@
+#include "stream/stream.h"
+
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+#include "shell/log.h"
+#include "stream/mem.h"
+#include "stream/slots.h"
+
+namespace {
+
+// Positions are offsets into the ring. The few fields StreamFillPercent reads
+// without the lock are atomics; they are written only under the lock.
+struct Engine {
+  int16_t users = 0;
+  uint8_t* buffer = nullptr;
+  std::atomic<int32_t> ring_size{0};
+  int32_t largest_frame = 0;
+  std::atomic<int32_t> write{0};
+  std::atomic<int32_t> read{0};
+  int32_t last_block = 0;
+  bool released = true;
+  std::atomic<int16_t> current{0};
+  std::atomic<int32_t> file_position{0};
+  std::atomic<int32_t> file_size{0};
+  int32_t first_block_skip = 0;
+  bool switched = false;
+  bool reached = false;
+  int32_t switch_position = 0;
+  char requested_name[kStreamNameChars + 1] = {};
+  int32_t requested_offset = 0;
+  bool request_pending = false;
+};
+
+Engine g;
+std::mutex g_lock;
+
+int32_t Available() {
+  int32_t read = g.read, write = g.write;
+  return read > write ? g.ring_size - (read - write) : write - read;
+}
+
+void CloseCurrent() {
+  FileClose(g.current);
+  g.current = 0;
+}
+
+// Step 1 of a reader step: open or restart as asked. True when a file was
+// (re)started, so that the first block is kept to one frame's size.
+bool CarryOutRequest() {
+  if (!g.request_pending) return false;
+  if (g.requested_name[0] != 0) {
+    int16_t slot = FileOpen(g.requested_name, 2);
+    if (slot == 0) {
+      g.request_pending = false;
+      return false;
+    }
+    CloseCurrent();
+    g.current = slot;
+    g.file_size = std::max<int32_t>(FileLength(slot), 0);
+  }
+  if (g.current == 0) {  // a restart with nothing to restart
+    g.request_pending = false;
+    return false;
+  }
+  int32_t aligned = g.requested_offset - g.requested_offset % kSectorBytes;
+  FileSeek(g.current, aligned, 0);
+  g.file_position = aligned;
+  g.first_block_skip = g.requested_offset % kSectorBytes;
+  g.switch_position = g.write;
+  g.reached = false;
+  g.request_pending = false;
+  g.switched = true;
+  return true;
+}
+
+}  // namespace
+
+int16_t StreamInit(int32_t ring_size_request, int32_t largest_frame) {
+  std::lock_guard<std::mutex> lock(g_lock);
+  if (g.users++ > 0) return 0;
+  int32_t ring_size = ring_size_request - ring_size_request % kSectorBytes;
+  // The reader keeps a sector free before the read position, so a ring needs
+  // at least two.
+  if (ring_size_request < 2 * kSectorBytes || largest_frame < 0 ||
+      MemAlloc(&g.buffer, static_cast<size_t>(ring_size_request) + largest_frame) != 0) {
+    g.users = 0;
+    return kErrNoMemory;
+  }
+  MemFill(g.buffer, 0, static_cast<size_t>(ring_size_request) + largest_frame);
+  g.ring_size = ring_size;
+  g.largest_frame = largest_frame;
+  g.write = 0;
+  g.read = 0;
+  g.last_block = 0;
+  g.released = true;
+  g.current = 0;
+  g.file_position = 0;
+  g.file_size = 0;
+  g.first_block_skip = 0;
+  g.switched = false;
+  g.reached = false;
+  g.switch_position = 0;
+  g.requested_name[0] = 0;
+  g.requested_offset = 0;
+  g.request_pending = false;
+  return 0;
+}
+
+void StreamShutdown() {
+  std::lock_guard<std::mutex> lock(g_lock);
+  if (g.users <= 0 || --g.users > 0) return;
+  CloseCurrent();
+  MemFree(&g.buffer);
+  g.ring_size = 0;
+  g.request_pending = false;
+}
+
+void StreamReset() {
+  std::lock_guard<std::mutex> lock(g_lock);
+  g.write = 0;
+  g.read = 0;
+  g.switched = false;
+  g.reached = false;
+  g.last_block = 0;
+  g.first_block_skip = 0;
+  CloseCurrent();
+}
+
+int16_t StreamRequestOpen(const char* name, int32_t offset) {
+  std::lock_guard<std::mutex> lock(g_lock);
+  size_t length = name == nullptr ? 0 : std::strlen(name);
+  if (length > static_cast<size_t>(kStreamNameChars) || offset < 0) {
+    g.request_pending = false;
+    RecordError("File Streamer:  Cannot request %.60s (offset %ld)", name ? name : "",
+                static_cast<long>(offset));
+    return kErrCannotOpen;
+  }
+  std::memcpy(g.requested_name, length ? name : "", length + 1);
+  g.requested_offset = offset;
+  g.request_pending = true;
+  return 0;
+}
+
+void StreamReadAhead(int32_t maximum_bytes) {
+  std::lock_guard<std::mutex> lock(g_lock);
+  if (g.buffer == nullptr) return;
+  bool opened = CarryOutRequest();
+  if (g.current == 0 || g.file_position >= g.file_size) return;
+
+  int32_t ring_size = g.ring_size;
+  int32_t read = g.read, write = g.write;
+  int32_t room;
+  if (read <= write && read != 0) {
+    room = ring_size - write;
+  } else if (read == 0 && ring_size - write > kSectorBytes) {
+    room = ring_size - write - kSectorBytes;
+  } else {
+    room = read - write - kSectorBytes;
+    room -= room % kSectorBytes;
+    if (room < kSectorBytes) return;
+  }
+
+  // Whole sectors only, so file and ring positions stay sector-aligned and
+  // every sector of the file is verified in one piece.
+  int32_t limit = opened ? std::max(g.largest_frame - g.largest_frame % kSectorBytes, kSectorBytes)
+                         : maximum_bytes - maximum_bytes % kSectorBytes;
+  room = std::min(room, limit);
+  if (room <= 0) return;
+
+  int32_t n = std::min(room, g.file_size - g.file_position);
+  int32_t got = FileReadChecked(g.current, g.buffer + write, n);
+  if (got == n) {
+    // The positions move by the whole block even past the file's end; the
+    // bytes no file filled are zeroed so that an old file's data never
+    // passes for this one's.
+    if (n < room) MemFill(g.buffer + write + n, 0, static_cast<size_t>(room - n));
+    g.file_position = static_cast<int32_t>(
+        std::min<int64_t>(static_cast<int64_t>(g.file_position) + room, INT32_MAX));
+    write += room;
+    g.write = write >= ring_size ? write - ring_size : write;
+    if (g.switched) g.reached = true;
+  } else {
+    FileSeek(g.current, g.file_position, 0);
+  }
+}
+
+StreamChunk StreamFetch(int32_t n) {
+  std::lock_guard<std::mutex> lock(g_lock);
+  if (g.current == 0) return {kStreamNotYet, nullptr};
+  if (n < 0 || n > g.largest_frame) {
+    RecordError("File Streamer:  Invalid frame size %ld", static_cast<long>(n));
+    return {kStreamError, nullptr};
+  }
+  int32_t ring_size = g.ring_size;
+  if (!g.released) {
+    int32_t read = g.read + g.last_block;
+    g.read = read >= ring_size ? read - ring_size : read;
+    g.last_block = 0;
+    g.released = true;
+  }
+  if (g.switched) {
+    g.switched = false;
+    g.reached = false;
+    g.read = g.switch_position;
+    g.last_block = 0;
+    g.released = false;
+    return {kStreamSwitched, nullptr};
+  }
+  int32_t available = Available();
+  int32_t skip = g.first_block_skip;
+  if (static_cast<int64_t>(n) + skip > available) {
+    // The whole file is in the ring and nothing else is coming: the block
+    // can never arrive (a cut-off file), which is damage, not a wait.
+    if (g.file_position >= g.file_size && !g.request_pending) {
+      RecordError("File Streamer:  Read past end of file %ld", static_cast<long>(n));
+      return {kStreamError, nullptr};
+    }
+    return {kStreamNotYet, nullptr};
+  }
+  // The skipped bytes are dropped first, so the handed-out block itself is at
+  // most the largest frame and its wrapped part always fits the overflow area.
+  int32_t read = g.read + skip;
+  if (read >= ring_size) read -= ring_size;
+  g.read = read;
+  g.first_block_skip = 0;
+  g.last_block = n;
+  g.released = false;
+  if (read + n > ring_size) {
+    MemCopy(g.buffer + ring_size, g.buffer, static_cast<size_t>(read + n - ring_size));
+  }
+  return {kStreamData, g.buffer + read};
+}
+
+int16_t StreamFillPercent() {
+  int16_t current = g.current.load(std::memory_order_relaxed);
+  int32_t position = g.file_position.load(std::memory_order_relaxed);
+  int32_t size = g.file_size.load(std::memory_order_relaxed);
+  int32_t ring_size = g.ring_size.load(std::memory_order_relaxed);
+  if (current == 0 || ring_size <= 0 || static_cast<int64_t>(position) + kSectorBytes >= size) {
+    return 100;
+  }
+  int64_t read = g.read.load(std::memory_order_relaxed);
+  int64_t write = g.write.load(std::memory_order_relaxed);
+  int64_t filled = read <= write ? write - read : write - read + ring_size;
+  return static_cast<int16_t>(std::clamp<int64_t>(filled * 100 / ring_size, 0, 100));
+}
+
+bool StreamSwitchDone() {
+  std::lock_guard<std::mutex> lock(g_lock);
+  return g.switched && g.reached;
+}
+
+StreamState StreamInspect() {
+  std::lock_guard<std::mutex> lock(g_lock);
+  return StreamState{g.buffer,         g.ring_size,      g.largest_frame,    g.write,
+                     g.read,           g.current,        g.file_position,    g.file_size,
+                     g.first_block_skip, g.switched,     g.reached,          g.request_pending};
+}
