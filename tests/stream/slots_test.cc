@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "shell/log.h"
+#include "shell/switches.h"
+#include "stream/slots.h"
+#include "files_fixture.h"
+
+namespace {
+
+using streamtest::ChecksumFile;
+using streamtest::Pattern;
+using streamtest::TempDir;
+using streamtest::WriteBytes;
+
+class SlotsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearLogs();
+    ResetSwitches();
+    SetSwitch(kSwitchDebugLevel, 1);  // notes are recorded
+  }
+  void TearDown() override {
+    platform::SetReadFaultHook(nullptr);
+    ResetSwitches();
+  }
+  static int Count(const std::vector<std::string>& log, const std::string& text) {
+    int n = 0;
+    for (const auto& e : log) n += e == text;
+    return n;
+  }
+  TempDir dir_{"slots"};
+};
+
+TEST_F(SlotsTest, FortyNineSlotsThenNone) {
+  WriteBytes(dir_ / "a.bin", Pattern(1, 100));
+  std::string name = dir_ / "a.bin";
+  std::vector<int16_t> slots;
+  for (int i = 0; i < 49; ++i) {
+    int16_t s = FileOpen(name.c_str(), 0);
+    ASSERT_EQ(s, i + 1);
+    slots.push_back(s);
+  }
+  EXPECT_EQ(FileOpen(name.c_str(), 2), 0);  // the 50th open file
+  FileClose(slots[20]);
+  EXPECT_EQ(FileOpen(name.c_str(), 2), slots[20]);
+  for (int16_t s : slots) FileClose(s);
+  FileClose(0);
+  EXPECT_EQ(FileOpen((dir_ / "missing.bin").c_str(), 2), 0);
+  EXPECT_EQ(FileSeek(0, 0, 0), -1);
+}
+
+TEST_F(SlotsTest, OpenTakesLengthAndSeeks) {
+  WriteBytes(dir_ / "a.bin", Pattern(1, 5000));
+  int16_t s = FileOpen((dir_ / "A.BIN").c_str(), 2);  // case-insensitive
+  ASSERT_NE(s, 0);
+  EXPECT_EQ(FileLength(s), 5000);
+  EXPECT_EQ(FileTell(s), 0);
+  EXPECT_EQ(FileChecksumSectors(s), -1);  // no checksum file: unverified
+  EXPECT_EQ(FileSeek(s, 0, 2), 5000);
+  EXPECT_EQ(FileTell(s), 5000);
+  EXPECT_EQ(FileSeek(s, 100, 0), 100);
+  EXPECT_EQ(FileSeek(s, 50, 1), 150);
+  uint8_t b[10];
+  EXPECT_EQ(FileReadChecked(s, b, 10), 10);
+  EXPECT_EQ(b[0], streamtest::PatternByte(1, 150));
+  EXPECT_EQ(FileTell(s), 160);
+  FileClose(s);
+}
+
+// Checksum tables: found by name, verified by their total, retried, bounded.
+TEST_F(SlotsTest, ChecksumTableIsFoundBesideTheDataFile) {
+  auto data = Pattern(2, 3 * kSectorBytes);
+  std::filesystem::create_directories(dir_.path() / "cv2vid");
+  WriteBytes(dir_.path() / "cv2vid" / "O_open_a.san", data);
+  auto chk = ChecksumFile(data);
+  WriteBytes(dir_.path() / "cv2vid" / "O_open_a.CHK", chk);
+  std::string name = dir_.path().string() + "\\CV2VID\\O_open_a.san";
+  int16_t s = FileOpen(name.c_str(), 2);
+  ASSERT_NE(s, 0);
+  EXPECT_EQ(FileChecksumSectors(s), 3);
+  auto notes = NoteLogEntries();
+  ASSERT_EQ(notes.size(), 2u);
+  EXPECT_EQ(notes[0], "Reading checksum size " + std::to_string(chk.size()) + ".\n");
+  EXPECT_EQ(notes[1], "+ checksum okay.");
+  FileClose(s);
+  // Other modes never load a table.
+  s = FileOpen(name.c_str(), 0);
+  EXPECT_EQ(FileChecksumSectors(s), -1);
+  FileClose(s);
+}
+
+TEST_F(SlotsTest, ChecksumNameUsesTheFileNameOnly) {
+  std::filesystem::create_directories(dir_.path() / "my.dir");
+  auto data = Pattern(3, kSectorBytes);
+  WriteBytes(dir_.path() / "my.dir" / "clip.v1.san", data);
+  WriteBytes(dir_.path() / "my.dir" / "clip.CHK", ChecksumFile(data));
+  WriteBytes(dir_.path() / "my.CHK", ChecksumFile(Pattern(9, 2 * kSectorBytes)));
+  int16_t s = FileOpen((dir_ / "my.dir/clip.v1.san").c_str(), 2);
+  EXPECT_EQ(FileChecksumSectors(s), 1);
+  FileClose(s);
+}
+
+TEST_F(SlotsTest, OverlongChecksumNameOpensUnverified) {
+  // 59 characters before the dot fit the 64-character name; 60 do not.
+  std::string base = dir_.path().string() + "/";
+  std::string fits = base + std::string(59 - base.size(), 'f');
+  std::string too_long = base + std::string(60 - base.size(), 'g');
+  auto data = Pattern(4, kSectorBytes);
+  WriteBytes(fits + ".san", data);
+  WriteBytes(fits + ".CHK", ChecksumFile(data));
+  WriteBytes(too_long + ".san", data);
+  WriteBytes(too_long + ".CHK", ChecksumFile(data));
+  // What a cut name would find: never opened.
+  WriteBytes(too_long.substr(0, 59) + ".CHK", ChecksumFile(data, 1));
+  WriteBytes(too_long.substr(0, 59) + ".CH", ChecksumFile(data, 1));
+
+  int16_t s = FileOpen((fits + ".san").c_str(), 2);
+  EXPECT_EQ(FileChecksumSectors(s), 1);
+  FileClose(s);
+  s = FileOpen((too_long + ".san").c_str(), 2);
+  ASSERT_NE(s, 0);
+  EXPECT_EQ(FileChecksumSectors(s), -1);
+  uint8_t b[kSectorBytes];
+  EXPECT_EQ(FileReadChecked(s, b, kSectorBytes), kSectorBytes);
+  FileClose(s);
+  EXPECT_TRUE(ErrorLogEntries().empty());
+}
+
+TEST_F(SlotsTest, WrongTotalIsReloadedFiftyOneTimesThenUnverified) {
+  auto data = Pattern(5, 2 * kSectorBytes);
+  WriteBytes(dir_ / "bad.san", data);
+  auto chk = ChecksumFile(data, 0x10);
+  WriteBytes(dir_ / "bad.CHK", chk);
+  int loads = 0;
+  platform::SetReadFaultHook([&](const std::string& path, long, uint8_t*, size_t got) {
+    if (path.size() >= 4 && path.substr(path.size() - 4) == ".CHK") ++loads;
+    return got;
+  });
+  int16_t s = FileOpen((dir_ / "bad.san").c_str(), 2);
+  ASSERT_NE(s, 0);
+  EXPECT_EQ(loads, 51);
+  EXPECT_EQ(FileChecksumSectors(s), -1);
+  auto errors = ErrorLogEntries();
+  ASSERT_EQ(errors.size(), 10u);  // the ring keeps the last 10
+  uint32_t sum = 0;
+  for (int i = 0; i < 2; ++i) sum += SectorChecksum(data.data() + i * kSectorBytes);
+  char expected[200];
+  snprintf(expected, sizeof expected, "CD Checksum failed - CD may be dirty or damaged.\nCode: %s %X, %X ",
+           (dir_ / "bad.CHK").c_str(), sum, sum + 0x10);
+  EXPECT_EQ(errors.back(), expected);
+  // Unverified: damaged bytes come through without retries.
+  loads = 0;
+  platform::SetReadFaultHook([&](const std::string&, long, uint8_t* d, size_t got) {
+    ++loads;
+    d[0] ^= 1;
+    return got;
+  });
+  uint8_t b[2 * kSectorBytes];
+  EXPECT_EQ(FileReadChecked(s, b, sizeof b), 2 * kSectorBytes);
+  EXPECT_EQ(loads, 1);
+  FileClose(s);
+}
+
+TEST_F(SlotsTest, TinyChecksumFiles) {
+  auto data = Pattern(6, kSectorBytes);
+  WriteBytes(dir_ / "t.san", data);
+  // 12 bytes: 0 sectors, total 0.
+  WriteBytes(dir_ / "t.CHK", std::vector<uint8_t>(12, 0));
+  int16_t s = FileOpen((dir_ / "t.san").c_str(), 2);
+  EXPECT_EQ(FileChecksumSectors(s), 0);
+  FileClose(s);
+  // 12 bytes whose total is not 0: a failed table.
+  std::vector<uint8_t> bad(12, 0);
+  bad[8] = 1;
+  WriteBytes(dir_ / "t.CHK", bad);
+  s = FileOpen((dir_ / "t.san").c_str(), 2);
+  EXPECT_EQ(FileChecksumSectors(s), -1);
+  EXPECT_EQ(ErrorLogEntries().size(), 10u);
+  FileClose(s);
+  // Shorter than 12 bytes holds no total at all: unverified, no error.
+  for (size_t size : {0u, 3u, 8u, 11u}) {
+    ClearLogs();
+    WriteBytes(dir_ / "t.CHK", std::vector<uint8_t>(size, 0xFF));
+    s = FileOpen((dir_ / "t.san").c_str(), 2);
+    ASSERT_NE(s, 0);
+    EXPECT_EQ(FileChecksumSectors(s), -1) << size;
+    EXPECT_TRUE(ErrorLogEntries().empty());
+    FileClose(s);
+  }
+}
+
+// Sector verification with faults injected into the reads.
+class VerifyTest : public SlotsTest {
+ protected:
+  void SetUp() override {
+    SlotsTest::SetUp();
+    data_ = Pattern(7, 8 * kSectorBytes + 100);
+    WriteBytes(dir_ / "v.san", data_);
+    WriteBytes(dir_ / "v.CHK", ChecksumFile(data_));
+    slot_ = FileOpen((dir_ / "v.san").c_str(), 2);
+    ASSERT_EQ(FileChecksumSectors(slot_), 9);
+  }
+  void TearDown() override {
+    FileClose(slot_);
+    SlotsTest::TearDown();
+  }
+  // Damages the byte at file offset `target` in the first `times` reads that
+  // cover it (-1: always); counts reads by their start offset.
+  void Damage(long target, int times) {
+    reads_.clear();
+    damaged_ = 0;
+    platform::SetReadFaultHook([this, target, times](const std::string& path, long offset,
+                                                    uint8_t* d, size_t got) {
+      if (path.find("v.san") == std::string::npos) return got;
+      ++reads_[offset];
+      if (target >= offset && target < offset + static_cast<long>(got) &&
+          (times < 0 || damaged_ < times)) {
+        ++damaged_;
+        d[target - offset] ^= 0x40;
+      }
+      return got;
+    });
+  }
+  std::vector<uint8_t> data_;
+  int16_t slot_ = 0;
+  std::map<long, int> reads_;
+  int damaged_ = 0;
+};
+
+TEST_F(VerifyTest, ReadAtOffset1000VerifiesExactlySectorOne) {
+  std::vector<uint8_t> b(4096);
+  for (long target : {1000L, 2047L, 4096L, 5095L}) {  // outside sector 1: not checked
+    Damage(target, -1);
+    FileSeek(slot_, 1000, 0);
+    EXPECT_EQ(FileReadChecked(slot_, b.data(), 4096), 4096) << target;
+    EXPECT_EQ(reads_[1000], 1) << target;
+  }
+  for (long target : {2048L, 4095L}) {  // inside sector 1: re-read until it heals
+    Damage(target, 3);
+    FileSeek(slot_, 1000, 0);
+    EXPECT_EQ(FileReadChecked(slot_, b.data(), 4096), 4096);
+    EXPECT_EQ(reads_[1000], 4);
+    EXPECT_TRUE(std::equal(b.begin(), b.end(), data_.begin() + 1000));
+  }
+  EXPECT_EQ(FileTell(slot_), 5096);
+  EXPECT_EQ(NoteLogEntries().back(), "CD Checksum error--CD may be dirty or damaged");
+}
+
+TEST_F(VerifyTest, PartialSectorsAreNotVerified) {
+  std::vector<uint8_t> b(kSectorBytes);
+  Damage(4096, -1);
+  FileSeek(slot_, 4096, 0);
+  EXPECT_EQ(FileReadChecked(slot_, b.data(), 2047), 2047);  // on a boundary, 2047 bytes
+  EXPECT_EQ(reads_[4096], 1);
+  // The file's last, partial sector is never a whole sector.
+  Damage(8 * kSectorBytes + 5, -1);
+  FileSeek(slot_, 8 * kSectorBytes, 0);
+  EXPECT_EQ(FileReadChecked(slot_, b.data(), kSectorBytes), 100);
+  EXPECT_EQ(reads_[8 * kSectorBytes], 1);
+}
+
+TEST_F(VerifyTest, SectorThatHealsAfterSixtyFailures) {
+  // Past the first series: one read from the start moves the drive away.
+  std::vector<uint8_t> b(3 * kSectorBytes);
+  Damage(3 * kSectorBytes + 17, 60);
+  FileSeek(slot_, 2 * kSectorBytes, 0);
+  EXPECT_EQ(FileReadChecked(slot_, b.data(), 3 * kSectorBytes), 3 * kSectorBytes);
+  EXPECT_EQ(reads_[2 * kSectorBytes], 61);
+  EXPECT_EQ(reads_[0], 1);
+  EXPECT_TRUE(std::equal(b.begin(), b.end(), data_.begin() + 2 * kSectorBytes));
+  EXPECT_EQ(FileTell(slot_), 5 * kSectorBytes);
+}
+
+TEST_F(VerifyTest, SectorThatNeverHealsGivesUpAfter306Reads) {
+  std::vector<uint8_t> b(2 * kSectorBytes);
+  Damage(kSectorBytes, -1);
+  FileSeek(slot_, kSectorBytes, 0);
+  EXPECT_EQ(FileReadChecked(slot_, b.data(), 2 * kSectorBytes), 0);
+  EXPECT_EQ(reads_[kSectorBytes], 306);
+  EXPECT_EQ(reads_[0], 5);  // after the 51st, 102nd, 153rd, 204th and 255th failure
+  EXPECT_EQ(FileTell(slot_), kSectorBytes);
+  // Healed later: the same block reads normally.
+  platform::SetReadFaultHook(nullptr);
+  EXPECT_EQ(FileReadChecked(slot_, b.data(), 2 * kSectorBytes), 2 * kSectorBytes);
+}
+
+TEST_F(VerifyTest, SectorsPastAShortTableAreUnverified) {
+  // A table for the first two sectors only.
+  std::vector<uint8_t> head(data_.begin(), data_.begin() + 2 * kSectorBytes);
+  WriteBytes(dir_ / "v.CHK", ChecksumFile(head));
+  int16_t s = FileOpen((dir_ / "v.san").c_str(), 2);
+  ASSERT_EQ(FileChecksumSectors(s), 2);
+  std::vector<uint8_t> b(6 * kSectorBytes);
+  Damage(5 * kSectorBytes, -1);
+  EXPECT_EQ(FileReadChecked(s, b.data(), 6 * kSectorBytes), 6 * kSectorBytes);
+  EXPECT_EQ(reads_[0], 1);
+  Damage(kSectorBytes + 1, 2);
+  FileSeek(s, 0, 0);
+  EXPECT_EQ(FileReadChecked(s, b.data(), 6 * kSectorBytes), 6 * kSectorBytes);
+  EXPECT_EQ(reads_[0], 3);
+  FileClose(s);
+}
+
+TEST_F(VerifyTest, ShortReadVerifiesOnlyWhatArrived) {
+  // A read that comes short leaves the rest of the buffer alone; the caller
+  // reads again, so the missing sectors are not judged.
+  platform::SetReadFaultHook([](const std::string& path, long, uint8_t*, size_t got) {
+    return path.find("v.san") == std::string::npos ? got : std::min<size_t>(got, 3000);
+  });
+  std::vector<uint8_t> b(4 * kSectorBytes, 0xEE);
+  EXPECT_EQ(FileReadChecked(slot_, b.data(), 4 * kSectorBytes), 3000);
+  EXPECT_EQ(FileTell(slot_), 3000);
+}
+
+}  // namespace
