@@ -9,7 +9,6 @@
 MV_PENDING_CODEC(CodecRunLength)
 MV_PENDING_CODEC(CodecOpaqueRunLength)
 MV_PENDING_CODEC(CodecPointList)
-MV_PENDING_CODEC(CodecDeltaTile)
 MV_PENDING_CODEC(CodecShade)
 MV_PENDING_CODEC(CodecRaw)
 MV_PENDING_CODEC(CodecSmoothing)
