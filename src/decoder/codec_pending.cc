@@ -6,9 +6,6 @@
                uint32_t, uint16_t, uint8_t, uint8_t) {                                     \
     return 0;                                                                              \
   }
-MV_PENDING_CODEC(CodecRunLength)
-MV_PENDING_CODEC(CodecOpaqueRunLength)
-MV_PENDING_CODEC(CodecPointList)
 MV_PENDING_CODEC(CodecShade)
 MV_PENDING_CODEC(CodecRaw)
 MV_PENDING_CODEC(CodecSmoothing)
