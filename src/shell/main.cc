@@ -1,0 +1,145 @@
+// morvane-demos: takes the platform options off the command line, sets up the
+// chosen backend and runs the launcher with the remaining words. When the
+// process ends the error log goes to stderr, oldest entry first.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "imageio/imageio.h"
+#include "platform/dsound.h"
+#include "platform/files.h"
+#include "platform/headless/screen.h"
+#include "platform/keystate.h"
+#include "platform/messages.h"
+#include "platform/mmsystem.h"
+#include "platform/ui.h"
+#include "shell/launcher.h"
+#include "shell/log.h"
+#include "shell/options.h"
+
+namespace {
+
+constexpr uint32_t kAudioRate = 22050;
+
+bool MakeDirectories(const std::string& path) {
+  std::string partial;
+  for (size_t pos = 0; pos <= path.size();) {
+    size_t next = path.find('/', pos);
+    if (next == std::string::npos) next = path.size();
+    partial = path.substr(0, next);
+    if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    pos = next + 1;
+  }
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string ExecutablePath(const char* argv0) {
+  char buffer[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
+  if (n > 0) return std::string(buffer, static_cast<size_t>(n));
+  if (argv0 != nullptr && realpath(argv0, buffer) != nullptr) return buffer;
+  return argv0 ? argv0 : "";
+}
+
+std::vector<ScriptedKey> g_keys;
+std::string g_capture_dir;
+int g_captured = 0;
+bool g_capture_failed = false;
+
+void CaptureScreen(const platform::headless::Screen& screen) {
+  if (g_capture_failed || screen.width <= 0 || screen.height <= 0) return;
+  char name[32];
+  std::snprintf(name, sizeof(name), "/screen_%05d.png", g_captured);
+  imageio::IoResult result = imageio::WritePng8(g_capture_dir + name, screen.width, screen.height,
+                                                screen.pitch, screen.indices.data(),
+                                                screen.palette.data());
+  if (!result) {
+    std::fprintf(stderr, "morvane-demos: %s\n", result.message.c_str());
+    g_capture_failed = true;  // one message, not one per frame
+    return;
+  }
+  ++g_captured;
+}
+
+int SetUpHeadless(const PlatformOptions& options) {
+  platform::SetClockMode(options.clock == PlatformOptions::Clock::kReal
+                             ? platform::ClockMode::kReal
+                             : platform::ClockMode::kVirtual);
+  platform::SetScriptedChoices(options.choices);
+
+  g_keys = options.keys;
+  for (const ScriptedKey& key : g_keys)
+    platform::ScheduleMessage(key.time, key.message, static_cast<WPARAM>(key.virtual_key), 1);
+  if (!g_keys.empty()) {
+    platform::SetKeyStateSource(
+        [](int vk) { return ScriptedKeyState(g_keys, timeGetTime(), vk); });
+  }
+  for (const ScriptedActivation& a : options.activations)
+    platform::ScheduleMessage(a.time, WM_ACTIVATEAPP, static_cast<WPARAM>(a.active), 0);
+
+  if (!options.capture_dir.empty()) {
+    if (!MakeDirectories(options.capture_dir)) {
+      std::fprintf(stderr, "morvane-demos: cannot make the capture folder %s\n",
+                   options.capture_dir.c_str());
+      return 2;
+    }
+    g_capture_dir = options.capture_dir;
+    platform::headless::SetScreenObserver(CaptureScreen);
+  }
+  if (!options.audio_out.empty()) platform::headless::SetAudioCapture(true);
+
+  // Private unless named, so parallel runs never meet.
+  platform::SetInstanceDirectory(options.instance_dir_given ? options.instance_dir : "");
+  platform::SetFocusRequestHandler(
+      [] { std::fprintf(stderr, "morvane-demos: another copy asked for the focus\n"); });
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  PlatformOptions options = ParsePlatformOptions(argc, argv);
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "morvane-demos: %s\nTry 'morvane-demos --help'.\n", options.error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(PlatformOptionsHelp(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("morvane-demos 0.1.0\n");
+    return 0;
+  }
+  if (options.backend == PlatformOptions::Backend::kSdl) {
+    std::fprintf(stderr,
+                 "morvane-demos: the SDL backend is not part of this build; "
+                 "run with --platform=headless\n");
+    return 1;
+  }
+  if (int rc = SetUpHeadless(options); rc != 0) return rc;
+
+  platform::SetModulePath(ExecutablePath(argc > 0 ? argv[0] : nullptr));
+  SetDataDirectory(options.data_dir);
+  ClearLogs();
+
+  std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
+  command_line.push_back('\0');
+  int result = LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1);
+
+  platform::headless::SetScreenObserver(nullptr);
+  if (!options.audio_out.empty()) {
+    std::vector<uint8_t> audio = platform::headless::TakeCapturedAudio();
+    imageio::IoResult written = imageio::WriteWav8(options.audio_out, audio, kAudioRate);
+    if (!written) std::fprintf(stderr, "morvane-demos: %s\n", written.message.c_str());
+  }
+  for (const std::string& entry : ErrorLogEntries()) std::fprintf(stderr, "%s\n", entry.c_str());
+  return result;
+}

@@ -1,0 +1,353 @@
+// Parsing of the executable's own options and of scripted key names.
+#include "shell/options.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+
+#include "platform/keystate.h"
+#include "platform/messages.h"
+
+namespace {
+
+bool Equal(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && Equal(text.substr(0, prefix.size()), prefix);
+}
+
+template <typename T>
+bool ParseNumber(std::string_view text, T* value) {
+  if (text.empty()) return false;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+std::vector<std::string_view> Split(std::string_view text, char separator) {
+  std::vector<std::string_view> parts;
+  size_t pos = 0;
+  for (;;) {
+    size_t end = text.find(separator, pos);
+    if (end == std::string_view::npos) {
+      parts.push_back(text.substr(pos));
+      return parts;
+    }
+    parts.push_back(text.substr(pos, end - pos));
+    pos = end + 1;
+  }
+}
+
+struct NamedKey {
+  const char* name;
+  int virtual_key;
+};
+
+constexpr NamedKey kNamedKeys[] = {
+    {"Escape", VK_ESCAPE}, {"Esc", VK_ESCAPE},       {"Enter", VK_RETURN},
+    {"Return", VK_RETURN}, {"Space", VK_SPACE},      {"Tab", VK_TAB},
+    {"Backspace", VK_BACK}, {"Shift", VK_SHIFT},     {"Ctrl", VK_CONTROL},
+    {"Control", VK_CONTROL}, {"Alt", VK_MENU},       {"Pause", VK_PAUSE},
+    {"CapsLock", VK_CAPITAL}, {"PageUp", VK_PRIOR},  {"PageDown", VK_NEXT},
+    {"End", VK_END},       {"Home", VK_HOME},        {"Left", VK_LEFT},
+    {"Up", VK_UP},         {"Right", VK_RIGHT},      {"Down", VK_DOWN},
+    {"Insert", VK_INSERT}, {"Delete", VK_DELETE},    {"NumLock", VK_NUMLOCK},
+    {"ScrollLock", VK_SCROLL}, {"Multiply", VK_MULTIPLY}, {"Add", VK_ADD},
+    {"Subtract", VK_SUBTRACT}, {"Decimal", VK_DECIMAL}, {"Divide", VK_DIVIDE},
+    {"Comma", 188},        {"Semicolon", 186},
+};
+
+// Punctuation keys of a US keyboard by their unshifted character.
+int PunctuationKey(char c) {
+  switch (c) {
+    case ';': return 186;
+    case '=': return 187;
+    case '-': return 189;
+    case '.': return 190;
+    case '/': return 191;
+    case '`': return 192;
+    case '[': return 219;
+    case '\\': return 220;
+    case ']': return 221;
+    case '\'': return 222;
+    default: return 0;
+  }
+}
+
+bool BaseKey(std::string_view name, int* vk) {
+  if (name.size() == 1) {
+    char c = name[0];
+    if (std::isalpha(static_cast<unsigned char>(c))) {
+      *vk = std::toupper(static_cast<unsigned char>(c));
+      return true;
+    }
+    if (std::isdigit(static_cast<unsigned char>(c))) {
+      *vk = c;
+      return true;
+    }
+    *vk = PunctuationKey(c);
+    return *vk != 0;
+  }
+  for (const NamedKey& key : kNamedKeys) {
+    if (Equal(name, key.name)) {
+      *vk = key.virtual_key;
+      return true;
+    }
+  }
+  int number = 0;
+  if ((name[0] == 'F' || name[0] == 'f') && ParseNumber(name.substr(1), &number) && number >= 1 &&
+      number <= 24) {
+    *vk = VK_F1 + number - 1;
+    return true;
+  }
+  if (StartsWith(name, "Num") && ParseNumber(name.substr(3), &number) && number >= 0 &&
+      number <= 9) {
+    *vk = VK_NUMPAD0 + number;
+    return true;
+  }
+  if (StartsWith(name, "VK") && ParseNumber(name.substr(2), &number) && number >= 0 &&
+      number <= 255) {
+    *vk = number;
+    return true;
+  }
+  return false;
+}
+
+bool ParseKeys(std::string_view text, std::vector<ScriptedKey>* keys) {
+  if (text.empty()) return true;
+  for (std::string_view item : Split(text, ',')) {
+    size_t colon = item.find(':');
+    if (colon == std::string_view::npos) return false;
+    ScriptedKey key;
+    if (!ParseNumber(item.substr(0, colon), &key.time)) return false;
+    if (!ParseKeyName(item.substr(colon + 1), &key)) return false;
+    keys->push_back(key);
+  }
+  // Each key gets a millisecond of its own so that its modifiers hold while
+  // it is handled.
+  std::stable_sort(keys->begin(), keys->end(),
+                   [](const ScriptedKey& a, const ScriptedKey& b) { return a.time < b.time; });
+  for (size_t i = 1; i < keys->size(); ++i) {
+    if ((*keys)[i].time <= (*keys)[i - 1].time) (*keys)[i].time = (*keys)[i - 1].time + 1;
+  }
+  return true;
+}
+
+bool ParseActivations(std::string_view text, std::vector<ScriptedActivation>* out) {
+  if (text.empty()) return true;
+  for (std::string_view item : Split(text, ',')) {
+    size_t colon = item.find(':');
+    if (colon == std::string_view::npos) return false;
+    ScriptedActivation a;
+    if (!ParseNumber(item.substr(0, colon), &a.time)) return false;
+    std::string_view flag = item.substr(colon + 1);
+    if (flag == "0") {
+      a.active = 0;
+    } else if (flag == "1") {
+      a.active = 1;
+    } else {
+      return false;
+    }
+    out->push_back(a);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseKeyName(std::string_view name, ScriptedKey* key) {
+  key->shift = key->control = key->alt = false;
+  // Modifiers before the last "+"; "+" alone, or "Shift++", is not a key name.
+  for (;;) {
+    size_t plus = name.find('+');
+    if (plus == std::string_view::npos || plus == 0 || plus + 1 == name.size()) break;
+    std::string_view modifier = name.substr(0, plus);
+    if (Equal(modifier, "Shift")) {
+      key->shift = true;
+    } else if (Equal(modifier, "Ctrl") || Equal(modifier, "Control")) {
+      key->control = true;
+    } else if (Equal(modifier, "Alt")) {
+      key->alt = true;
+    } else {
+      return false;
+    }
+    name = name.substr(plus + 1);
+  }
+  if (name.empty() || !BaseKey(name, &key->virtual_key)) return false;
+  // Alt, and F10 on its own, arrive as system keys.
+  bool system = key->alt || key->virtual_key == VK_MENU || key->virtual_key == VK_F10;
+  key->message = system ? WM_SYSKEYDOWN : WM_KEYDOWN;
+  return true;
+}
+
+bool ParseChoice(std::string_view text, int* choice) {
+  if (Equal(text, "exit") || Equal(text, "escape")) {
+    *choice = 2;
+  } else if (Equal(text, "enter") || Equal(text, "cobalt")) {
+    *choice = 101;
+  } else if (Equal(text, "lantern")) {
+    *choice = 102;
+  } else if (Equal(text, "fail")) {
+    *choice = -1;
+  } else {
+    return ParseNumber(text, choice);
+  }
+  return true;
+}
+
+int16_t ScriptedKeyState(const std::vector<ScriptedKey>& keys, uint32_t now, int virtual_key) {
+  const ScriptedKey* latest = nullptr;
+  for (const ScriptedKey& key : keys) {
+    if (key.time > now) break;
+    latest = &key;
+  }
+  if (latest == nullptr) return 0;
+  bool down = false;
+  switch (virtual_key) {
+    case VK_SHIFT:
+    case VK_LSHIFT: down = latest->shift; break;
+    case VK_CONTROL:
+    case VK_LCONTROL: down = latest->control; break;
+    case VK_MENU:
+    case VK_LMENU: down = latest->alt; break;
+    default: down = virtual_key == latest->virtual_key; break;
+  }
+  return down ? static_cast<int16_t>(0xFF80) : 0;
+}
+
+PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
+  PlatformOptions options;
+  std::vector<std::string> rest;
+  bool options_ended = false;
+  auto fail = [&](const std::string& message) {
+    if (options.error.empty()) options.error = message;
+  };
+  for (int i = 1; i < argc; ++i) {
+    if (argv[i] == nullptr) continue;
+    std::string_view word(argv[i]);
+    if (options_ended || word.size() < 2 || word.substr(0, 2) != "--") {
+      rest.emplace_back(word);
+      continue;
+    }
+    if (word == "--") {
+      options_ended = true;
+      continue;
+    }
+    std::string_view name = word.substr(2);
+    std::string_view value;
+    bool has_value = false;
+    if (size_t eq = name.find('='); eq != std::string_view::npos) {
+      value = name.substr(eq + 1);
+      name = name.substr(0, eq);
+      has_value = true;
+    }
+    auto take_value = [&]() -> bool {
+      if (has_value) return true;
+      if (i + 1 >= argc || argv[i + 1] == nullptr) {
+        fail("option --" + std::string(name) + " needs a value");
+        return false;
+      }
+      value = argv[++i];
+      has_value = true;
+      return true;
+    };
+    if (name == "help") {
+      options.help = true;
+    } else if (name == "version") {
+      options.version = true;
+    } else if (name == "window") {
+      options.window = true;
+    } else if (name == "platform") {
+      if (!take_value()) continue;
+      if (value == "headless") {
+        options.backend = PlatformOptions::Backend::kHeadless;
+      } else if (value == "sdl") {
+        options.backend = PlatformOptions::Backend::kSdl;
+      } else {
+        fail("unknown platform '" + std::string(value) + "' (sdl or headless)");
+      }
+    } else if (name == "clock") {
+      if (!take_value()) continue;
+      if (value == "virtual") {
+        options.clock = PlatformOptions::Clock::kVirtual;
+      } else if (value == "real") {
+        options.clock = PlatformOptions::Clock::kReal;
+      } else {
+        fail("unknown clock '" + std::string(value) + "' (virtual or real)");
+      }
+    } else if (name == "choice") {
+      if (!take_value()) continue;
+      options.choices_given = true;
+      options.choices.clear();
+      if (value.empty()) continue;
+      for (std::string_view item : Split(value, ',')) {
+        int choice = 0;
+        if (!ParseChoice(item, &choice)) {
+          fail("bad dialog answer '" + std::string(item) + "' in --choice");
+          break;
+        }
+        options.choices.push_back(choice);
+      }
+    } else if (name == "keys") {
+      if (!take_value()) continue;
+      options.keys.clear();
+      if (!ParseKeys(value, &options.keys)) fail("bad --keys list (MS:KEY,...): " + std::string(value));
+    } else if (name == "activate") {
+      if (!take_value()) continue;
+      options.activations.clear();
+      if (!ParseActivations(value, &options.activations))
+        fail("bad --activate list (MS:0|1,...): " + std::string(value));
+    } else if (name == "capture") {
+      if (take_value()) options.capture_dir = value;
+    } else if (name == "audio-out") {
+      if (take_value()) options.audio_out = value;
+    } else if (name == "instance-dir") {
+      if (take_value()) {
+        options.instance_dir = value;
+        options.instance_dir_given = true;
+      }
+    } else if (name == "data") {
+      if (take_value()) options.data_dir = value;
+    } else {
+      fail("unknown option --" + std::string(name));
+    }
+  }
+  for (size_t i = 0; i < rest.size(); ++i) {
+    if (i) options.command_line += ' ';
+    options.command_line += rest[i];
+  }
+  return options;
+}
+
+const char* PlatformOptionsHelp() {
+  return "Usage: morvane-demos [OPTIONS] [/cobalt2 | /thelantern] [/d1 | /d2] [/cds]\n"
+         "\n"
+         "Without /cobalt2 or /thelantern a chooser asks which demonstration to play\n"
+         "and comes back after each one. Escape, Alt+X or Alt+F4 ends a demonstration.\n"
+         "\n"
+         "Options:\n"
+         "  --platform=sdl|headless  backend (default sdl)\n"
+         "  --data=DIR               folder holding cv2vid and lanvid (default: the\n"
+         "                           executable's folder)\n"
+         "  --window                 sdl: play in a window instead of full screen\n"
+         "  --help, --version\n"
+         "\n"
+         "Headless backend:\n"
+         "  --clock=virtual|real     virtual (default) runs as fast as possible\n"
+         "  --choice=A,B,...         answers of the successive chooser dialogs: 101 (or\n"
+         "                           enter), 102 (lantern), 2 (exit, escape), -1 (fail);\n"
+         "                           after them every dialog answers 2\n"
+         "  --keys=MS:KEY,...        key presses at clock times in ms, e.g. 500:Escape,\n"
+         "                           900:Alt+X, Alt+F4, Shift+2, Ctrl+A, F11, a, VK27;\n"
+         "                           keys at the same time are spread 1 ms apart\n"
+         "  --activate=MS:0|1,...    application deactivated (0) or activated (1)\n"
+         "  --capture=DIR            every visible screen as DIR/screen_00000.png...\n"
+         "  --audio-out=FILE.wav     what the sound card played\n"
+         "  --instance-dir=DIR       where copies find each other (default: private)\n"
+         "\n"
+         "Exit status: 0 normal end or another copy already running, 255 when the\n"
+         "window or the display cannot be started, 1 backend unavailable, 2 bad option.\n";
+}

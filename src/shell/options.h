@@ -1,0 +1,65 @@
+// The executable's own options, taken off the command line before the
+// launcher sees the rest: backend, clock, scripted input and capture.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+struct ScriptedKey {
+  uint32_t time = 0;  // platform clock, ms
+  UINT message = 0;   // WM_KEYDOWN or WM_SYSKEYDOWN
+  int virtual_key = 0;
+  bool shift = false;
+  bool control = false;
+  bool alt = false;
+};
+
+struct ScriptedActivation {
+  uint32_t time = 0;
+  int active = 0;
+};
+
+struct PlatformOptions {
+  enum class Backend { kSdl, kHeadless };
+  enum class Clock { kDefault, kVirtual, kReal };
+  Backend backend = Backend::kSdl;
+  Clock clock = Clock::kDefault;
+  bool choices_given = false;
+  std::vector<int> choices;
+  std::vector<ScriptedKey> keys;  // in delivery order, times strictly rising
+  std::vector<ScriptedActivation> activations;
+  std::string capture_dir;
+  std::string audio_out;
+  bool instance_dir_given = false;
+  std::string instance_dir;
+  std::string data_dir;
+  bool window = false;  // SDL: a window instead of full screen
+  bool help = false;
+  bool version = false;
+  // The words left for the launcher, joined by single blanks.
+  std::string command_line;
+  // Set when an option cannot be understood; the rest is then not reliable.
+  std::string error;
+};
+
+// Options start with "--" ("--name=value" or "--name value"); "--" alone ends
+// them. Every other word goes to the launcher's command line.
+PlatformOptions ParsePlatformOptions(int argc, const char* const* argv);
+
+// "Escape", "Alt+X", "Ctrl+A", "Shift+2", "F11", "a", "VK27"... Returns false
+// for a name it does not know.
+bool ParseKeyName(std::string_view name, ScriptedKey* key);
+
+// "101", "2", "-1", or a name: exit/escape (2), enter/cobalt (101),
+// lantern (102), fail (-1: the dialog cannot be shown).
+bool ParseChoice(std::string_view text, int* choice);
+
+// Key state for scripted keys: the modifiers of the latest key whose time has
+// come are held until the next key's time.
+int16_t ScriptedKeyState(const std::vector<ScriptedKey>& keys, uint32_t now, int virtual_key);
+
+const char* PlatformOptionsHelp();

@@ -1,0 +1,177 @@
+// The demonstration session: engine start-up and shut-down, and the
+// callbacks that chain the second file, stop on the abort keys, draw text
+// records and present frames.
+#include "shell/session.h"
+
+#include "anim/player.h"
+#include "anim/reader.h"
+#include "decoder/decoder.h"
+#include "display/display.h"
+#include "frame/frame.h"
+#include "frame/palette.h"
+#include "input/keyboard.h"
+#include "shell/launcher.h"
+#include "shell/log.h"
+#include "sound/sound.h"
+#include "stream/stream.h"
+#include "text/chunks.h"
+#include "text/font.h"
+#include "text/resource.h"
+#include "timer/timer.h"
+
+namespace {
+
+int16_t g_chain_counter = 0;
+
+constexpr const char* kStringFile = "CV2VID\\COBALT2.TRS";
+constexpr const char* kFontFiles[3] = {"CV2VID\\TALKFONT.NUT", "CV2VID\\SMALFONT.NUT",
+                                       "CV2VID\\TITLFONT.NUT"};
+
+// Channel sizes of the mixer, closed by 0.
+constexpr int32_t kChannelSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
+
+// The engines a session starts, in order; a failure stops those before it.
+enum Stage {
+  kStageVideo,
+  kStageTimer,
+  kStageStream,
+  kStageFrame,
+  kStageAnimation,
+  kStageDecoder,
+  kStageSound,
+  kStageKeyboard,
+};
+
+void StopFrom(int last_started) {
+  for (int stage = last_started; stage >= kStageVideo; --stage) {
+    switch (stage) {
+      case kStageKeyboard: ShutdownKeyboard(); break;
+      case kStageSound: SoundShutdown(); break;
+      case kStageDecoder: ShutdownDecoder(); break;
+      case kStageAnimation: AnimationEngineShutdown(); break;
+      case kStageFrame: FrameEngineShutdown(); break;
+      case kStageStream: StreamShutdown(); break;
+      case kStageTimer: break;  // the system timer has nothing to stop
+      case kStageVideo: RestoreVideoMode(); break;
+    }
+  }
+}
+
+bool StartEngines() {
+  if (SetVideoMode(kSessionVideoMode, nullptr, nullptr) != 0) return false;
+  if (TimerInit() != 0) {
+    RecordError("System timer init error");
+    StopFrom(kStageVideo);
+    return false;
+  }
+  if (StreamInit(kSessionRingSize, kSessionLargestFrame) != 0) {
+    RecordError("Stream engine init error");
+    StopFrom(kStageTimer);
+    return false;
+  }
+  if (FrameEngineInit(SessionText, kSessionOverlaySize, kSessionPreloadSize) != 0) {
+    RecordError("Frame engine init error");
+    StopFrom(kStageStream);
+    return false;
+  }
+  if (AnimationEngineInit(nullptr, SessionFrameDone, kSessionWidth, kSessionHeight) != 0) {
+    RecordError("Animation engine init error");
+    StopFrom(kStageFrame);
+    return false;
+  }
+  if (InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, kSessionWidth,
+                  kSessionHeight) != 0) {
+    RecordError("Decoder error");
+    StopFrom(kStageAnimation);
+    return false;
+  }
+  if (SoundInit(SoundDriverProc, kSessionOutputRate, kSessionSoundReserve, kChannelSizes) != 0) {
+    RecordError("Sound error");
+    StopFrom(kStageDecoder);
+    return false;
+  }
+  if (InitKeyboard() != 0) {
+    RecordError("Keyboard init error");
+    StopFrom(kStageSound);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+DemoFiles DemoFilesFor(uint16_t choice) {
+  if (choice == kChoiceLantern) return {"lanvid\\demofrnt.san", "lanvid\\demoend.san"};
+  return {"cv2vid\\O_open_a.san", "cv2vid\\O_open_b.san"};
+}
+
+int16_t ChainCounter() { return g_chain_counter; }
+void SetChainCounter(int16_t value) { g_chain_counter = value; }
+
+void PlayDemoSession() {
+  g_chain_counter = 0;
+  if (!StartEngines()) return;
+
+  const uint16_t choice = DemoChoice();
+  SetPlayingFlag(1);
+  SetPresentCallback(SessionPresent);
+  if (choice == kChoiceCobalt) {
+    LoadTextResource(nullptr, kStringFile);
+    LoadFonts(nullptr, 3, kFontFiles);
+  }
+  PlayAnimation(DemoFilesFor(choice).first, 1, SessionTick, 0, kSessionFramesPerSecond, 0);
+  if (choice == kChoiceCobalt) {
+    FreeTextResource(nullptr);
+    FreeFonts(nullptr);
+  }
+  SetPlayingFlag(0);
+  SetPresentCallback(nullptr);
+  StopFrom(kStageKeyboard);
+}
+
+int16_t SessionFrameDone(RenderBitmap*, const ClipRect*, int16_t, int16_t, int16_t frame_number,
+                         int16_t frame_count) {
+  uint16_t key = ReadKey(1);
+  if (key == kKeyEscape || key == kKeyAltX || key == kKeyAltF4) {
+    AbortAnimation();
+    return 0;
+  }
+  if (frame_number != frame_count) return 0;
+  if (++g_chain_counter == 2) {
+    g_chain_counter = 0;
+    AbortAnimation();
+    return 0;
+  }
+  QueueAnimation(DemoFilesFor(DemoChoice()).second, kSecondFileFlags);
+  return 0;
+}
+
+void SessionTick() {}
+
+int16_t SessionText(RenderBitmap* bitmap, const ClipRect* clip, int16_t, int16_t,
+                    const void* record, uint32_t size, uint16_t frame_flags) {
+  // Text records come only under frame flag 0x200; anything else is an
+  // "IACT" payload, whose bytes must not be taken for a record.
+  if (record == nullptr || (frame_flags & kFlagTextToClient) == 0 || size < 2) return 0;
+  const auto* text_record = static_cast<const TextRecord*>(record);
+  if (text_record->kind != kTextRecordKind) return 0;
+  DrawSessionTextChunk(RenderBitmapSurface(bitmap), clip, text_record->tag, text_record->payload,
+                       text_record->size);
+  return 0;
+}
+
+void SessionPresent(RenderBitmap* bitmap, const ClipRect* clip, uint16_t, int32_t full_palette,
+                    int32_t show, int16_t palette_state) {
+  if (full_palette) BlackOutScreen();
+  if (show) {
+    PresentBitmap(bitmap, 0, 0, clip);
+    CompletePresentation();
+  }
+  if (palette_state != 0) {
+    if (full_palette) {
+      PresentBitmap(bitmap, 0, 0, clip);
+      CompletePresentation();
+    }
+    SetScreenPalette(CurrentPalette());
+  }
+}
