@@ -1,0 +1,117 @@
+// Small fonts, string files and pictures for the text tests.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "authoring/nut.h"
+#include "authoring/trs.h"
+#include "decoder/decoder.h"
+#include "shell/log.h"
+#include "shell/switches.h"
+#include "text/font.h"
+#include "text/line.h"
+#include "text/resource.h"
+
+namespace texttest {
+
+using Glyphs = std::vector<std::optional<authoring::GlyphBitmap>>;
+
+// A glyph that fills its whole box with value 1.
+inline authoring::GlyphBitmap Box(uint16_t width, uint16_t height, int16_t x = 0, int16_t y = 0) {
+  authoring::GlyphBitmap g;
+  g.x = x;
+  g.y = y;
+  g.width = width;
+  g.height = height;
+  g.pixels.assign(size_t{width} * height, 1);
+  return g;
+}
+
+// Box glyphs of one size for every printable code (33 to 126) and a blank
+// (32) of its own width, transparent.
+inline Glyphs BoxFont(uint16_t width, uint16_t height, uint16_t blank = 4) {
+  Glyphs glyphs(128);
+  for (int c = 33; c < 127; ++c) glyphs[c] = Box(width, height);
+  authoring::GlyphBitmap space;
+  space.width = blank;
+  space.height = height;
+  space.pixels.assign(size_t{blank} * height, 0);
+  glyphs[32] = space;
+  return glyphs;
+}
+
+struct Picture {
+  std::vector<uint8_t> pixels;
+  Surface surface;
+  explicit Picture(uint16_t w = 320, uint16_t h = 200, uint8_t fill = 0)
+      : pixels(size_t{w} * h, fill), surface{pixels.data(), w, h} {}
+  uint8_t at(int x, int y) const { return pixels[size_t(y) * surface.width + x]; }
+  // Bounding box of pixels that differ from `background`: left, top, right, bottom (exclusive).
+  std::array<int, 4> Ink(uint8_t background = 0) const {
+    std::array<int, 4> box = {surface.width, surface.height, -1, -1};
+    for (int y = 0; y < surface.height; ++y)
+      for (int x = 0; x < surface.width; ++x)
+        if (at(x, y) != background) {
+          box[0] = std::min(box[0], x);
+          box[1] = std::min(box[1], y);
+          box[2] = std::max(box[2], x + 1);
+          box[3] = std::max(box[3], y + 1);
+        }
+    return box;
+  }
+  int Count(uint8_t value) const {
+    int n = 0;
+    for (uint8_t p : pixels) n += p == value;
+    return n;
+  }
+};
+
+// Every test starts with the decoder running and nothing loaded.
+class TextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("mv_text_" + std::to_string(getpid()) + "_" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir_);
+    ClearLogs();
+    ResetSwitches();
+    InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, 320, 200);
+  }
+  void TearDown() override {
+    FreeFonts(nullptr);
+    FreeTextResource(nullptr);
+    ShutdownDecoder();
+    std::filesystem::remove_all(dir_);
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string WriteFont(const std::string& name, const Glyphs& glyphs) {
+    EXPECT_TRUE(authoring::WriteNutFont(Path(name), glyphs));
+    return Path(name);
+  }
+  std::string WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(Path(name), std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    return Path(name);
+  }
+  std::string WriteText(const std::string& name, const std::string& text) {
+    return WriteBytes(name, std::vector<uint8_t>(text.begin(), text.end()));
+  }
+  // Loads the given fonts as the default ring; returns LoadFonts' result.
+  int16_t LoadRing(const std::vector<std::string>& paths) {
+    std::vector<const char*> names;
+    for (const auto& p : paths) names.push_back(p.c_str());
+    return LoadFonts(nullptr, static_cast<int>(names.size()), names.data());
+  }
+
+  std::filesystem::path dir_;
+};
+
+}  // namespace texttest
