@@ -1,0 +1,337 @@
+#include "authoring/codecs.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace authoring {
+namespace {
+
+const int8_t kTable1[255][2] = {
+    {0, 0}, {-8, -29}, {8, -29}, {-18, -25}, {17, -25}, {0, -23}, {-6, -22}, {6, -22},
+    {-13, -19}, {12, -19}, {0, -18}, {25, -18}, {-25, -17}, {-5, -17}, {5, -17}, {-10, -15},
+    {10, -15}, {0, -14}, {-4, -13}, {4, -13}, {19, -13}, {-19, -12}, {-8, -11}, {-2, -11},
+    {0, -11}, {2, -11}, {8, -11}, {-15, -10}, {-4, -10}, {4, -10}, {15, -10}, {-6, -9},
+    {-1, -9}, {1, -9}, {6, -9}, {-29, -8}, {-11, -8}, {-8, -8}, {-3, -8}, {3, -8},
+    {8, -8}, {11, -8}, {29, -8}, {-5, -7}, {-2, -7}, {0, -7}, {2, -7}, {5, -7},
+    {-22, -6}, {-9, -6}, {-6, -6}, {-3, -6}, {-1, -6}, {1, -6}, {3, -6}, {6, -6},
+    {9, -6}, {22, -6}, {-17, -5}, {-7, -5}, {-4, -5}, {-2, -5}, {0, -5}, {2, -5},
+    {4, -5}, {7, -5}, {17, -5}, {-13, -4}, {-10, -4}, {-5, -4}, {-3, -4}, {-1, -4},
+    {0, -4}, {1, -4}, {3, -4}, {5, -4}, {10, -4}, {13, -4}, {-8, -3}, {-6, -3},
+    {-4, -3}, {-3, -3}, {-2, -3}, {-1, -3}, {0, -3}, {1, -3}, {2, -3}, {4, -3},
+    {6, -3}, {8, -3}, {-11, -2}, {-7, -2}, {-5, -2}, {-3, -2}, {-2, -2}, {-1, -2},
+    {0, -2}, {1, -2}, {2, -2}, {3, -2}, {5, -2}, {7, -2}, {11, -2}, {-9, -1},
+    {-6, -1}, {-4, -1}, {-3, -1}, {-2, -1}, {-1, -1}, {0, -1}, {1, -1}, {2, -1},
+    {3, -1}, {4, -1}, {6, -1}, {9, -1}, {-31, 0}, {-23, 0}, {-18, 0}, {-14, 0},
+    {-11, 0}, {-7, 0}, {-5, 0}, {-4, 0}, {-3, 0}, {-2, 0}, {-1, 0}, {0, -31},
+    {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {7, 0}, {11, 0}, {14, 0},
+    {18, 0}, {23, 0}, {31, 0}, {-9, 1}, {-6, 1}, {-4, 1}, {-3, 1}, {-2, 1},
+    {-1, 1}, {0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {6, 1}, {9, 1},
+    {-11, 2}, {-7, 2}, {-5, 2}, {-3, 2}, {-2, 2}, {-1, 2}, {0, 2}, {1, 2},
+    {2, 2}, {3, 2}, {5, 2}, {7, 2}, {11, 2}, {-8, 3}, {-6, 3}, {-4, 3},
+    {-2, 3}, {-1, 3}, {0, 3}, {1, 3}, {2, 3}, {3, 3}, {4, 3}, {6, 3},
+    {8, 3}, {-13, 4}, {-10, 4}, {-5, 4}, {-3, 4}, {-1, 4}, {0, 4}, {1, 4},
+    {3, 4}, {5, 4}, {10, 4}, {13, 4}, {-17, 5}, {-7, 5}, {-4, 5}, {-2, 5},
+    {0, 5}, {2, 5}, {4, 5}, {7, 5}, {17, 5}, {-22, 6}, {-9, 6}, {-6, 6},
+    {-3, 6}, {-1, 6}, {1, 6}, {3, 6}, {6, 6}, {9, 6}, {22, 6}, {-5, 7},
+    {-2, 7}, {0, 7}, {2, 7}, {5, 7}, {-29, 8}, {-11, 8}, {-8, 8}, {-3, 8},
+    {3, 8}, {8, 8}, {11, 8}, {29, 8}, {-6, 9}, {-1, 9}, {1, 9}, {6, 9},
+    {-15, 10}, {-4, 10}, {4, 10}, {15, 10}, {-8, 11}, {-2, 11}, {0, 11}, {2, 11},
+    {8, 11}, {19, 12}, {-19, 13}, {-4, 13}, {4, 13}, {0, 14}, {-10, 15}, {10, 15},
+    {-5, 17}, {5, 17}, {25, 17}, {-25, 18}, {0, 18}, {-12, 19}, {13, 19}, {-6, 22},
+    {6, 22}, {0, 23}, {-17, 25}, {18, 25}, {-8, 29}, {8, 29}, {0, 31},
+};
+const int8_t kTable2[255][2] = {
+    {0, 0}, {-6, -22}, {6, -22}, {-13, -19}, {12, -19}, {0, -18}, {-5, -17}, {5, -17},
+    {-10, -15}, {10, -15}, {0, -14}, {-4, -13}, {4, -13}, {19, -13}, {-19, -12}, {-8, -11},
+    {-2, -11}, {0, -11}, {2, -11}, {8, -11}, {-15, -10}, {-4, -10}, {4, -10}, {15, -10},
+    {-6, -9}, {-1, -9}, {1, -9}, {6, -9}, {-11, -8}, {-8, -8}, {-3, -8}, {0, -8},
+    {3, -8}, {8, -8}, {11, -8}, {-5, -7}, {-2, -7}, {0, -7}, {2, -7}, {5, -7},
+    {-22, -6}, {-9, -6}, {-6, -6}, {-3, -6}, {-1, -6}, {1, -6}, {3, -6}, {6, -6},
+    {9, -6}, {22, -6}, {-17, -5}, {-7, -5}, {-4, -5}, {-2, -5}, {-1, -5}, {0, -5},
+    {1, -5}, {2, -5}, {4, -5}, {7, -5}, {17, -5}, {-13, -4}, {-10, -4}, {-5, -4},
+    {-3, -4}, {-2, -4}, {-1, -4}, {0, -4}, {1, -4}, {2, -4}, {3, -4}, {5, -4},
+    {10, -4}, {13, -4}, {-8, -3}, {-6, -3}, {-4, -3}, {-3, -3}, {-2, -3}, {-1, -3},
+    {0, -3}, {1, -3}, {2, -3}, {3, -3}, {4, -3}, {6, -3}, {8, -3}, {-11, -2},
+    {-7, -2}, {-5, -2}, {-4, -2}, {-3, -2}, {-2, -2}, {-1, -2}, {0, -2}, {1, -2},
+    {2, -2}, {3, -2}, {4, -2}, {5, -2}, {7, -2}, {11, -2}, {-9, -1}, {-6, -1},
+    {-5, -1}, {-4, -1}, {-3, -1}, {-2, -1}, {-1, -1}, {0, -1}, {1, -1}, {2, -1},
+    {3, -1}, {4, -1}, {5, -1}, {6, -1}, {9, -1}, {-23, 0}, {-18, 0}, {-14, 0},
+    {-11, 0}, {-7, 0}, {-5, 0}, {-4, 0}, {-3, 0}, {-2, 0}, {-1, 0}, {0, -23},
+    {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}, {7, 0}, {11, 0}, {14, 0},
+    {18, 0}, {23, 0}, {-9, 1}, {-6, 1}, {-5, 1}, {-4, 1}, {-3, 1}, {-2, 1},
+    {-1, 1}, {0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}, {6, 1},
+    {9, 1}, {-11, 2}, {-7, 2}, {-5, 2}, {-4, 2}, {-3, 2}, {-2, 2}, {-1, 2},
+    {0, 2}, {1, 2}, {2, 2}, {3, 2}, {4, 2}, {5, 2}, {7, 2}, {11, 2},
+    {-8, 3}, {-6, 3}, {-4, 3}, {-3, 3}, {-2, 3}, {-1, 3}, {0, 3}, {1, 3},
+    {2, 3}, {3, 3}, {4, 3}, {6, 3}, {8, 3}, {-13, 4}, {-10, 4}, {-5, 4},
+    {-3, 4}, {-2, 4}, {-1, 4}, {0, 4}, {1, 4}, {2, 4}, {3, 4}, {5, 4},
+    {10, 4}, {13, 4}, {-17, 5}, {-7, 5}, {-4, 5}, {-2, 5}, {-1, 5}, {0, 5},
+    {1, 5}, {2, 5}, {4, 5}, {7, 5}, {17, 5}, {-22, 6}, {-9, 6}, {-6, 6},
+    {-3, 6}, {-1, 6}, {1, 6}, {3, 6}, {6, 6}, {9, 6}, {22, 6}, {-5, 7},
+    {-2, 7}, {0, 7}, {2, 7}, {5, 7}, {-11, 8}, {-8, 8}, {-3, 8}, {0, 8},
+    {3, 8}, {8, 8}, {11, 8}, {-6, 9}, {-1, 9}, {1, 9}, {6, 9}, {-15, 10},
+    {-4, 10}, {4, 10}, {15, 10}, {-8, 11}, {-2, 11}, {0, 11}, {2, 11}, {8, 11},
+    {19, 12}, {-19, 13}, {-4, 13}, {4, 13}, {0, 14}, {-10, 15}, {10, 15}, {-5, 17},
+    {5, 17}, {0, 18}, {-12, 19}, {13, 19}, {-6, 22}, {6, 22}, {0, 23},
+};
+
+const int8_t kTable0Steps[16] = {0, 1, 2, 3, 5, 8, 13, 21, -1, -2, -3, -5, -8, -13, -17, -21};
+
+size_t RunAt(const uint8_t* data, size_t i, size_t n) {
+  size_t r = 1;
+  while (i + r < n && r < 128 && data[i + r] == data[i]) ++r;
+  return r;
+}
+
+}  // namespace
+
+std::array<int8_t, 2> DeltaTileVector(int table, int index) {
+  if (index < 0 || index > 254) return {0, 0};
+  switch (table) {
+    case 1: return {kTable1[index][0], kTable1[index][1]};
+    case 2: return {kTable2[index][0], kTable2[index][1]};
+    default: return {kTable0Steps[index % 16], kTable0Steps[index / 16]};
+  }
+}
+
+Bytes ObjectPayload(uint8_t codec, int16_t x, int16_t y, uint16_t width, uint16_t height,
+                    uint16_t param, const Bytes& data) {
+  Bytes b;
+  b.reserve(14 + data.size());
+  PutU8(b, codec);
+  PutU8(b, 0);
+  PutLE16(b, static_cast<uint16_t>(x));
+  PutLE16(b, static_cast<uint16_t>(y));
+  PutLE16(b, width);
+  PutLE16(b, height);
+  PutLE16(b, 0);
+  PutLE16(b, param);
+  PutBytes(b, data);
+  return b;
+}
+
+void PutRunLengthCodes(Bytes& out, const uint8_t* data, size_t n, Zeros zeros) {
+  const bool zero_runs_only = zeros == Zeros::kTransparent;
+  const bool zero_literals_only = zeros == Zeros::kOpaque;
+  // Whether a run may start at i.
+  auto run_worth = [&](size_t i) {
+    if (zero_literals_only && data[i] == 0) return false;
+    size_t run = RunAt(data, i, n);
+    return run >= 3 || (zero_runs_only && data[i] == 0) || (run == 2 && i + 2 == n);
+  };
+  size_t i = 0;
+  while (i < n) {
+    if (run_worth(i)) {
+      size_t run = RunAt(data, i, n);
+      out.push_back(static_cast<uint8_t>(((run - 1) << 1) | 1));
+      out.push_back(data[i]);
+      i += run;
+      continue;
+    }
+    // A literal up to the next run worth coding (or the next zero when zeros
+    // must stay runs).
+    size_t start = i;
+    while (i < n && i - start < 128) {
+      if (i > start && run_worth(i)) break;
+      ++i;
+    }
+    size_t count = i - start;
+    out.push_back(static_cast<uint8_t>((count - 1) << 1));
+    out.insert(out.end(), data + start, data + i);
+  }
+}
+
+Bytes EncodeRunLength(uint8_t codec, int16_t x, int16_t y, uint16_t width, uint16_t height,
+                      const uint8_t* pixels, int pitch, Zeros zeros, uint16_t param) {
+  Bytes data;
+  for (int row = 0; row < height; ++row) {
+    Bytes line;
+    PutRunLengthCodes(line, pixels + static_cast<size_t>(row) * pitch, width, zeros);
+    PutLE16(data, static_cast<uint16_t>(line.size()));
+    PutBytes(data, line);
+  }
+  return ObjectPayload(codec, x, y, width, height, param, data);
+}
+
+Bytes EncodeRaw(int16_t x, int16_t y, uint16_t width, uint16_t height, const uint8_t* pixels,
+                int pitch) {
+  Bytes data;
+  data.reserve(size_t{width} * height);
+  for (int row = 0; row < height; ++row) {
+    PutBytes(data, pixels + static_cast<size_t>(row) * pitch, width);
+  }
+  return ObjectPayload(20, x, y, width, height, 0, data);
+}
+
+Bytes EncodeSkipLiteral(uint8_t codec, int16_t x, int16_t y, uint16_t width, uint16_t height,
+                        const uint8_t* pixels, int pitch, uint8_t transparent) {
+  Bytes data;
+  for (int row = 0; row < height; ++row) {
+    const uint8_t* p = pixels + static_cast<size_t>(row) * pitch;
+    Bytes line;
+    int c = 0;
+    while (c < width) {
+      int skip = 0;
+      while (c < width && p[c] == transparent) ++skip, ++c;
+      PutLE16(line, static_cast<uint16_t>(skip));
+      if (c >= width) break;
+      int start = c;
+      while (c < width && p[c] != transparent && c - start < 65536) ++c;
+      PutLE16(line, static_cast<uint16_t>(c - start - 1));
+      PutBytes(line, p + start, c - start);
+    }
+    PutLE16(data, static_cast<uint16_t>(line.size()));
+    PutBytes(data, line);
+  }
+  return ObjectPayload(codec, x, y, width, height, 0, data);
+}
+
+DeltaTileEncoder::DeltaTileEncoder(int width, int height, const Options& options)
+    : width_(width),
+      height_(height),
+      stride_(4 * ((width + 3) / 4)),
+      rows_(4 * ((height + 3) / 4)),
+      options_(options) {
+  for (auto& b : buffers_) b.assign(static_cast<size_t>(stride_) * rows_, 0);
+  for (int i = 0; i < 255; ++i) {
+    auto v = DeltaTileVector(options_.vector_table, i);
+    offsets_[i] = v[1] * stride_ + v[0];
+  }
+}
+
+Bytes DeltaTileEncoder::Header(uint8_t method, int16_t sequence, uint32_t length) const {
+  Bytes b;
+  PutU8(b, method);
+  PutU8(b, options_.vector_table);
+  PutLE16(b, static_cast<uint16_t>(sequence));
+  PutLE32(b, length);
+  PutLE32(b, 0);
+  uint8_t flags = (options_.droppable ? 1 : 0) | (options_.transparent ? 2 : 0) |
+                  (options_.extended ? 4 : 0);
+  PutU8(b, flags);
+  PutU8(b, 0);
+  PutU8(b, 0);
+  PutU8(b, 0);
+  return b;
+}
+
+void DeltaTileEncoder::LoadPadded(const uint8_t* picture, int pitch,
+                                  std::vector<uint8_t>& out) const {
+  out.assign(static_cast<size_t>(stride_) * rows_, 0);
+  for (int r = 0; r < height_; ++r) {
+    std::memcpy(out.data() + static_cast<size_t>(r) * stride_,
+                picture + static_cast<size_t>(r) * pitch, width_);
+  }
+}
+
+Bytes DeltaTileEncoder::Intra(const uint8_t* picture, int pitch, int method) {
+  std::vector<uint8_t>& cur = buffers_[current_];
+  LoadPadded(picture, pitch, cur);
+  std::fill(buffers_[current_ ^ 1].begin(), buffers_[current_ ^ 1].end(), 0);
+  uint32_t length = static_cast<uint32_t>(cur.size());
+  Bytes data = Header(method == 0 ? 0 : 2, sequence_++, length);
+  if (method == 0) {
+    PutBytes(data, cur);
+  } else {
+    PutRunLengthCodes(data, cur.data(), cur.size());
+  }
+  return ObjectPayload(37, options_.x, options_.y, static_cast<uint16_t>(width_),
+                       static_cast<uint16_t>(height_), 0, data);
+}
+
+Bytes DeltaTileEncoder::Hold() {
+  Bytes data = Header(1, sequence_++, 0);
+  return ObjectPayload(37, options_.x, options_.y, static_cast<uint16_t>(width_),
+                       static_cast<uint16_t>(height_), 0, data);
+}
+
+Bytes DeltaTileEncoder::Inter(const uint8_t* picture, int pitch, int method) {
+  const bool runs = method != 3;
+  const int16_t sequence = sequence_++;
+  // The decoder's buffer switch: odd frames always, even ones unless droppable.
+  if ((sequence & 1) || !options_.droppable) current_ ^= 1;
+  std::vector<uint8_t>& cur = buffers_[current_];
+  const std::vector<uint8_t>& prev = buffers_[current_ ^ 1];
+  LoadPadded(picture, pitch, cur);
+
+  const int limit = options_.extended ? 0xFD : 0xFF;
+  const int blocks_x = stride_ / 4, blocks_y = rows_ / 4;
+  const int total = blocks_x * blocks_y;
+  const int max_x = stride_ - 4, max_y = rows_ - 4;
+  Bytes data = Header(runs ? 4 : 3, sequence, static_cast<uint32_t>(cur.size()));
+
+  auto same = [&](int a, int b) {  // block of cur at a against block of prev at b
+    for (int r = 0; r < 4; ++r) {
+      if (std::memcmp(cur.data() + a + r * stride_, prev.data() + b + r * stride_, 4) != 0) return false;
+    }
+    return true;
+  };
+  int unchanged = 0;  // pending run of unchanged blocks (method 4)
+  auto flush = [&]() {
+    while (unchanged > 0) {
+      int n = std::min(unchanged, 256);
+      PutU8(data, 0);
+      PutU8(data, static_cast<uint8_t>(n - 1));
+      unchanged -= n;
+    }
+  };
+  for (int k = 0; k < total; ++k) {
+    const int bx = (k % blocks_x) * 4, by = (k / blocks_x) * 4;
+    const int at = by * stride_ + bx;
+    if (same(at, at)) {
+      if (runs) {
+        ++unchanged;
+      } else {
+        PutU8(data, 0);  // vector 0 is (0, 0) in every table
+      }
+      continue;
+    }
+    flush();
+    uint8_t block[16];
+    for (int r = 0; r < 4; ++r) std::memcpy(block + 4 * r, cur.data() + at + r * stride_, 4);
+    if (options_.extended) {
+      if (std::all_of(block, block + 16, [&](uint8_t v) { return v == block[0]; })) {
+        PutU8(data, 0xFD);
+        PutU8(data, block[0]);
+        continue;
+      }
+      bool quarters = true;
+      for (int r = 0; r < 4 && quarters; ++r) {
+        for (int c = 0; c < 4; ++c) {
+          if (block[4 * r + c] != block[4 * (r & 2) + (c & 2)]) {
+            quarters = false;
+            break;
+          }
+        }
+      }
+      if (quarters) {
+        PutU8(data, 0xFE);
+        PutU8(data, block[0]);
+        PutU8(data, block[2]);
+        PutU8(data, block[8]);
+        PutU8(data, block[10]);
+        continue;
+      }
+    }
+    // Motion: the first vector whose source block lies wholly inside the
+    // previous frame and matches exactly.
+    int found = -1;
+    for (int b = runs ? 1 : 0; b < limit && found < 0; ++b) {
+      auto v = DeltaTileVector(options_.vector_table, b);
+      int sx = bx + v[0], sy = by + v[1];
+      if (sx < 0 || sy < 0 || sx > max_x || sy > max_y) continue;
+      if (same(at, at + offsets_[b])) found = b;
+    }
+    if (found >= 0) {
+      PutU8(data, static_cast<uint8_t>(found));
+      continue;
+    }
+    PutU8(data, 0xFF);
+    PutBytes(data, block, 16);
+  }
+  flush();
+  return ObjectPayload(37, options_.x, options_.y, static_cast<uint16_t>(width_),
+                       static_cast<uint16_t>(height_), 0, data);
+}
+
+}  // namespace authoring

@@ -1,0 +1,92 @@
+// Encoders for the object codecs: run-length (1, 2 with param, 3), raw (20),
+// skip-literal (21, 44) and the delta-tile video codec (37). Each returns a
+// whole object payload: the 14-byte object header and the codec data.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "authoring/bytes.h"
+
+namespace authoring {
+
+// The 14-byte object header followed by `data`.
+Bytes ObjectPayload(uint8_t codec, int16_t x, int16_t y, uint16_t width, uint16_t height,
+                    uint16_t param, const Bytes& data);
+
+// How pixels 0 are coded in run-length data. Codec 1 leaves runs of 0
+// transparent but paints literal zeros; codec 3 paints both.
+enum class Zeros {
+  kAny,          // whichever is shorter (codec 3, or codec 1 drawn opaque)
+  kTransparent,  // always runs: 0 shows the picture underneath in codec 1
+  kOpaque,       // always literals: 0 paints in codec 1 too
+};
+
+// Run-length lines (codecs 1 and 3, or 2 with a non-zero param).
+Bytes EncodeRunLength(uint8_t codec, int16_t x, int16_t y, uint16_t width, uint16_t height,
+                      const uint8_t* pixels, int pitch, Zeros zeros = Zeros::kAny,
+                      uint16_t param = 0);
+
+// Raw bitmap (codec 20).
+Bytes EncodeRaw(int16_t x, int16_t y, uint16_t width, uint16_t height, const uint8_t* pixels,
+                int pitch);
+
+// Skip-literal lines (codecs 21 and 44): pixels equal to `transparent` become
+// skips, the others literals.
+Bytes EncodeSkipLiteral(uint8_t codec, int16_t x, int16_t y, uint16_t width, uint16_t height,
+                        const uint8_t* pixels, int pitch, uint8_t transparent = 0);
+
+// The run-length byte scheme shared by the line codecs and the delta-tile
+// codec's method 2: code c, n = (c >> 1) + 1; bit 0 set: a run of the next
+// byte, clear: n literal bytes.
+void PutRunLengthCodes(Bytes& out, const uint8_t* data, size_t n, Zeros zeros = Zeros::kAny);
+
+// The delta-tile codec's motion vectors: table t, entry i, as (x, y).
+std::array<int8_t, 2> DeltaTileVector(int table, int index);
+
+// Encodes full pictures as delta-tile objects, keeping a model of the
+// decoder's two frame buffers so that every block frame is coded against
+// exactly the picture the decoder holds. Coding is lossless.
+class DeltaTileEncoder {
+ public:
+  struct Options {
+    uint8_t vector_table = 0;  // 0, 1 or 2
+    bool extended = true;      // frame flag bit 2: single-colour and 2 x 2 blocks
+    bool droppable = false;    // frame flag bit 0: odd frames may be dropped when late
+    bool transparent = false;  // frame flag bit 1: colour 0 shows what is under
+    int16_t x = 0, y = 0;      // object position
+  };
+  DeltaTileEncoder(int width, int height, const Options& options);
+  DeltaTileEncoder(int width, int height) : DeltaTileEncoder(width, height, Options{}) {}
+
+  // A whole frame, method 0 (raw) or 2 (run-length). It does not depend on
+  // earlier frames; the decoder clears its other buffer.
+  Bytes Intra(const uint8_t* picture, int pitch, int method = 2);
+  // A block frame against the previous one, method 3 or 4 (4 adds runs of
+  // unchanged blocks).
+  Bytes Inter(const uint8_t* picture, int pitch, int method = 4);
+  // A frame that decodes nothing (method 1): the picture stays.
+  Bytes Hold();
+
+  // Sequence number of the next frame; it rises by one with every frame.
+  int16_t next_sequence() const { return sequence_; }
+  void set_next_sequence(int16_t s) { sequence_ = s; }
+
+  int width() const { return width_; }
+  int height() const { return height_; }
+  int stride() const { return stride_; }
+
+ private:
+  Bytes Header(uint8_t method, int16_t sequence, uint32_t length) const;
+  void LoadPadded(const uint8_t* picture, int pitch, std::vector<uint8_t>& out) const;
+
+  int width_, height_, stride_, rows_;
+  Options options_;
+  int16_t sequence_ = 0;
+  int current_ = 0;
+  std::vector<uint8_t> buffers_[2];
+  std::array<int, 255> offsets_{};
+};
+
+}  // namespace authoring
