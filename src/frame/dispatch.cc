@@ -1,0 +1,334 @@
+// The chunk dispatcher: one frame's sub-chunks in file order.
+#include <cstring>
+
+#include "anim/format.h"
+#include "display/display.h"
+#include "frame/draw.h"
+#include "frame/frame.h"
+#include "frame/palette.h"
+#include "shell/log.h"
+#include "shell/switches.h"
+#include "sound/sound.h"
+#include "stream/mem.h"
+#include "text/block.h"
+#include "text/resource.h"
+
+namespace {
+
+int16_t g_use_count = 0;
+FrameClientCallback g_client = nullptr;
+uint8_t* g_overlay = nullptr;
+int32_t g_overlay_size = 0;
+// The overlay holds a stored sub-chunk; until then "FTCH" has nothing to
+// draw (the buffer's bytes are not initialised).
+bool g_overlay_filled = false;
+uint8_t* g_preload = nullptr;
+int32_t g_preload_size = 0;
+uint16_t g_preload_id = 0;
+// Nothing is collected before a piece 0 arrives.
+constexpr int32_t kNoPiece = -0x10000;
+int32_t g_last_piece = kNoPiece;
+int32_t g_preload_fill = 0;
+uint8_t g_conditions[kConditionFlagCount / 8];
+int32_t g_frame_changed = 0;
+int32_t g_no_present = 0;
+
+// Smallest payloads whose fields the handlers read.
+constexpr uint32_t kGostMin = 6;
+constexpr uint32_t kFetchMin = 6;
+constexpr uint32_t kFetchLong = 12;
+constexpr uint32_t kSkipMin = 4;
+constexpr uint32_t kLoadDataOffset = 10;
+constexpr uint32_t kTextOffset = 16;
+constexpr uint32_t kTresMin = 18;
+constexpr uint32_t kTextMaxChars = 4000;
+
+char g_text[kTextMaxChars + 1];
+
+const Surface* AsSurface(RenderBitmap* bitmap) { return RenderBitmapSurface(bitmap); }
+
+int16_t DrawOverlay(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16_t y,
+                    uint16_t flags) {
+  if (!g_overlay || !g_overlay_filled) return 0;
+  uint32_t size = ReadBE32(g_overlay + 4);
+  if (size < uint32_t(kObjectHeaderSize)) return 0;
+  return DrawObject(AsSurface(bitmap), clip, x, y, flags, g_overlay + kChunkHeaderSize, size, 1,
+                    0);
+}
+
+void AddPreloadPiece(const uint8_t* payload, uint32_t size) {
+  if (size < kLoadDataOffset) return;
+  int16_t piece = ReadLE16s(payload + 2);
+  if (piece == 0) {
+    g_preload_id = ReadLE16(payload);
+    g_preload_fill = 0;
+    g_last_piece = -1;
+  }
+  if (piece == g_last_piece + 1) {
+    uint32_t data = size - kLoadDataOffset;
+    if (g_preload && int64_t(g_preload_fill) + size < int64_t(g_preload_size)) {
+      std::memcpy(g_preload + g_preload_fill, payload + kLoadDataOffset, data);
+      g_preload_fill += int32_t(data);
+    }
+    g_last_piece = piece;
+  }
+}
+
+// The text of a "TEXT" or "TRES" payload, or null.
+const char* ChunkText(uint32_t tag, const uint8_t* payload, uint32_t size) {
+  if (tag == kTagTRES) {
+    if (size < kTresMin) return nullptr;
+    return GetText(nullptr, ReadLE16s(payload + kTextOffset));
+  }
+  if (size < kTextOffset) return nullptr;
+  // The text need not be terminated inside its payload: copy it out.
+  uint32_t n = 0;
+  while (n < kTextMaxChars && kTextOffset + n < size && payload[kTextOffset + n] != 0) {
+    g_text[n] = char(payload[kTextOffset + n]);
+    ++n;
+  }
+  g_text[n] = 0;
+  return g_text;
+}
+
+void DrawChunkText(RenderBitmap* bitmap, const ClipRect* clip, uint32_t tag,
+                   const uint8_t* payload, uint32_t size) {
+  const char* text = ChunkText(tag, payload, size);
+  if (!text) return;
+  int16_t tx = ReadLE16s(payload);
+  int16_t ty = ReadLE16s(payload + 2);
+  uint16_t text_flags = ReadLE16(payload + 4);
+  if (!(text_flags & 4)) {
+    DrawText(kDefaultFont, AsSurface(bitmap), clip, tx, ty, 15, 0, text_flags, text);
+    return;
+  }
+  const Surface* s = AsSurface(bitmap);
+  int32_t cl = clip ? clip->left : 0, ct = clip ? clip->top : 0;
+  int32_t cw = clip ? clip->width : s->width, ch = clip ? clip->height : s->height;
+  int32_t left = ReadLE16s(payload + 6), top = ReadLE16s(payload + 8);
+  int32_t width = ReadLE16s(payload + 10), height = ReadLE16s(payload + 12);
+  if (left < cl) {
+    width -= cl - left;
+    left = cl;
+  }
+  if (left + width > cl + cw) width = cl + cw - left;
+  if (top < ct) {
+    height -= ct - top;
+    top = ct;
+  }
+  if (top + height > ct + ch) height = ct + ch - top;
+  if (width <= 0 || height <= 0) return;
+  ClipRect r{int16_t(left), int16_t(top), int16_t(width), int16_t(height)};
+  DrawText(kDefaultFont, s, &r, tx, ty, 15, 0, text_flags, text);
+}
+
+void DrawDebugFrame(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16_t y,
+                    const uint8_t* object, int16_t condition) {
+  ObjectHeader h = ReadObjectHeader(object);
+  int32_t x0 = int16_t(x + h.x), y0 = int16_t(y + h.y);
+  int32_t w = int16_t(h.width), hh = int16_t(h.height);
+  uint8_t white = uint8_t(FindPaletteColour(255, 255, 255));
+  uint8_t black = uint8_t(FindPaletteColour(0, 0, 0));
+  const Surface* s = AsSurface(bitmap);
+  DrawRectOutline(s, clip, x0, y0, w, hh, white);
+  DrawTextFormatted(nullptr, s, nullptr, int16_t(x0 + (w >> 1)),
+                    int16_t(y0 + (hh >> 1)), white, black, 0, "%hd", condition);
+}
+
+}  // namespace
+
+int16_t FrameEngineInit(FrameClientCallback client, int32_t overlay_size, int32_t preload_size) {
+  if (g_use_count++ > 0) return 0;
+  g_client = client;
+  g_overlay_size = overlay_size;
+  g_preload_size = preload_size;
+  g_overlay_filled = false;
+  g_last_piece = kNoPiece;
+  g_preload_fill = 0;
+  ClearConditionFlag(0);
+  if (overlay_size > 0 && MemAlloc(&g_overlay, size_t(overlay_size)) != 0) {
+    RecordError("Cannot allocate overlay buffer of %ld bytes", long(overlay_size));
+    g_use_count = 0;
+    g_client = nullptr;
+    return kErrNoMemory;
+  }
+  if (preload_size > 0 && MemAlloc(&g_preload, size_t(preload_size)) != 0) {
+    RecordError("Cannot allocate preload buffer of %ld bytes", long(preload_size));
+    MemFree(&g_overlay);
+    g_use_count = 0;
+    g_client = nullptr;
+    return kErrNoMemory;
+  }
+  return 0;
+}
+
+void FrameEngineShutdown() {
+  if (g_use_count <= 0 || --g_use_count > 0) return;
+  g_client = nullptr;
+  MemFree(&g_overlay);
+  MemFree(&g_preload);
+  g_overlay_size = g_preload_size = 0;
+  g_overlay_filled = false;
+}
+
+int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16_t y,
+                           const uint8_t* frame, uint32_t size, uint16_t frame_flags) {
+  g_frame_changed = 1;
+  g_no_present = 0;
+  bool stor_pending = false, skip_next = false;
+  const uint8_t* object = nullptr;
+  uint32_t object_size = 0;
+  uint32_t previous = 0;
+  int16_t condition = 0;
+  const uint8_t* p = frame;
+  int64_t remaining = size;
+  while (remaining > 4) {
+    // Pad bytes follow odd-sized payloads; the ring keeps the parity of file
+    // offsets, so the address tells whether a position is odd.
+    if ((reinterpret_cast<uintptr_t>(p) & 1) && *p == 0) {
+      ++p;
+      --remaining;
+    }
+    // Fewer bytes than a header left: trailing bytes, as with up to 4.
+    if (remaining < kChunkHeaderSize) break;
+    uint32_t tag = ReadBE32(p);
+    uint32_t csize = ReadBE32(p + 4);
+    const uint8_t* payload = p + kChunkHeaderSize;
+    if (int64_t(csize) > remaining - kChunkHeaderSize) {
+      // A payload that runs out of the frame cannot be followed.
+      RecordError("Bad IFF Header found %lx at %lx", static_cast<unsigned long>(tag),
+                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)));
+      return -1;
+    }
+    bool stored_now = false;
+    if (stor_pending && g_overlay && tag != kTagIACT) {
+      if (int64_t(csize) + kChunkHeaderSize < int64_t(g_overlay_size)) {
+        std::memcpy(g_overlay, p, csize + kChunkHeaderSize);
+        g_overlay_filled = true;
+      }
+      DrawOverlay(bitmap, clip, x, y, frame_flags);
+      stor_pending = false;
+      stored_now = true;
+    }
+    if (skip_next) {
+      skip_next = false;
+    } else {
+      switch (tag) {
+        case kTagFOBJ: {
+          if (csize < uint32_t(kObjectHeaderSize)) break;  // not an object
+          object = payload;
+          object_size = csize;
+          if (stored_now) break;
+          int16_t result =
+              DrawObject(AsSurface(bitmap), clip, x, y, frame_flags, payload, csize, 1, 0);
+          if (previous == kTagSKIP ? result != 0 : result > 0) g_no_present = 1;
+          if (previous == kTagSKIP && GetSwitch(kSwitchDebugLevel) >= 1)
+            DrawDebugFrame(bitmap, clip, x, y, payload, condition);
+          break;
+        }
+        case kTagGOST: {
+          if (csize < kGostMin || !object) break;
+          int16_t mode = ReadLE16s(payload);
+          uint16_t bits = (mode >= 0 && mode <= 2) ? kGhostModeBits[mode] : 0;
+          DrawObjectWithin(AsSurface(bitmap), clip, int16_t(x + ReadLE16s(payload + 2)),
+                           int16_t(y + ReadLE16s(payload + 4)), uint16_t(frame_flags | bits),
+                           object, csize, object_size, 1, 0);
+          break;
+        }
+        case kTagSTOR:
+          stor_pending = true;
+          break;
+        case kTagFTCH: {
+          if (csize < kFetchMin) break;
+          int16_t fx, fy;
+          if (csize == kFetchLong) {
+            fx = int16_t(ReadBE32(payload + 4) & 0xFFFF);
+            fy = int16_t(ReadBE32(payload + 8) & 0xFFFF);
+          } else {
+            fx = ReadLE16s(payload + 2);
+            fy = ReadLE16s(payload + 4);
+          }
+          DrawOverlay(bitmap, clip, int16_t(x + fx), int16_t(y + fy), frame_flags);
+          break;
+        }
+        case kTagSKIP: {
+          if (csize < kSkipMin) break;
+          condition = ReadLE16s(payload);
+          int16_t b = ReadLE16s(payload + 2);
+          if (b != 0)
+            skip_next = TestConditionFlag(condition) != TestConditionFlag(b);
+          else
+            skip_next = TestConditionFlag(condition) != 0;
+          break;
+        }
+        case kTagLOAD:
+          AddPreloadPiece(payload, csize);
+          break;
+        case kTagNPAL:
+          if (csize >= uint32_t(kPaletteBytes)) SetCurrentPalette(payload, 1);
+          break;
+        case kTagXPAL:
+          PaletteFade(payload, csize);
+          break;
+        case kTagPSAD:
+        case kTagSAUD:
+          PlayAudioChunk(p, 0, 127, 0, 0, int64_t(csize) + kChunkHeaderSize);
+          break;
+        case kTagTEXT:
+        case kTagTRES:
+          if (g_client && (frame_flags & kFlagTextToClient)) {
+            TextRecord record{kTextRecordKind, {0, 0, 0}, tag, csize, payload};
+            g_client(bitmap, clip, x, y, &record, csize, frame_flags);
+          } else {
+            DrawChunkText(bitmap, clip, tag, payload, csize);
+          }
+          break;
+        case kTagIACT:
+          if (g_client) g_client(bitmap, clip, x, y, payload, csize, frame_flags);
+          break;
+        case kTagVMSK:
+          MaskRect(bitmap, 0, 0, clip, payload);
+          g_no_present = 1;
+          break;
+        default:
+          if (!IsPlainTag(tag)) {
+            RecordError("Bad IFF Header found %lx at %lx", static_cast<unsigned long>(tag),
+                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)));
+            return -1;
+          }
+          break;
+      }
+    }
+    previous = tag;
+    p = payload + csize;
+    remaining -= int64_t(csize) + kChunkHeaderSize;
+  }
+  return 0;
+}
+
+int16_t TestConditionFlag(int32_t number) {
+  if (number < 1 || number > kConditionFlagCount) return 0;
+  return (g_conditions[(number - 1) / 8] & (0x80 >> ((number - 1) % 8))) ? 1 : 0;
+}
+
+void SetConditionFlag(int32_t number) {
+  if (number < 1 || number > kConditionFlagCount) return;
+  g_conditions[(number - 1) / 8] |= uint8_t(0x80 >> ((number - 1) % 8));
+}
+
+void ClearConditionFlag(int32_t number) {
+  if (number < 1) {
+    std::memset(g_conditions, 0, sizeof g_conditions);
+    return;
+  }
+  if (number > kConditionFlagCount) return;
+  g_conditions[(number - 1) / 8] &= uint8_t(~(0x80 >> ((number - 1) % 8)));
+}
+
+int32_t FrameChangedFlag() { return g_frame_changed; }
+void SetFrameChangedFlag(int32_t value) { g_frame_changed = value; }
+int32_t NoPresentFlag() { return g_no_present; }
+
+const uint8_t* PreloadData() { return g_preload; }
+int32_t PreloadFill() { return g_preload_fill; }
+uint16_t PreloadBlockId() { return g_preload_id; }

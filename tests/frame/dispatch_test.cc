@@ -1,0 +1,354 @@
+// The chunk dispatcher: sub-chunk walking, the overlay and preload buffers,
+// ghost redraws, conditions and the client callback. Objects go to a
+// recording codec so every DrawObject call can be checked.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "anim/format.h"
+#include "anim/san_builder.h"
+#include "frame/frame.h"
+#include "frame/palette.h"
+#include "frame_fixture.h"
+#include "shell/log.h"
+
+namespace {
+
+using santest::Bytes;
+
+struct DrawCall {
+  const uint8_t* payload;
+  uint32_t size;
+  int16_t x, y;
+  uint16_t flags;
+  uint8_t first_data;  // byte 14 of the payload, to tell objects apart
+};
+std::vector<DrawCall> g_draws;
+int16_t g_codec_result = 0;
+
+int16_t RecordingCodec(int16_t op, const Surface*, const ClipRect*, int16_t x, int16_t y,
+                       const uint8_t* payload, uint32_t size, uint16_t flags, uint8_t, uint8_t) {
+  if (op != kCodecDraw) return 0;
+  g_draws.push_back({payload, size, x, y, flags, size > 14 ? payload[14] : uint8_t(0)});
+  return g_codec_result;
+}
+
+constexpr uint8_t kRecCodec = 99;
+
+Bytes Object(int x, int y, uint8_t marker, int extra = 1) {
+  Bytes b{kRecCodec, 0};
+  santest::LE16(b, x);
+  santest::LE16(b, y);
+  santest::LE16(b, 8);
+  santest::LE16(b, 6);
+  santest::LE16(b, 0);
+  santest::LE16(b, 0);
+  b.push_back(marker);
+  b.insert(b.end(), size_t(extra - 1 > 0 ? extra - 1 : 0), 0);
+  return b;
+}
+
+Bytes Words(std::initializer_list<int> ws) {
+  Bytes b;
+  for (int w : ws) santest::LE16(b, w);
+  return b;
+}
+
+// One frame's payload laid out at an even address, as the ring keeps it.
+struct FrameBytes {
+  Bytes bytes;
+  void Sub(std::string_view tag, const Bytes& payload, bool pad = true) {
+    santest::Tag(bytes, tag);
+    santest::BE32(bytes, uint32_t(payload.size()));
+    bytes.insert(bytes.end(), payload.begin(), payload.end());
+    if (pad && (bytes.size() & 1)) bytes.push_back(0);
+  }
+};
+
+struct ClientCall {
+  std::string kind;  // "IACT" or "text"
+  uint32_t size;
+  uint32_t tag;
+  uint16_t flags;
+  std::string text;
+};
+std::vector<ClientCall> g_client_calls;
+
+int16_t Client(RenderBitmap*, const ClipRect*, int16_t, int16_t, const void* record,
+               uint32_t size, uint16_t flags) {
+  const auto* r = static_cast<const TextRecord*>(record);
+  if (size >= 16 && r->kind == kTextRecordKind && r->size == size) {
+    g_client_calls.push_back({"text", size, r->tag, flags,
+                              std::string(reinterpret_cast<const char*>(r->payload) + 16)});
+  } else {
+    g_client_calls.push_back({"IACT", size, 0, flags, {}});
+  }
+  return 0;
+}
+
+class Dispatcher : public FrameFixture {
+ protected:
+  void SetUp() override {
+    FrameFixture::SetUp();
+    static const CodecProc procs[1] = {RecordingCodec};
+    static const uint8_t numbers[1] = {kRecCodec};
+    InitDecoder(1, procs, numbers, 320, 200);
+    ASSERT_EQ(FrameEngineInit(Client, 300000, 400000), 0);
+    g_draws.clear();
+    g_client_calls.clear();
+    g_codec_result = 0;
+  }
+  void TearDown() override {
+    FrameEngineShutdown();
+    ShutdownDecoder();
+    FrameFixture::TearDown();
+  }
+  int16_t Run(const FrameBytes& f, uint16_t flags = 0, int16_t x = 0, int16_t y = 0) {
+    // Copy to an even-aligned buffer so pad parity follows buffer offsets.
+    frame_.assign(f.bytes.begin(), f.bytes.end());
+    return ProcessFrameChunks(bitmap(), nullptr, x, y, frame_.data(), uint32_t(frame_.size()),
+                              flags);
+  }
+  bool InFrame(const uint8_t* p) const {
+    return p >= frame_.data() && p < frame_.data() + frame_.size();
+  }
+  std::vector<uint8_t> frame_;
+};
+
+TEST_F(Dispatcher, StoredObjectIsDrawnOnceAndFetchedLater) {
+  FrameBytes f;
+  f.Sub("STOR", {});
+  f.Sub("FOBJ", Object(10, 20, 0xA1));
+  ASSERT_EQ(Run(f), 0);
+  ASSERT_EQ(g_draws.size(), 1u);  // from the overlay buffer, not again as the frame's object
+  EXPECT_EQ(g_draws[0].first_data, 0xA1);
+  EXPECT_FALSE(InFrame(g_draws[0].payload));  // the stored copy, not the frame
+  EXPECT_EQ(g_draws[0].x, 10);
+
+  g_draws.clear();
+  FrameBytes later;
+  later.Sub("FTCH", Words({0, 5, 7}));
+  ASSERT_EQ(Run(later, 0, 100, 50), 0);
+  ASSERT_EQ(g_draws.size(), 1u);
+  EXPECT_EQ(g_draws[0].first_data, 0xA1);
+  EXPECT_EQ(g_draws[0].x, 10 + 100 + 5);
+  EXPECT_EQ(g_draws[0].y, 20 + 50 + 7);
+  EXPECT_EQ(g_draws[0].size, Object(10, 20, 0xA1).size());
+
+  // The 12-byte form takes the low 16 bits of two big-endian numbers.
+  g_draws.clear();
+  FrameBytes twelve;
+  Bytes p(4, 0);
+  santest::BE32(p, 0x00010003);
+  santest::BE32(p, 0xFFFFFFFE);
+  twelve.Sub("FTCH", p);
+  ASSERT_EQ(Run(twelve), 0);
+  ASSERT_EQ(g_draws.size(), 1u);
+  EXPECT_EQ(g_draws[0].x, 10 + 3);
+  EXPECT_EQ(g_draws[0].y, 20 - 2);
+}
+
+TEST_F(Dispatcher, FetchBeforeAnyStoreDrawsNothing) {
+  FrameBytes f;
+  f.Sub("FTCH", Words({0, 5, 7}));
+  ASSERT_EQ(Run(f), 0);
+  EXPECT_TRUE(g_draws.empty());
+}
+
+TEST_F(Dispatcher, StoreSkipsInteractiveChunk) {
+  FrameBytes f;
+  f.Sub("STOR", {});
+  f.Sub("IACT", Bytes{1, 2, 3});
+  f.Sub("FOBJ", Object(0, 0, 0xB2));
+  ASSERT_EQ(Run(f, 0x0007), 0);
+  ASSERT_EQ(g_client_calls.size(), 1u);
+  EXPECT_EQ(g_client_calls[0].kind, "IACT");
+  EXPECT_EQ(g_client_calls[0].size, 3u);
+  EXPECT_EQ(g_client_calls[0].flags, 0x0007);
+  ASSERT_EQ(g_draws.size(), 1u);
+  EXPECT_EQ(g_draws[0].first_data, 0xB2);
+  EXPECT_FALSE(InFrame(g_draws[0].payload));
+}
+
+TEST_F(Dispatcher, GhostRedrawsWithModeBitsAndItsOwnSize) {
+  const uint16_t expected[] = {0x2000, 0x4000, 0x6000, 0};
+  for (int mode = 0; mode < 4; ++mode) {
+    g_draws.clear();
+    FrameBytes f;
+    f.Sub("FOBJ", Object(1, 2, 0xC3));
+    f.Sub("GOST", Words({mode, 30, 40, 0, 0}));  // 10 bytes
+    ASSERT_EQ(Run(f, 0, 5, 6), 0);
+    ASSERT_EQ(g_draws.size(), 2u) << mode;
+    EXPECT_EQ(g_draws[1].flags, expected[mode]) << mode;
+    EXPECT_EQ(g_draws[1].x, 1 + 5 + 30);
+    EXPECT_EQ(g_draws[1].y, 2 + 6 + 40);
+    EXPECT_EQ(g_draws[1].size, 10u);
+    EXPECT_EQ(g_draws[1].payload, g_draws[0].payload);
+  }
+  // Without an object in this frame, nothing is drawn.
+  g_draws.clear();
+  FrameBytes alone;
+  alone.Sub("GOST", Words({1, 30, 40}));
+  ASSERT_EQ(Run(alone), 0);
+  EXPECT_TRUE(g_draws.empty());
+}
+
+TEST_F(Dispatcher, PreloadCollectsPiecesInOrderOnly) {
+  FrameBytes f;
+  Bytes p0 = Words({77, 0, 0, 0, 0});
+  p0.insert(p0.end(), {1, 2, 3});
+  Bytes p1 = Words({77, 1, 0, 0, 0});
+  p1.insert(p1.end(), {4, 5});
+  Bytes p3 = Words({77, 3, 0, 0, 0});
+  p3.insert(p3.end(), {9, 9, 9, 9});
+  f.Sub("LOAD", p0);
+  f.Sub("LOAD", p1);
+  f.Sub("LOAD", p3);
+  ASSERT_EQ(Run(f), 0);
+  EXPECT_EQ(PreloadBlockId(), 77);
+  ASSERT_EQ(PreloadFill(), 5);
+  EXPECT_EQ(Bytes(PreloadData(), PreloadData() + 5), (Bytes{1, 2, 3, 4, 5}));
+  // A piece too short for its fields is ignored.
+  FrameBytes shortp;
+  shortp.Sub("LOAD", Words({77, 2}));
+  ASSERT_EQ(Run(shortp), 0);
+  EXPECT_EQ(PreloadFill(), 5);
+}
+
+TEST_F(Dispatcher, ConditionsSkipAndMarkTheNextObject) {
+  ClearConditionFlag(0);
+  SetConditionFlag(3);
+  EXPECT_EQ(TestConditionFlag(3), 1);
+  EXPECT_EQ(TestConditionFlag(0), 0);
+  EXPECT_EQ(TestConditionFlag(1025), 0);
+  FrameBytes f;
+  f.Sub("SKIP", Words({3, 0}));
+  f.Sub("FOBJ", Object(0, 0, 1));  // skipped: flag 3 is set
+  f.Sub("SKIP", Words({3, 4}));    // 3 and 4 differ: skip
+  f.Sub("FOBJ", Object(0, 0, 2));
+  f.Sub("SKIP", Words({5, 0}));    // clear: not skipped
+  f.Sub("FOBJ", Object(0, 0, 3));
+  ASSERT_EQ(Run(f), 0);
+  ASSERT_EQ(g_draws.size(), 1u);
+  EXPECT_EQ(g_draws[0].first_data, 3);
+  ClearConditionFlag(3);
+  EXPECT_EQ(TestConditionFlag(3), 0);
+
+  // After "SKIP" any non-zero result stops the frame from being shown;
+  // otherwise only a result above 0 does.
+  g_codec_result = -1;
+  FrameBytes a;
+  a.Sub("FOBJ", Object(0, 0, 1));
+  Run(a);
+  EXPECT_EQ(NoPresentFlag(), 0);
+  FrameBytes b;
+  b.Sub("SKIP", Words({5, 0}));
+  b.Sub("FOBJ", Object(0, 0, 1));
+  Run(b);
+  EXPECT_EQ(NoPresentFlag(), 1);
+  g_codec_result = 1;
+  Run(a);
+  EXPECT_EQ(NoPresentFlag(), 1);
+}
+
+TEST_F(Dispatcher, TagsAndSizesDecideDamage) {
+  // Upper-case and numerals in no row of the table: skipped silently.
+  FrameBytes ok;
+  ok.Sub("ZZ09", Bytes{1, 2, 3});
+  ok.Sub("FOBJ", Object(0, 0, 7));
+  ok.bytes.insert(ok.bytes.end(), {'F', 'O', 'B', 'J'});  // 4 trailing bytes
+  EXPECT_EQ(Run(ok), 0);
+  EXPECT_EQ(g_draws.size(), 1u);
+
+  ClearLogs();
+  FrameBytes lower;
+  lower.Sub("FoBJ", Object(0, 0, 7));
+  EXPECT_EQ(Run(lower), -1);
+  ASSERT_EQ(ErrorLogEntries().size(), 1u);
+  EXPECT_EQ(ErrorLogEntries()[0].rfind("Bad IFF Header found 466f424a at ", 0), 0u);
+
+  // A size that runs out of the frame is never followed.
+  g_draws.clear();
+  FrameBytes over;
+  over.Sub("FOBJ", Object(0, 0, 7));
+  santest::PatchBE32(over.bytes, 4, 5000);
+  EXPECT_EQ(Run(over), -1);
+  EXPECT_TRUE(g_draws.empty());
+
+  // Five to seven trailing bytes are not a header either.
+  FrameBytes tail;
+  tail.Sub("FOBJ", Object(0, 0, 7));
+  tail.bytes.insert(tail.bytes.end(), {'F', 'O', 'B', 'J', 0, 0});
+  EXPECT_EQ(Run(tail), 0);
+}
+
+TEST_F(Dispatcher, PadBytesFollowFileParity) {
+  // Odd payload then a pad byte, and the same without the pad.
+  for (bool pad : {true, false}) {
+    g_draws.clear();
+    FrameBytes f;
+    f.Sub("ZZZZ", Bytes{1, 2, 3}, pad);
+    f.Sub("FOBJ", Object(0, 0, 9));
+    EXPECT_EQ(Run(f), 0) << pad;
+    ASSERT_EQ(g_draws.size(), 1u) << pad;
+    EXPECT_EQ(g_draws[0].first_data, 9);
+  }
+}
+
+TEST_F(Dispatcher, ShortPayloadsAreIgnored) {
+  FrameBytes f;
+  f.Sub("FOBJ", Bytes{kRecCodec, 0, 1, 0});  // under 14 bytes: not an object
+  f.Sub("GOST", Words({1, 2, 3}));           // nothing remembered
+  f.Sub("FTCH", Words({1}));
+  f.Sub("SKIP", Words({1}));
+  f.Sub("TEXT", Bytes{1, 2});
+  f.Sub("TRES", Words({0, 0, 0, 0, 0, 0, 0, 0}));
+  f.Sub("NPAL", Bytes(100, 1));
+  f.Sub("XPAL", Bytes{0, 0});
+  EXPECT_EQ(Run(f), 0);
+  EXPECT_TRUE(g_draws.empty());
+}
+
+TEST_F(Dispatcher, TextGoesToTheClientWithFlag0x200) {
+  Bytes payload = Words({5, 6, 0, 0, 0, 0, 0, 0});
+  const char* s = "hello";
+  payload.insert(payload.end(), s, s + 6);
+  FrameBytes f;
+  f.Sub("TEXT", payload);
+  ASSERT_EQ(Run(f, 0x0200), 0);
+  ASSERT_EQ(g_client_calls.size(), 1u);
+  EXPECT_EQ(g_client_calls[0].kind, "text");
+  EXPECT_EQ(g_client_calls[0].tag, kTagTEXT);
+  EXPECT_EQ(g_client_calls[0].size, payload.size());
+  EXPECT_EQ(g_client_calls[0].text, "hello");
+}
+
+TEST_F(Dispatcher, UnterminatedTextIsDrawnWithoutReadingPastIt) {
+  Bytes payload = Words({5, 6, 0, 0, 0, 0, 0, 0});
+  payload.insert(payload.end(), {'A', 'B', 'C'});
+  FrameBytes f;
+  f.Sub("TEXT", payload);
+  f.Sub("FOBJ", Object(0, 0, 4));
+  EXPECT_EQ(Run(f), 0);  // the sanitizer build catches any read past the payload
+  EXPECT_EQ(g_draws.size(), 1u);
+}
+
+TEST_F(Dispatcher, OverlayTooSmallKeepsPreviousContent) {
+  FrameEngineShutdown();
+  ASSERT_EQ(FrameEngineInit(Client, 40, 0), 0);
+  FrameBytes f;
+  f.Sub("STOR", {});
+  f.Sub("FOBJ", Object(0, 0, 0x11));  // 15 + 8 bytes fit in 40
+  Run(f);
+  g_draws.clear();
+  FrameBytes big;
+  big.Sub("STOR", {});
+  big.Sub("FOBJ", Object(0, 0, 0x22, 40));  // does not fit
+  Run(big);
+  ASSERT_EQ(g_draws.size(), 1u);
+  EXPECT_EQ(g_draws[0].first_data, 0x11);
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// Current palette, fixed-point fades and the present decision.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "anim/san_builder.h"
+#include "frame/frame.h"
+#include "frame/palette.h"
+#include "frame_fixture.h"
+
+namespace {
+
+using santest::Bytes;
+
+Bytes FadeStart(int16_t delta_for_all, int command = 0, const Bytes& palette = {}) {
+  Bytes b;
+  santest::LE16(b, 0);
+  santest::LE16(b, command);
+  for (int i = 0; i < 768; ++i) santest::LE16(b, delta_for_all);
+  b.insert(b.end(), palette.begin(), palette.end());
+  return b;
+}
+Bytes FadeStep() { return Bytes{0, 0, 1, 0}; }
+
+class Palette : public FrameFixture {
+ protected:
+  void SetUp() override {
+    FrameFixture::SetUp();
+    ResetPalette();
+  }
+};
+
+TEST_F(Palette, SixteenStepsOfDeltaEightEndAtOne) {
+  Bytes start = FadeStart(8);
+  PaletteFade(start.data(), uint32_t(start.size()));
+  EXPECT_EQ(PaletteState(), 0);  // starting a fade changes nothing yet
+  Bytes step = FadeStep();
+  for (int i = 0; i < 15; ++i) PaletteFade(step.data(), uint32_t(step.size()));
+  EXPECT_EQ(CurrentPalette()[0], 0);
+  PaletteFade(step.data(), uint32_t(step.size()));
+  EXPECT_EQ(CurrentPalette()[0], 1);
+  EXPECT_EQ(CurrentPalette()[767], 1);
+  EXPECT_EQ(PaletteState(), 1);
+}
+
+TEST_F(Palette, NegativeDeltaWrapsTheAccumulator) {
+  Bytes start = FadeStart(-1);
+  PaletteFade(start.data(), uint32_t(start.size()));
+  Bytes step = FadeStep();
+  PaletteFade(step.data(), uint32_t(step.size()));
+  EXPECT_EQ(CurrentPalette()[0], 255);  // 65535 >> 7 = 511, low byte 255
+}
+
+TEST_F(Palette, FadeFromNewPaletteWithoutStepLeavesStateAlone) {
+  Bytes fresh = santest::Palette(40);
+  Bytes start = FadeStart(0, 512, fresh);
+  ASSERT_EQ(start.size(), 1540u + 768u);
+  PaletteFade(start.data(), uint32_t(start.size()));
+  EXPECT_EQ(Bytes(CurrentPalette(), CurrentPalette() + 768), fresh);
+  EXPECT_EQ(PaletteState(), 0);
+  // A step with zero deltas keeps the colours and marks the change.
+  Bytes step = FadeStep();
+  PaletteFade(step.data(), uint32_t(step.size()));
+  EXPECT_EQ(Bytes(CurrentPalette(), CurrentPalette() + 768), fresh);
+  EXPECT_EQ(PaletteState(), 1);
+}
+
+TEST_F(Palette, ShortFadePayloadsChangeNothing) {
+  Bytes fresh = santest::Palette(40);
+  Bytes start = FadeStart(0, 512, fresh);
+  start.resize(start.size() - 1);
+  PaletteFade(start.data(), uint32_t(start.size()));
+  EXPECT_EQ(CurrentPalette()[3], 0);
+  Bytes three{0, 0, 1};
+  PaletteFade(three.data(), 3);
+  EXPECT_EQ(PaletteState(), 0);
+}
+
+TEST_F(Palette, SetCurrentPaletteFullAndPartial) {
+  Bytes p = santest::Palette(7);
+  SetCurrentPalette(p.data(), 1);
+  EXPECT_EQ(PaletteState(), 2);
+  SetCurrentPalette(CurrentPalette(), 0);  // itself: no copy
+  EXPECT_EQ(PaletteState(), 1);
+  EXPECT_EQ(CurrentPalette()[3], 8);
+}
+
+struct PresentCall {
+  uint16_t flags;
+  int32_t full, show;
+  int16_t state;
+};
+std::vector<PresentCall> g_presents;
+void Present(RenderBitmap*, const ClipRect*, uint16_t flags, int32_t full, int32_t show,
+             int16_t state) {
+  g_presents.push_back({flags, full, show, state});
+}
+
+TEST_F(Palette, PresentWithCallback) {
+  g_presents.clear();
+  SetPresentCallback(Present);
+  Bytes p = santest::Palette(7);
+  SetCurrentPalette(p.data(), 1);
+  SetFrameChangedFlag(1);
+  PresentFrame(bitmap(), nullptr, 0x0020);
+  ASSERT_EQ(g_presents.size(), 1u);
+  EXPECT_EQ(g_presents[0].flags, 0x0020);
+  EXPECT_EQ(g_presents[0].full, 1);
+  EXPECT_EQ(g_presents[0].show, 1);
+  EXPECT_EQ(g_presents[0].state, 2);
+  EXPECT_EQ(PaletteState(), 0);
+  // Consumed: an unchanged frame is not presented again.
+  PresentFrame(bitmap(), nullptr, 0);
+  EXPECT_EQ(g_presents.size(), 1u);
+  // Flag 0x8000 keeps the picture back but still reports the palette.
+  SetFrameChangedFlag(1);
+  SetCurrentPalette(p.data(), 0);
+  PresentFrame(bitmap(), nullptr, 0x8000);
+  ASSERT_EQ(g_presents.size(), 2u);
+  EXPECT_EQ(g_presents[1].show, 0);
+  EXPECT_EQ(g_presents[1].full, 0);
+  EXPECT_EQ(g_presents[1].state, 1);
+  SetPresentCallback(nullptr);
+}
+
+}  // namespace
