@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "display/display.h"
+#include "input/keyboard.h"
+#include "platform/keystate.h"
+#include "platform/messages.h"
+#include "platform/mmsystem.h"
+#include "platform/ui.h"
+#include "shell/launcher.h"
+#include "shell/switches.h"
+
+namespace {
+
+class Launcher : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetClockMode(platform::ClockMode::kVirtual);
+    platform::ResetWindows();
+    platform::ResetUi();
+    platform::SetDesktopSize(640, 480);
+    ResetLauncher();
+    ResetSwitches();
+  }
+  void TearDown() override {
+    platform::ResetWindows();
+    platform::ResetUi();
+    ResetLauncher();
+    ResetSwitches();
+  }
+};
+
+TEST_F(Launcher, OptionWordsIgnoreCase) {
+  ParseCommandLine("/D1 /CDS");
+  EXPECT_EQ(GetSwitch(kSwitchDebugLevel), 1);
+  EXPECT_EQ(DisplayModeWord(), kDisplayModeDib);
+  EXPECT_EQ(ShowChooserFlag(), 1);
+  ResetLauncher();
+  ParseCommandLine("/CoBaLt2");
+  EXPECT_EQ(ShowChooserFlag(), 0);
+  EXPECT_EQ(DemoChoice(), kChoiceCobalt);
+}
+
+TEST_F(Launcher, LaterWordsWin) {
+  ParseCommandLine("/cobalt2 /thelantern /d1 /d2");
+  EXPECT_EQ(DemoChoice(), kChoiceLantern);
+  EXPECT_EQ(GetSwitch(kSwitchDebugLevel), 2);
+  ResetLauncher();
+  ParseCommandLine("/thelantern /cobalt2");
+  EXPECT_EQ(DemoChoice(), kChoiceCobalt);
+}
+
+TEST_F(Launcher, OnlyTenWordsCountAndBlanksMakeNoWords) {
+  // Ten words (runs of blanks in between), then a valid eleventh.
+  ParseCommandLine("a   b c  d e f g h i     j /thelantern");
+  EXPECT_EQ(ShowChooserFlag(), 1);
+  EXPECT_EQ(DemoChoice(), 0);
+  ParseCommandLine("   a b c d e f g h i /d2 /d1");
+  EXPECT_EQ(GetSwitch(kSwitchDebugLevel), 2);
+}
+
+TEST_F(Launcher, WordsMatchWholeAndOddInputIsHarmless) {
+  ParseCommandLine("/d1x /cobalt /cds2 -cds cds");
+  EXPECT_EQ(GetSwitch(kSwitchDebugLevel), 0);
+  EXPECT_EQ(DisplayModeWord(), kDisplayModeDefault);
+  EXPECT_EQ(ShowChooserFlag(), 1);
+  ParseCommandLine(nullptr);
+  ParseCommandLine("");
+  std::string huge(100000, 'x');
+  huge += " /cds";
+  ParseCommandLine(huge.c_str());
+  EXPECT_EQ(DisplayModeWord(), kDisplayModeDib);
+  EXPECT_EQ(GetSwitch(0), 1);  // only the debug level is ever written
+}
+
+TEST_F(Launcher, CenterWindowOnDesktop) {
+  WNDCLASSEXA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "TestClass";
+  ASSERT_NE(RegisterClassExA(&wc), 0);
+  HWND w = CreateWindowExA(0, "TestClass", "", 0, 5, 7, 241, 159, nullptr, nullptr, nullptr,
+                           nullptr);
+  CenterWindowOnDesktop(w);
+  RECT r;
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, 199);  // (640 - 241) / 2, truncated
+  EXPECT_EQ(r.top, 160);
+  EXPECT_EQ(r.right - r.left, 241);
+  EXPECT_EQ(r.bottom - r.top, 159);
+  // Larger than the desktop: negative, truncated toward zero.
+  MoveWindow(w, 0, 0, 1001, 483, FALSE_);
+  CenterWindowOnDesktop(w);
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, -180);
+  EXPECT_EQ(r.top, -1);
+}
+
+TEST_F(Launcher, ChooserEndsWithItsIdentifiersAndShowsTheCursorMeanwhile) {
+  int cursor_during_dialog = -99;
+  RECT dialog_rect{};
+  platform::SetDialogAnswerSource([&](HWND dialog) {
+    cursor_during_dialog = platform::CursorCount();
+    GetWindowRect(dialog, &dialog_rect);
+    return 102;
+  });
+  EXPECT_EQ(DialogBoxParamA(nullptr, MakeIntResourceA(kChooserDialogId), nullptr,
+                            ChooserDialogProc, 0),
+            102);
+  EXPECT_EQ(cursor_during_dialog, 1);
+  EXPECT_EQ(platform::CursorCount(), 0);
+  EXPECT_EQ(dialog_rect.left * 2 + (dialog_rect.right - dialog_rect.left), 640);
+
+  platform::SetDialogAnswerSource(nullptr);
+  platform::SetScriptedChoices({101, 7, -1});
+  auto show = [] {
+    return DialogBoxParamA(nullptr, MakeIntResourceA(kChooserDialogId), nullptr,
+                           ChooserDialogProc, 0);
+  };
+  EXPECT_EQ(show(), 101);
+  EXPECT_EQ(show(), 2);   // an identifier the dialog has not: Escape follows
+  EXPECT_EQ(show(), -1);  // the dialog cannot be shown
+  EXPECT_EQ(show(), 2);   // no answers left: Exit
+  EXPECT_EQ(platform::DialogsShown(), 5);
+}
+
+TEST_F(Launcher, DialogProcedureLeavesOtherMessagesToTheDefault) {
+  EXPECT_EQ(ChooserDialogProc(nullptr, WM_COMMAND, 55, 0), 0);
+  EXPECT_EQ(platform::CursorCount(), 0);
+  EXPECT_EQ(ChooserDialogProc(nullptr, WM_MOUSEMOVE, 0, 0), 0);
+}
+
+TEST_F(Launcher, WindowProcedureForwardsKeysOnlyWhilePlaying) {
+  ASSERT_EQ(InitKeyboard(), 0);
+  EXPECT_EQ(MainWindowProc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0), 0);
+  EXPECT_EQ(ReadKey(0), 0);
+  SetPlayingFlag(1);
+  EXPECT_EQ(MainWindowProc(nullptr, WM_KEYDOWN, VK_ESCAPE, 0), 0);
+  platform::SetKeyDown(VK_MENU, true);
+  EXPECT_EQ(MainWindowProc(nullptr, WM_SYSKEYDOWN, 'X', 0), 0);
+  platform::ClearKeyState();
+  EXPECT_EQ(MainWindowProc(nullptr, WM_LBUTTONDOWN, 0, 0), 0);
+  EXPECT_EQ(ReadKey(1), kKeyEscape);
+  EXPECT_EQ(ReadKey(1), kKeyAltX);
+  EXPECT_EQ(ReadKey(1), 0);
+  SetPlayingFlag(0);
+  ShutdownKeyboard();
+}
+
+TEST_F(Launcher, ExitAtTheFirstDialogEndsWithoutStartingTheDisplay) {
+  platform::SetScriptedChoices({2});
+  char line[] = "";
+  EXPECT_EQ(LauncherMain(nullptr, nullptr, line, 1), 0);
+  EXPECT_EQ(platform::DialogsShown(), 1);
+  EXPECT_EQ(GetDisplayWindow(), nullptr);
+  EXPECT_EQ(FindWindowA(kMainClassName, kMainTitle), nullptr);  // destroyed
+  EXPECT_EQ(platform::RequestedPriorityClass(), HIGH_PRIORITY_CLASS);
+  EXPECT_EQ(platform::RequestedThreadPriority(), THREAD_PRIORITY_HIGHEST);
+}
+
+TEST_F(Launcher, AnotherCopyGetsTheFocusAndThisOneEnds) {
+  WNDCLASSEXA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "morvanewclass";
+  ASSERT_NE(RegisterClassExA(&wc), 0);
+  HWND other = CreateWindowExA(0, kMainClassName, kMainTitle, 0, 0, 0, 0, 0, nullptr, nullptr,
+                               nullptr, nullptr);
+  char line[] = "/cobalt2";
+  EXPECT_EQ(LauncherMain(nullptr, nullptr, line, 1), 0);
+  EXPECT_EQ(GetFocus(), other);
+  EXPECT_EQ(platform::DialogsShown(), 0);
+  EXPECT_EQ(ShowChooserFlag(), 1);  // the command line was never read
+}
+
+TEST_F(Launcher, ClassAlreadyTakenEndsWithZero) {
+  WNDCLASSEXA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = kMainClassName;
+  ASSERT_NE(RegisterClassExA(&wc), 0);
+  char line[] = "/cobalt2";
+  EXPECT_EQ(LauncherMain(nullptr, nullptr, line, 1), 0);
+  EXPECT_EQ(GetDisplayWindow(), nullptr);
+}
+
+}  // namespace

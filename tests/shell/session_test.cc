@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "anim/format.h"
+#include "anim/reader.h"
+#include "display/display.h"
+#include "frame/frame.h"
+#include "input/keyboard.h"
+#include "platform/keystate.h"
+#include "platform/messages.h"
+#include "shell/launcher.h"
+#include "shell/session.h"
+#include "stream/stream.h"
+
+namespace {
+
+class Session : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetLauncher();
+    ASSERT_EQ(StreamInit(64 * 2048, 30000), 0);
+    ResetAnimationReader();
+    ASSERT_EQ(InitKeyboard(), 0);
+    SetChainCounter(0);
+  }
+  void TearDown() override {
+    ShutdownKeyboard();
+    StreamShutdown();
+    ResetLauncher();
+  }
+  static void Press(int vk, UINT message = WM_KEYDOWN) { OnKeyMessage(message, vk, 0); }
+  static int16_t Frame(int16_t number, int16_t count) {
+    return SessionFrameDone(nullptr, nullptr, 0, 0, number, count);
+  }
+  static bool AbortRequested() { return InspectReader().abort_request != 0; }
+};
+
+TEST_F(Session, DemonstrationFiles) {
+  EXPECT_STREQ(DemoFilesFor(101).first, "cv2vid\\O_open_a.san");
+  EXPECT_STREQ(DemoFilesFor(101).second, "cv2vid\\O_open_b.san");
+  EXPECT_STREQ(DemoFilesFor(102).first, "lanvid\\demofrnt.san");
+  EXPECT_STREQ(DemoFilesFor(102).second, "lanvid\\demoend.san");
+  // A failed dialog (-1) or anything else plays the first demonstration.
+  EXPECT_STREQ(DemoFilesFor(0xFFFF).first, "cv2vid\\O_open_a.san");
+  EXPECT_STREQ(DemoFilesFor(2).second, "cv2vid\\O_open_b.san");
+}
+
+TEST_F(Session, AbortKeysStopAndOtherKeysAreDroppedOnePerFrame) {
+  Press('A');
+  Press(VK_ESCAPE);
+  EXPECT_EQ(Frame(3, 10), 0);
+  EXPECT_FALSE(AbortRequested());  // 'a' taken and dropped
+  EXPECT_EQ(ReadKey(0), kKeyEscape);
+  Frame(4, 10);
+  EXPECT_TRUE(AbortRequested());
+  EXPECT_EQ(ReadKey(0), 0);
+}
+
+TEST_F(Session, AltXAndAltF4Abort) {
+  for (int vk : {static_cast<int>('X'), VK_F4}) {
+    ResetAnimationReader();
+    platform::SetKeyDown(VK_MENU, true);
+    Press(vk, WM_SYSKEYDOWN);
+    platform::ClearKeyState();
+    Frame(0, 10);
+    EXPECT_TRUE(AbortRequested()) << vk;
+  }
+  // Ctrl+X is not Alt+X.
+  ResetAnimationReader();
+  platform::SetKeyDown(VK_CONTROL, true);
+  Press('X');
+  platform::ClearKeyState();
+  Frame(0, 10);
+  EXPECT_FALSE(AbortRequested());
+}
+
+TEST_F(Session, EndOfTheFirstFileQueuesTheSecondAndTheSecondEnds) {
+  SetDemoChoice(kChoiceLantern);
+  Frame(9, 10);
+  EXPECT_EQ(ChainCounter(), 0);
+  EXPECT_FALSE(StreamInspect().request_pending);
+  Frame(10, 10);
+  EXPECT_EQ(ChainCounter(), 1);
+  EXPECT_TRUE(StreamInspect().request_pending);
+  EXPECT_FALSE(AbortRequested());
+  // The end pass repeats with higher numbers while the switch is pending.
+  Frame(11, 10);
+  Frame(12, 10);
+  EXPECT_EQ(ChainCounter(), 1);
+  Frame(5, 5);
+  EXPECT_EQ(ChainCounter(), 0);
+  EXPECT_TRUE(AbortRequested());
+}
+
+TEST_F(Session, AnAbortKeyAtTheLastFrameDoesNotChain) {
+  Press(VK_ESCAPE);
+  Frame(10, 10);
+  EXPECT_TRUE(AbortRequested());
+  EXPECT_EQ(ChainCounter(), 0);
+  EXPECT_FALSE(StreamInspect().request_pending);
+}
+
+TEST_F(Session, FullKeyQueueAndKeyCodeZeroAreHarmless) {
+  for (int i = 0; i < 300; ++i) Press('B');
+  Press(0);
+  Press(VK_ESCAPE);  // dropped: the queue is full
+  int frames = 0;
+  while (ReadKey(0) != 0 && frames < 1000) {
+    Frame(1, 10);
+    ++frames;
+  }
+  EXPECT_EQ(frames, 255);
+  EXPECT_FALSE(AbortRequested());
+}
+
+struct Picture {
+  std::vector<uint8_t> pixels = std::vector<uint8_t>(320 * 200, 0);
+  RenderBitmap bitmap{};
+  Picture() {
+    bitmap.pixels = pixels.data();
+    bitmap.width = 320;
+    bitmap.height = 200;
+    bitmap.size = 320 * 200;
+  }
+  int Drawn(int min_x = 0, int min_y = 0, int max_x = 320, int max_y = 200) const {
+    int n = 0;
+    for (int y = min_y; y < max_y; ++y)
+      for (int x = min_x; x < max_x; ++x) n += pixels[y * 320 + x] != 0;
+    return n;
+  }
+};
+
+std::vector<uint8_t> TextPayload(int16_t x, int16_t y, uint16_t flags, ClipRect rect,
+                                 const char* text) {
+  std::vector<uint8_t> p(16, 0);
+  auto put = [&](int at, int16_t v) {
+    p[at] = static_cast<uint8_t>(v & 0xFF);
+    p[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+  };
+  put(0, x);
+  put(2, y);
+  put(4, static_cast<int16_t>(flags));
+  put(6, rect.left);
+  put(8, rect.top);
+  put(10, rect.width);
+  put(12, rect.height);
+  p.insert(p.end(), text, text + std::strlen(text) + 1);
+  return p;
+}
+
+TEST_F(Session, TextRecordsAreDrawnOnlyUnderTheClientFlag) {
+  Picture picture;
+  ClipRect whole{0, 0, 320, 200};
+  auto payload = TextPayload(40, 40, 0, {}, "HELLO");
+  TextRecord record{kTextRecordKind, {0, 0, 0}, kTagTEXT, static_cast<uint32_t>(payload.size()),
+                    payload.data()};
+  // Without frame flag 0x200 the callback only ever gets "IACT" payloads.
+  EXPECT_EQ(SessionText(&picture.bitmap, &whole, 0, 0, &record, payload.size(), 0), 0);
+  EXPECT_EQ(picture.Drawn(), 0);
+  EXPECT_EQ(SessionText(&picture.bitmap, &whole, 0, 0, &record, payload.size(), 0x200), 0);
+  EXPECT_GT(picture.Drawn(40, 40, 320, 200), 0);
+  EXPECT_EQ(picture.Drawn(0, 0, 40, 200) + picture.Drawn(0, 0, 320, 40), 0);
+}
+
+TEST_F(Session, IactPayloadsAndOtherKindsDrawNothing) {
+  Picture picture;
+  uint8_t iact[4] = {9, 0, 1, 2};  // starts like a text record's kind
+  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, iact, sizeof(iact), 0), 0);
+  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, iact, 1, 0x200), 0);
+  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, nullptr, 0, 0x200), 0);
+  auto payload = TextPayload(40, 40, 0, {}, "HELLO");
+  TextRecord other{3, {0, 0, 0}, kTagTEXT, static_cast<uint32_t>(payload.size()), payload.data()};
+  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, &other, payload.size(), 0x200), 0);
+  // Too short for its fields.
+  TextRecord short_record{kTextRecordKind, {0, 0, 0}, kTagTEXT, 5, payload.data()};
+  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, &short_record, 5, 0x200), 0);
+  EXPECT_EQ(picture.Drawn(), 0);
+}
+
+TEST_F(Session, WrappedTextStaysInsideTheSafeArea) {
+  Picture picture;
+  ClipRect whole{0, 0, 320, 200};
+  auto payload = TextPayload(0, 0, 4, {0, 0, 320, 200}, "SOME WORDS TO WRAP AROUND");
+  TextRecord record{kTextRecordKind, {0, 0, 0}, kTagTEXT, static_cast<uint32_t>(payload.size()),
+                    payload.data()};
+  SessionText(&picture.bitmap, &whole, 0, 0, &record, payload.size(), 0x200);
+  EXPECT_GT(picture.Drawn(), 0);
+  EXPECT_EQ(picture.Drawn(0, 0, 16, 200) + picture.Drawn(0, 0, 320, 16), 0);
+  EXPECT_EQ(picture.Drawn(304, 0, 320, 200) + picture.Drawn(0, 196, 320, 200), 0);
+
+  // A rectangle that comes out empty draws nothing.
+  Picture empty;
+  auto outside = TextPayload(0, 0, 4, {310, 20, 4, 50}, "X");
+  TextRecord none{kTextRecordKind, {0, 0, 0}, kTagTEXT, static_cast<uint32_t>(outside.size()),
+                  outside.data()};
+  SessionText(&empty.bitmap, &whole, 0, 0, &none, outside.size(), 0x200);
+  EXPECT_EQ(empty.Drawn(), 0);
+}
+
+}  // namespace
