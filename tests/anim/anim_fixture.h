@@ -1,0 +1,91 @@
+// Starts the engines that playback needs on the headless backend, in the
+// session's order, with the files of a test in a fresh current directory.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "anim/player.h"
+#include "anim/reader.h"
+#include "anim/san_builder.h"
+#include "decoder/decoder.h"
+#include "display/display.h"
+#include "frame/frame.h"
+#include "frame/palette.h"
+#include "platform/files.h"
+#include "platform/headless/screen.h"
+#include "platform/messages.h"
+#include "platform/mmsystem.h"
+#include "shell/log.h"
+#include "shell/switches.h"
+#include "stream/stream.h"
+#include "timer/timer.h"
+
+inline LRESULT AnimTestWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_ACTIVATEAPP) {
+    HandleActivation(int32_t(wparam));
+    return 0;
+  }
+  return DefWindowProcA(window, msg, wparam, lparam);
+}
+
+class AnimFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetClockMode(clock_mode_);
+    platform::ResetWindows();
+    platform::headless::ResetHeadlessDisplay();
+    ResetSwitches();
+    ClearLogs();
+    char tmpl[] = "/tmp/mvanimXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    SetCurrentDirectoryA(dir_.c_str());
+  }
+  void StartEngines(FrameCallback post_frame, FrameCallback pre_frame = nullptr) {
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = AnimTestWindowProc;
+    wc.lpszClassName = "AnimTest";
+    RegisterClassExA(&wc);
+    window_ = CreateWindowExA(0, "AnimTest", "anim", 0, 0, 0, 320, 200, nullptr, nullptr,
+                              nullptr, nullptr);
+    ASSERT_EQ(DisplayStartup(window_, 0x0104), 0);
+    ASSERT_EQ(SetVideoMode(19, nullptr, nullptr), 0);
+    TimerInit();
+    ASSERT_EQ(StreamInit(400000, 300000), 0);
+    ASSERT_EQ(FrameEngineInit(nullptr, 300000, 400000), 0);
+    ASSERT_EQ(AnimationEngineInit(pre_frame, post_frame, 320, 200), 0);
+    InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, 320, 200);
+    ResetPalette();
+    started_ = true;
+  }
+  void TearDown() override {
+    if (started_) {
+      SetPresentCallback(nullptr);
+      ShutdownDecoder();
+      AnimationEngineShutdown();
+      FrameEngineShutdown();
+      StreamShutdown();
+      RestoreVideoMode();
+      DisplayShutdown();
+      if (window_) DestroyWindow(window_);
+    }
+    platform::ResetWindows();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  // Writes a file into the test's directory; returns its (relative) name.
+  std::string Write(const std::string& name, const santest::Bytes& bytes) {
+    EXPECT_TRUE(santest::WriteFile(dir_ + "/" + name, bytes));
+    return name;
+  }
+
+  platform::ClockMode clock_mode_ = platform::ClockMode::kVirtual;
+  std::string dir_;
+  HWND window_ = nullptr;
+  bool started_ = false;
+};

@@ -1,0 +1,156 @@
+// The playback loop: opening, pacing on the virtual and the real clock,
+// activation, the watch tick's hold-back and the frame rate.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "anim/player.h"
+#include "anim/reader.h"
+#include "anim/san_builder.h"
+#include "anim_fixture.h"
+#include "platform/mmsystem.h"
+#include "shell/log.h"
+
+namespace {
+
+using santest::Bytes;
+using santest::SanFile;
+
+struct Shown {
+  int16_t number;
+  uint32_t time;
+};
+std::vector<Shown> g_shown;
+
+int16_t PostFrame(RenderBitmap*, const ClipRect*, int16_t, int16_t, int16_t number,
+                  int16_t count) {
+  g_shown.push_back({number, timeGetTime()});
+  if (number == count) AbortAnimation();
+  return 0;
+}
+
+Bytes Frames(int n, int rate = 0) {
+  SanFile f(n, 2, rate);
+  for (int i = 0; i < n; ++i) f.Frame({{"FOBJ", santest::SolidObject(i % 300, 0, 8, 8, 1)}});
+  return f.Finish();
+}
+
+class Player : public AnimFixture {
+ protected:
+  void SetUp() override {
+    AnimFixture::SetUp();
+    StartEngines(PostFrame);
+    g_shown.clear();
+  }
+  // Milliseconds between consecutive shown frames numbered from..to.
+  std::vector<uint32_t> Gaps(int from, int to) const {
+    std::vector<uint32_t> gaps;
+    for (size_t i = 1; i < g_shown.size(); ++i)
+      if (g_shown[i].number > from && g_shown[i].number <= to)
+        gaps.push_back(g_shown[i].time - g_shown[i - 1].time);
+    return gaps;
+  }
+};
+
+TEST(WatchTick, HoldBackAndRate) {
+  WatchDecision d = DecideWatch(20);
+  EXPECT_EQ(d.hold_back, 5);
+  EXPECT_EQ(d.rate, 17);
+  EXPECT_EQ(1000 / d.rate, 58);
+  d = DecideWatch(0);  // an empty ring holds back the longest
+  EXPECT_EQ(d.hold_back, 100);
+  EXPECT_EQ(d.rate, 20);
+  d = DecideWatch(40);
+  EXPECT_EQ(d.hold_back, -1);
+  d = DecideWatch(100);
+  EXPECT_EQ(d.rate, 1);
+}
+
+TEST_F(Player, MissingFileAndZeroLoops) {
+  EXPECT_EQ(PlayAnimation("nothere.san", 1, nullptr, 0, 15, kPlayNoThread), -1);
+  ASSERT_EQ(ErrorLogEntries().size(), 1u);
+  EXPECT_EQ(ErrorLogEntries()[0], "Cannot open file nothere.san");
+  std::string path = Write("some.san", Frames(3));
+  EXPECT_EQ(PlayAnimation(path.c_str(), 0, nullptr, 0, 15, kPlayNoThread), 0);
+  EXPECT_TRUE(g_shown.empty());
+}
+
+TEST_F(Player, VirtualClockPacesAfterTheFirstTenFrames) {
+  std::string path = Write("thirty.san", Frames(30));
+  ASSERT_EQ(PlayAnimation(path.c_str(), 1, nullptr, 0, 15, kPlayNoThread), 0);
+  ASSERT_EQ(g_shown.size(), 31u);
+  EXPECT_EQ(g_shown.back().number, 30);
+  // The first ten come as fast as the loop goes; then one per frame period.
+  for (uint32_t gap : Gaps(0, 9)) EXPECT_LE(gap, 10u);
+  std::vector<uint32_t> paced = Gaps(11, 29);
+  ASSERT_FALSE(paced.empty());
+  for (uint32_t gap : paced) {
+    EXPECT_GE(gap, 60u);
+    EXPECT_LE(gap, 72u);
+  }
+  EXPECT_TRUE(ErrorLogEntries().empty());
+}
+
+// A window message delivered at a virtual time deactivates, another
+// activates again: no frame is read in between, and the file's own rate
+// only takes hold when the frame tick is started anew.
+TEST_F(Player, DeactivationFreezesAndRateTakesHoldOnReactivation) {
+  std::string path = Write("rate10.san", Frames(40, 10));
+  platform::ScheduleMessage(1500, WM_ACTIVATEAPP, 0, 0);
+  platform::ScheduleMessage(2500, WM_ACTIVATEAPP, 1, 0);
+  ASSERT_EQ(PlayAnimation(path.c_str(), 1, nullptr, 0, 15, kPlayNoThread), 0);
+  ASSERT_EQ(g_shown.back().number, 40);
+  bool gap_seen = false;
+  for (size_t i = 1; i < g_shown.size(); ++i) {
+    uint32_t t0 = g_shown[i - 1].time, t1 = g_shown[i].time;
+    EXPECT_FALSE(t1 > 1510 && t1 < 2500) << "frame read while inactive at " << t1;
+    if (t0 <= 1500 && t1 >= 2500) gap_seen = true;
+    if (g_shown[i].number > 11 && g_shown[i].number < 40) {
+      if (t1 < 1500) {
+        EXPECT_LE(t1 - t0, 72u);
+      }
+      if (t0 > 2600) {
+        EXPECT_GE(t1 - t0, 95u);
+        EXPECT_LE(t1 - t0, 106u);
+      }
+    }
+  }
+  EXPECT_TRUE(gap_seen);
+  EXPECT_EQ(InspectPlayer().frame_period, 100);
+}
+
+TEST_F(Player, LoopsPlayTheFileAgain) {
+  std::string path = Write("two.san", Frames(2));
+  ASSERT_EQ(PlayAnimation(path.c_str(), 2, nullptr, 0, 15, kPlayNoThread), 0);
+  std::vector<int16_t> numbers;
+  for (auto& s : g_shown) numbers.push_back(s.number);
+  // The reader is reset once per play, not per loop: the second loop first
+  // finishes the end-of-file state with one more pass over the last frame.
+  EXPECT_EQ(numbers, (std::vector<int16_t>{0, 1, 2, 3, 0, 1, 2}));
+}
+
+// The real clock with the reading thread: 60 frames at 25 per second must
+// take about 2 seconds after the first ten. Tolerances are generous; this
+// checks pacing happens at all, not its precision.
+class RealClockPlayer : public Player {
+ protected:
+  RealClockPlayer() { clock_mode_ = platform::ClockMode::kReal; }
+};
+
+TEST_F(RealClockPlayer, ThreadedPlaybackIsPaced) {
+  std::string path = Write("sixty.san", Frames(60));
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_EQ(PlayAnimation(path.c_str(), 1, nullptr, 0, 25, 0), 0);
+  auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
+  ASSERT_EQ(g_shown.back().number, 60);
+  EXPECT_GE(elapsed.count(), 50 * 40 / 2);  // at least half the paced time
+  uint32_t span = g_shown.back().time - g_shown[10].time;
+  EXPECT_GE(span, 50u * 40 / 2);
+  EXPECT_LE(span, 50u * 40 * 4);
+  EXPECT_TRUE(ErrorLogEntries().empty());
+}
+
+}  // namespace
