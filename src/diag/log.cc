@@ -135,6 +135,7 @@ constexpr size_t kPathBytes = 100;  // terminator included
 constexpr const char kFileName[] = "logfile.txt";
 
 FILE* g_log = nullptr;
+std::string g_path;
 
 const char* Lookup(const CodeName* table, int32_t code, const char* otherwise) {
   for (; table->name != nullptr; ++table)
@@ -155,7 +156,9 @@ void Open(const char* text) {
   path += kFileName;
   // A path that does not fit the 100-byte buffer is refused, not cut into
   // another file's name.
+  g_path.clear();
   if (path.size() > kPathBytes - 1) return;
+  g_path = path;
   g_log = std::fopen(platform::ResolvePath(path.c_str()).c_str(), "wt");
 }
 
@@ -170,6 +173,8 @@ const char* DirectSoundErrorName(int32_t code) {
 }
 
 bool LogIsOpen() { return g_log != nullptr; }
+
+const char* LogPath() { return g_path.c_str(); }
 
 void WriteLog(int16_t operation, int32_t code, const char* text) {
   switch (operation) {

@@ -13,5 +13,7 @@ void WriteLog(int16_t operation, int32_t code, const char* text);
 // The name written for a code ("...\n"), as operations 1 and 2 write it.
 const char* DirectDrawErrorName(int32_t code);
 const char* DirectSoundErrorName(int32_t code);
-// Whether the log is open now.
+// Whether the log is open now, and the engine path the last open built
+// (empty when it was refused).
 bool LogIsOpen();
+const char* LogPath();
