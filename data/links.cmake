@@ -1,0 +1,1 @@
+target_link_libraries(make-demo-data PRIVATE mv_authoring)
