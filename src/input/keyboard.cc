@@ -70,26 +70,57 @@ uint16_t TranslateKey(int vk) {
   if (vk < 3 || vk > 222) return static_cast<uint16_t>(vk & kKeyMask);
   bool shift = Held(VK_SHIFT);
   switch (vk) {
-    case 16: return Held(VK_LSHIFT) ? 356 : 357;
-    case 17: return 360;
-    case 18: return Held(VK_LMENU) ? 358 : 359;
-    case 33: return 329;
-    case 34: return 337;
-    case 35: return 335;
-    case 36: return 327;
-    case 37: return 331;
-    case 38: return 328;
-    case 39: return 333;
-    case 40: return 336;
-    case 45: return 338;
-    case 46: return 339;
-    case 106: case 107: case 109: case 110: case 111: return static_cast<uint16_t>(0x2000 | (vk - 64));
-    case 122: return shift ? 350 : 352;
-    case 123: return shift ? 351 : 353;
-    case 144: return 325;
-    case 3: case 12: case 19: case 20: case 41: case 43: case 44: case 47: case 108: case 145:
+    case 16:
+      return Held(VK_LSHIFT) ? 356 : 357;
+    case 17:
+      return 360;
+    case 18:
+      return Held(VK_LMENU) ? 358 : 359;
+    case 33:
+      return 329;
+    case 34:
+      return 337;
+    case 35:
+      return 335;
+    case 36:
+      return 327;
+    case 37:
+      return 331;
+    case 38:
+      return 328;
+    case 39:
+      return 333;
+    case 40:
+      return 336;
+    case 45:
+      return 338;
+    case 46:
+      return 339;
+    case 106:
+    case 107:
+    case 109:
+    case 110:
+    case 111:
+      return static_cast<uint16_t>(0x2000 | (vk - 64));
+    case 122:
+      return shift ? 350 : 352;
+    case 123:
+      return shift ? 351 : 353;
+    case 144:
+      return 325;
+    case 3:
+    case 12:
+    case 19:
+    case 20:
+    case 41:
+    case 43:
+    case 44:
+    case 47:
+    case 108:
+    case 145:
       return 0;
-    default: break;
+    default:
+      break;
   }
   if (vk >= 48 && vk <= 57) {
     static const char kShifted[] = ")!@#$%^&*(";

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-constexpr int kFileSlots = 50;         // slot 0 is never handed out
+constexpr int kFileSlots = 50;  // slot 0 is never handed out
 constexpr int32_t kSectorBytes = 2048;
 // The checksum file's name is built in a buffer of this many characters
 // (terminating zero included).

@@ -256,7 +256,7 @@ bool StreamSwitchDone() {
 
 StreamState StreamInspect() {
   std::lock_guard<std::mutex> lock(g_lock);
-  return StreamState{g.buffer,         g.ring_size,      g.largest_frame,    g.write,
-                     g.read,           g.current,        g.file_position,    g.file_size,
-                     g.first_block_skip, g.switched,     g.reached,          g.request_pending};
+  return StreamState{
+      g.buffer,        g.ring_size, g.largest_frame,    g.write,    g.read,    g.current,
+      g.file_position, g.file_size, g.first_block_skip, g.switched, g.reached, g.request_pending};
 }

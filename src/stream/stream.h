@@ -13,10 +13,10 @@ constexpr int kStreamNameChars = 55;
 
 // What StreamFetch hands back. The values are the original's results.
 enum StreamStatus : int32_t {
-  kStreamData = 1,       // `data` points to n contiguous bytes
-  kStreamSwitched = 0,   // the requested file is reached; the next fetch starts at its first byte
-  kStreamNotYet = -1,    // the ring does not hold n bytes yet (or there is no file)
-  kStreamError = -2,     // n is negative or larger than the largest frame
+  kStreamData = 1,      // `data` points to n contiguous bytes
+  kStreamSwitched = 0,  // the requested file is reached; the next fetch starts at its first byte
+  kStreamNotYet = -1,   // the ring does not hold n bytes yet (or there is no file)
+  kStreamError = -2,    // n is negative or larger than the largest frame
 };
 
 struct StreamChunk {
@@ -53,12 +53,12 @@ bool StreamSwitchDone();
 
 // A consistent look at the engine, for the debug overlay and tests.
 struct StreamState {
-  const uint8_t* ring;    // the buffer (null when stopped)
+  const uint8_t* ring;  // the buffer (null when stopped)
   int32_t ring_size;
   int32_t largest_frame;
-  int32_t write_offset;   // offsets into the ring
+  int32_t write_offset;  // offsets into the ring
   int32_t read_offset;
-  int16_t current_file;   // file slot, 0 for none
+  int16_t current_file;  // file slot, 0 for none
   int32_t file_position;
   int32_t file_size;
   int32_t first_block_skip;

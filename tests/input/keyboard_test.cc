@@ -1,6 +1,7 @@
+#include "input/keyboard.h"
+
 #include <gtest/gtest.h>
 
-#include "input/keyboard.h"
 #include "platform/keystate.h"
 
 namespace {
@@ -75,9 +76,9 @@ TEST_F(KeyboardTest, Translation) {
   EXPECT_EQ(Press(192, {VK_SHIFT}), '~');
   EXPECT_EQ(Press(220), 92);
   EXPECT_EQ(Press(222, {VK_SHIFT}), 34);
-  EXPECT_EQ(Press(1), 1);      // below 3: itself
-  EXPECT_EQ(Press(240), 240);  // above 222: itself
-  EXPECT_EQ(Press(200), 200);  // unlisted: itself
+  EXPECT_EQ(Press(1), 1);                           // below 3: itself
+  EXPECT_EQ(Press(240), 240);                       // above 222: itself
+  EXPECT_EQ(Press(200), 200);                       // unlisted: itself
   EXPECT_EQ(TranslateKey(0x7FFFF) & ~kKeyMask, 0);  // flags never come from the key
 }
 

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -27,7 +28,8 @@ inline std::vector<uint8_t> Pattern(uint32_t id, size_t size) {
 
 inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 inline void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
@@ -43,7 +45,8 @@ inline std::vector<uint8_t> ChecksumFile(const std::vector<uint8_t>& data,
   for (size_t at = 0; at < data.size(); at += kSectorBytes) {
     uint8_t sector[kSectorBytes] = {};
     size_t n = std::min<size_t>(kSectorBytes, data.size() - at);
-    std::copy(data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n), sector);
+    std::copy(data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n),
+              sector);
     uint32_t sum = SectorChecksum(sector);
     PutLe32(out, sum);
     total += sum;

@@ -1,14 +1,15 @@
+#include "stream/stream.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
+#include "files_fixture.h"
 #include "shell/log.h"
 #include "shell/switches.h"
 #include "stream/mem.h"
-#include "stream/stream.h"
-#include "files_fixture.h"
 
 namespace {
 

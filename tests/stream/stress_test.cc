@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
-#include "stream/stream.h"
 #include "files_fixture.h"
+#include "stream/stream.h"
 
 namespace {
 
@@ -30,7 +30,8 @@ TEST(StreamStress, ReaderThreadAndConsumerAgreeOnEveryByte) {
   std::vector<TestFile> files;
   const size_t sizes[] = {20u << 20, 300000, 1000003, 77777};
   for (size_t i = 0; i < 4; ++i) {
-    TestFile f{dir / ("f" + std::to_string(i) + ".san"), Pattern(100 + static_cast<uint32_t>(i), sizes[i])};
+    TestFile f{dir / ("f" + std::to_string(i) + ".san"),
+               Pattern(100 + static_cast<uint32_t>(i), sizes[i])};
     WriteBytes(f.name, f.bytes);
     if (i % 2 == 0) WriteBytes(dir / ("f" + std::to_string(i) + ".CHK"), ChecksumFile(f.bytes));
     files.push_back(std::move(f));
@@ -62,7 +63,8 @@ TEST(StreamStress, ReaderThreadAndConsumerAgreeOnEveryByte) {
     if (pending < 0 && (rng() % 500 == 0 || (current >= 0 && left == 0))) {
       pending = static_cast<int>(rng() % files.size());
       pending_offset = rng() % 2 ? 8 : rng() % files[pending].bytes.size();
-      ASSERT_EQ(StreamRequestOpen(files[pending].name.c_str(), static_cast<int32_t>(pending_offset)), 0);
+      ASSERT_EQ(
+          StreamRequestOpen(files[pending].name.c_str(), static_cast<int32_t>(pending_offset)), 0);
     }
     int32_t n = static_cast<int32_t>(std::min<size_t>(1 + rng() % kLargest, left));
     StreamChunk c = StreamFetch(n);
