@@ -35,7 +35,7 @@ std::vector<std::optional<authoring::GlyphBitmap>> MakeFont(int scale, bool ramp
   for (int code = 32; code <= 126; ++code) {
     uint32_t shape = kShapes[code - 32];
     authoring::GlyphBitmap g;
-    g.width = static_cast<uint16_t>(w + scale);  // advance: a gap of one scaled pixel
+    g.width = static_cast<uint16_t>(w + 1);  // advance: one pixel between letters
     g.height = static_cast<uint16_t>(h + 1);
     g.y = 0;
     g.pixels.assign(static_cast<size_t>(g.width) * g.height, 0);
