@@ -1,0 +1,3 @@
+target_link_libraries(santool PRIVATE mv_anim mv_frame mv_stream mv_timer mv_display mv_text
+                      mv_sound mv_decoder mv_log mv_platform mv_imageio)
+target_include_directories(santool PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)
