@@ -36,6 +36,7 @@ class DisplayTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    FreeRenderBitmap(&bitmap_);
     while (g_display.mode_count > 0) RestoreVideoMode();
     while (g_display.startup_count > 0) DisplayShutdown();
     g_display = DisplayState{};
