@@ -1,0 +1,232 @@
+// The output driver on the headless DirectSound: the 40 ms tick, the open
+// count, failure to silence, and a whole stream heard end to end.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/dsound.h"
+#include "platform/mmsystem.h"
+#include "sound_fixture.h"
+
+namespace {
+
+using namespace soundtest;
+
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSwitches();
+    platform::SetClockMode(platform::ClockMode::kVirtual);
+    platform::headless::SetDirectSoundFailure(false);
+    platform::headless::SetAudioCapture(true);
+  }
+  void TearDown() override {
+    SoundShutdown();
+    platform::headless::SetAudioCapture(false);
+    platform::headless::SetDirectSoundFailure(false);
+    platform::headless::SetDirectSoundLockFailure(false);
+    EXPECT_EQ(platform::headless::LiveSoundBuffers(), 0);
+    platform::SetClockMode(platform::ClockMode::kVirtual);
+  }
+  void Start() {
+    ASSERT_EQ(SoundInit(SoundDriverProc, 22050, 200000, kSessionSizes), 0);
+    ASSERT_TRUE(SoundAvailable());
+  }
+  static void Play(const Bytes& chunk) {
+    PlayAudioChunk(chunk.data(), 0, 127, 0, 0, static_cast<int64_t>(chunk.size()));
+  }
+  static Bytes Mapped(const Bytes& samples) {
+    Bytes out(samples.size());
+    for (size_t i = 0; i < samples.size(); ++i) out[i] = ClipTableAt(16 * (samples[i] - 128));
+    return out;
+  }
+};
+
+size_t FirstNot(const Bytes& b, uint8_t v, size_t from = 0) {
+  for (size_t i = from; i < b.size(); ++i)
+    if (b[i] != v) return i;
+  return b.size();
+}
+
+TEST_F(DriverTest, NothingPlayingKeepsTheCardSilentAndIdle) {
+  Start();
+  platform::AdvanceVirtualTime(1000);
+  Bytes heard = platform::headless::TakeCapturedAudio();
+  EXPECT_NEAR(static_cast<double>(heard.size()), 22050.0, 1.0);
+  EXPECT_EQ(FirstNot(heard, 0x80), heard.size());
+  EXPECT_EQ(OutputState(), 1);
+}
+
+TEST_F(DriverTest, ASoundFromSilenceIsHeardAtTheNextTickWholeAndOnce) {
+  Start();
+  platform::AdvanceVirtualTime(517);
+  Bytes before = platform::headless::TakeCapturedAudio();
+  Bytes samples = Fill(4096, 200);
+  Play(Image(Script({Data(0, 4096), End()}), samples));
+  platform::AdvanceVirtualTime(1000);
+  Bytes heard = platform::headless::TakeCapturedAudio();
+  // Not left for the card to reach four blocks later: the cursor was moved
+  // onto the first mixed block at the tick.
+  size_t start = FirstNot(heard, 0x80);
+  EXPECT_LE(start, 40u * 22050 / 1000 + 1);
+  ASSERT_LE(start + 4096 + 1024, heard.size());
+  const uint8_t level = ClipTableAt(16 * 72);
+  for (size_t i = 0; i < 4096; ++i) ASSERT_EQ(heard[start + i], level) << i;
+  // Then the rest of the last block (mixed from nothing) and silence: the
+  // block is not repeated.
+  EXPECT_EQ(heard[start + 4096], ClipTableAt(0));
+  for (size_t i = start + 4096; i < heard.size(); ++i) ASSERT_NE(heard[i], level) << i;
+  EXPECT_EQ(OutputState(), 1);
+  EXPECT_EQ(heard.back(), 0x80);
+}
+
+TEST_F(DriverTest, OpenCountAndCommands) {
+  Start();
+  EXPECT_EQ(OutputOpenCount(), 1);
+  EXPECT_EQ(SoundDriverProc(2, 22050, 7, 0, 0, 0), 1);
+  EXPECT_EQ(OutputOpenCount(), 2);
+  EXPECT_EQ(SoundDriverProc(3, 0, 0, 0, 0, 0), 0);
+  EXPECT_EQ(OutputOpenCount(), 1);
+  EXPECT_EQ(SoundDriverProc(1, 0, 0, 0, 0, 0), 0);
+  EXPECT_EQ(SoundDriverProc(5, 1234, 0, 0, 0, 0), 0);
+  EXPECT_EQ(SoundDriverProc(6, 0, 0, 0, 0, 0), 1234);
+  EXPECT_EQ(SoundDriverProc(8, 0, 0, 0, 0, 0), 22050);
+  EXPECT_EQ(SoundDriverProc(4, 0, 0, 0, 0, 0), -1);
+  EXPECT_EQ(SoundDriverProc(7, 22050, 0, 0, 0, 0), 0);
+  EXPECT_EQ(platform::headless::LiveSoundBuffers(), 1);
+  // Still open and ticking after the inner close.
+  platform::headless::TakeCapturedAudio();
+  platform::AdvanceVirtualTime(200);
+  EXPECT_FALSE(platform::headless::TakeCapturedAudio().empty());
+  SoundShutdown();
+  EXPECT_EQ(OutputOpenCount(), 0);
+  CloseSoundOutput();  // one close too many changes nothing
+  EXPECT_EQ(OutputOpenCount(), 0);
+}
+
+TEST_F(DriverTest, NoDeviceRunsSilent) {
+  platform::headless::SetDirectSoundFailure(true);
+  ASSERT_EQ(SoundInit(SoundDriverProc, 22050, 200000, kSessionSizes), 0);
+  EXPECT_FALSE(SoundAvailable());
+  EXPECT_EQ(OutputOpenCount(), 0);
+  Play(Image(Script({Data(0, 10), End()}), Fill(10, 1)));
+  EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
+  platform::AdvanceVirtualTime(200);
+  EXPECT_TRUE(platform::headless::TakeCapturedAudio().empty());
+}
+
+TEST_F(DriverTest, DeactivationPausesTheCardAndATickThatCannotLockTriesAgain) {
+  Start();
+  Play(Image(Script({Data(0, 20000), End()}), Fill(20000, 200)));
+  platform::AdvanceVirtualTime(100);
+  SetSoundOutputActive(0);
+  platform::headless::TakeCapturedAudio();
+  const int32_t position = SoundStatus(-2);
+  platform::AdvanceVirtualTime(500);
+  EXPECT_TRUE(platform::headless::TakeCapturedAudio().empty());
+  EXPECT_EQ(SoundStatus(-2), position);
+  SetSoundOutputActive(1);
+  platform::headless::SetDirectSoundLockFailure(true);
+  const int16_t next = NextOutputBlock();
+  platform::AdvanceVirtualTime(100);
+  EXPECT_EQ(NextOutputBlock(), next);
+  platform::headless::SetDirectSoundLockFailure(false);
+  platform::AdvanceVirtualTime(100);
+  EXPECT_GT(SoundStatus(-2), position);
+}
+
+// 8-bit mono WAV, for listening to a run (MV_SOUND_WAV=path).
+void WriteWav(const char* path, const Bytes& samples) {
+  FILE* f = std::fopen(path, "wb");
+  if (f == nullptr) return;
+  auto le32 = [&](uint32_t v) { for (int i = 0; i < 4; ++i) std::fputc((v >> (8 * i)) & 0xFF, f); };
+  auto le16 = [&](uint16_t v) { std::fputc(v & 0xFF, f); std::fputc(v >> 8, f); };
+  std::fputs("RIFF", f);
+  le32(36 + static_cast<uint32_t>(samples.size()));
+  std::fputs("WAVEfmt ", f);
+  le32(16);
+  le16(1);
+  le16(1);
+  le32(22050);
+  le32(22050);
+  le16(1);
+  le16(8);
+  std::fputs("data", f);
+  le32(static_cast<uint32_t>(samples.size()));
+  std::fwrite(samples.data(), 1, samples.size(), f);
+  std::fclose(f);
+}
+
+TEST_F(DriverTest, AStreamedToneIsHeardWholeAtItsLevelAndPitch) {
+  Start();
+  constexpr int kTotal = 3 * 22050;
+  constexpr int kFirst = 8192;
+  constexpr int kPerFrame = 1470;  // 22050 / 15 frames a second
+  Bytes tone(kTotal);
+  for (int i = 0; i < kTotal; ++i)
+    tone[i] = static_cast<uint8_t>(std::lround(128 + 100 * std::sin(2 * M_PI * 441.0 * i / 22050)));
+  platform::AdvanceVirtualTime(333);
+  platform::headless::TakeCapturedAudio();
+  Bytes first_samples(tone.begin(), tone.begin() + kFirst);
+  Play(Psad16(4, 0, 77, 0, 128, 0x80, Image(Script({Data(0, kTotal), End()}), first_samples, kTotal)));
+  int sent = kFirst;
+  uint32_t now = 0;
+  for (int frame = 1; sent < kTotal; ++frame) {
+    uint32_t due = static_cast<uint32_t>(frame * 1000 / 15);
+    platform::AdvanceVirtualTime(due - now);
+    now = due;
+    int n = std::min(kPerFrame, kTotal - sent);
+    Play(Psad16(4, static_cast<int16_t>(frame), 77, 0, 128, 0x80,
+                Bytes(tone.begin() + sent, tone.begin() + sent + n)));
+    sent += n;
+  }
+  platform::AdvanceVirtualTime(1000);
+  EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
+  Bytes heard = platform::headless::TakeCapturedAudio();
+  if (const char* wav = std::getenv("MV_SOUND_WAV")) WriteWav(wav, heard);
+  size_t start = FirstNot(heard, 0x80);
+  ASSERT_LE(start + kTotal, heard.size());
+  // Every sample once, in order, at the level the tables give: no gap, no
+  // repeat, no fade.
+  Bytes expected = Mapped(tone);
+  size_t mismatches = 0;
+  for (int i = 0; i < kTotal; ++i) mismatches += heard[start + i] != expected[i];
+  EXPECT_EQ(mismatches, 0u);
+  int low = 255, high = 0, crossings = 0;
+  for (int i = 0; i < kTotal; ++i) {
+    low = std::min<int>(low, heard[start + i]);
+    high = std::max<int>(high, heard[start + i]);
+    if (i > 0 && (heard[start + i - 1] < 128) != (heard[start + i] < 128)) ++crossings;
+  }
+  EXPECT_NEAR(high - low, 2 * 60, 6);  // +-100 through the seven-channel limiter
+  EXPECT_NEAR(crossings / 2.0 / 3.0, 441.0, 441.0 * 0.01);
+}
+
+TEST(DriverRealClock, TicksOnTheTimerThreadWhileStartsArriveHere) {
+  ResetSwitches();
+  platform::SetClockMode(platform::ClockMode::kReal);
+  ASSERT_EQ(SoundInit(SoundDriverProc, 22050, 200000, kSessionSizes), 0);
+  ASSERT_TRUE(SoundAvailable());
+  Bytes image = Image(Script({Data(0, 200000), End()}), Fill(8000, 180), 200000);
+  Bytes first = Psad32(1, 0, 5, image);
+  PlayAudioChunk(first.data(), 0, 127, 0, 0, static_cast<int64_t>(first.size()));
+  for (int block = 1; block <= 12; ++block) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    Bytes more = Psad32(1, block, 5, Fill(700, static_cast<uint8_t>(100 + block)));
+    PlayAudioChunk(more.data(), 0, 127, 0, 0, static_cast<int64_t>(more.size()));
+    Bytes short_sound = Image(Script({Data(0, 300), End()}), Fill(300, 90));
+    PlayAudioChunk(short_sound.data(), 1, 127, 0, 0, static_cast<int64_t>(short_sound.size()));
+    SoundStatus(-1);
+    SoundStatus(kAnySoundPlaying);
+  }
+  SetSoundOutputActive(0);
+  SetSoundOutputActive(1);
+  EXPECT_GT(SoundShutdown(), 2);
+  platform::SetClockMode(platform::ClockMode::kVirtual);
+}
+
+}  // namespace
