@@ -49,12 +49,33 @@ std::string ExecutablePath(const char* argv0) {
 }
 
 std::vector<ScriptedKey> g_keys;
+std::vector<ScriptedKey> g_screen_keys;
+std::vector<ScriptedActivation> g_screen_activations;
+size_t g_next_screen_key = 0;
+size_t g_next_screen_activation = 0;
+const ScriptedKey* g_last_screen_key = nullptr;
+uint32_t g_screens = 0;
 std::string g_capture_dir;
 int g_captured = 0;
 bool g_capture_failed = false;
 
+std::string Absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char cwd[PATH_MAX];
+  if (getcwd(cwd, sizeof(cwd)) == nullptr) return path;
+  return std::string(cwd) + "/" + path;
+}
+
+int16_t KeyState(int vk) {
+  int16_t state = ScriptedKeyState(g_keys, timeGetTime(), vk);
+  if (g_last_screen_key != nullptr)
+    state |= ScriptedKeyState({*g_last_screen_key}, g_last_screen_key->time, vk);
+  return state;
+}
+
 void CaptureScreen(const platform::headless::Screen& screen) {
-  if (g_capture_failed || screen.width <= 0 || screen.height <= 0) return;
+  if (g_capture_dir.empty() || g_capture_failed || screen.width <= 0 || screen.height <= 0)
+    return;
   char name[32];
   std::snprintf(name, sizeof(name), "/screen_%05d.png", g_captured);
   imageio::IoResult result = imageio::WritePng8(g_capture_dir + name, screen.width, screen.height,
@@ -68,6 +89,23 @@ void CaptureScreen(const platform::headless::Screen& screen) {
   ++g_captured;
 }
 
+// Input tied to frames: sent once so many screens have become visible.
+void OnScreen(const platform::headless::Screen& screen) {
+  CaptureScreen(screen);
+  ++g_screens;
+  while (g_next_screen_key < g_screen_keys.size() &&
+         g_screen_keys[g_next_screen_key].time <= g_screens) {
+    const ScriptedKey& key = g_screen_keys[g_next_screen_key++];
+    g_last_screen_key = &key;
+    PostMessageA(MainWindow(), key.message, static_cast<WPARAM>(key.virtual_key), 1);
+  }
+  while (g_next_screen_activation < g_screen_activations.size() &&
+         g_screen_activations[g_next_screen_activation].time <= g_screens) {
+    const ScriptedActivation& a = g_screen_activations[g_next_screen_activation++];
+    PostMessageA(MainWindow(), WM_ACTIVATEAPP, static_cast<WPARAM>(a.active), 0);
+  }
+}
+
 int SetUpHeadless(const PlatformOptions& options) {
   platform::SetClockMode(options.clock == PlatformOptions::Clock::kReal
                              ? platform::ClockMode::kReal
@@ -77,10 +115,9 @@ int SetUpHeadless(const PlatformOptions& options) {
   g_keys = options.keys;
   for (const ScriptedKey& key : g_keys)
     platform::ScheduleMessage(key.time, key.message, static_cast<WPARAM>(key.virtual_key), 1);
-  if (!g_keys.empty()) {
-    platform::SetKeyStateSource(
-        [](int vk) { return ScriptedKeyState(g_keys, timeGetTime(), vk); });
-  }
+  g_screen_keys = options.screen_keys;
+  g_screen_activations = options.screen_activations;
+  if (!g_keys.empty() || !g_screen_keys.empty()) platform::SetKeyStateSource(KeyState);
   for (const ScriptedActivation& a : options.activations)
     platform::ScheduleMessage(a.time, WM_ACTIVATEAPP, static_cast<WPARAM>(a.active), 0);
 
@@ -90,13 +127,14 @@ int SetUpHeadless(const PlatformOptions& options) {
                    options.capture_dir.c_str());
       return 2;
     }
-    g_capture_dir = options.capture_dir;
-    platform::headless::SetScreenObserver(CaptureScreen);
+    g_capture_dir = Absolute(options.capture_dir);
   }
+  if (!g_capture_dir.empty() || !g_screen_keys.empty() || !g_screen_activations.empty())
+    platform::headless::SetScreenObserver(OnScreen);
   if (!options.audio_out.empty()) platform::headless::SetAudioCapture(true);
 
   // Private unless named, so parallel runs never meet.
-  platform::SetInstanceDirectory(options.instance_dir_given ? options.instance_dir : "");
+  platform::SetInstanceDirectory(options.instance_dir_given ? Absolute(options.instance_dir) : "");
   platform::SetFocusRequestHandler(
       [] { std::fprintf(stderr, "morvane-demos: another copy asked for the focus\n"); });
   return 0;
@@ -126,6 +164,8 @@ int main(int argc, char** argv) {
   }
   if (int rc = SetUpHeadless(options); rc != 0) return rc;
 
+  // The launcher makes the data folder current: output paths are fixed first.
+  const std::string audio_out = Absolute(options.audio_out);
   platform::SetModulePath(ExecutablePath(argc > 0 ? argv[0] : nullptr));
   SetDataDirectory(options.data_dir);
   ClearLogs();
@@ -137,7 +177,7 @@ int main(int argc, char** argv) {
   platform::headless::SetScreenObserver(nullptr);
   if (!options.audio_out.empty()) {
     std::vector<uint8_t> audio = platform::headless::TakeCapturedAudio();
-    imageio::IoResult written = imageio::WriteWav8(options.audio_out, audio, kAudioRate);
+    imageio::IoResult written = imageio::WriteWav8(audio_out, audio, kAudioRate);
     if (!written) std::fprintf(stderr, "morvane-demos: %s\n", written.message.c_str());
   }
   for (const std::string& entry : ErrorLogEntries()) std::fprintf(stderr, "%s\n", entry.c_str());

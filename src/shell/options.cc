@@ -116,33 +116,53 @@ bool BaseKey(std::string_view name, int* vk) {
   return false;
 }
 
-bool ParseKeys(std::string_view text, std::vector<ScriptedKey>* keys) {
+// "MS" or "@SCREENS".
+bool ParseWhen(std::string_view text, uint32_t* when, bool* on_screen) {
+  *on_screen = !text.empty() && text[0] == '@';
+  return ParseNumber(*on_screen ? text.substr(1) : text, when);
+}
+
+template <typename T>
+void SortByWhen(std::vector<T>* items) {
+  std::stable_sort(items->begin(), items->end(),
+                   [](const T& a, const T& b) { return a.time < b.time; });
+}
+
+bool ParseKeys(std::string_view text, std::vector<ScriptedKey>* keys,
+               std::vector<ScriptedKey>* screen_keys) {
   if (text.empty()) return true;
   for (std::string_view item : Split(text, ',')) {
     size_t colon = item.find(':');
     if (colon == std::string_view::npos) return false;
     ScriptedKey key;
-    if (!ParseNumber(item.substr(0, colon), &key.time)) return false;
+    bool on_screen = false;
+    if (!ParseWhen(item.substr(0, colon), &key.time, &on_screen)) return false;
     if (!ParseKeyName(item.substr(colon + 1), &key)) return false;
-    keys->push_back(key);
+    key.on_screen = on_screen;
+    (on_screen ? screen_keys : keys)->push_back(key);
+  }
+  SortByWhen(screen_keys);
+  for (size_t i = 1; i < screen_keys->size(); ++i) {
+    if ((*screen_keys)[i].time <= (*screen_keys)[i - 1].time)
+      (*screen_keys)[i].time = (*screen_keys)[i - 1].time + 1;
   }
   // Each key gets a millisecond of its own so that its modifiers hold while
   // it is handled.
-  std::stable_sort(keys->begin(), keys->end(),
-                   [](const ScriptedKey& a, const ScriptedKey& b) { return a.time < b.time; });
+  SortByWhen(keys);
   for (size_t i = 1; i < keys->size(); ++i) {
     if ((*keys)[i].time <= (*keys)[i - 1].time) (*keys)[i].time = (*keys)[i - 1].time + 1;
   }
   return true;
 }
 
-bool ParseActivations(std::string_view text, std::vector<ScriptedActivation>* out) {
+bool ParseActivations(std::string_view text, std::vector<ScriptedActivation>* out,
+                      std::vector<ScriptedActivation>* screen_out) {
   if (text.empty()) return true;
   for (std::string_view item : Split(text, ',')) {
     size_t colon = item.find(':');
     if (colon == std::string_view::npos) return false;
     ScriptedActivation a;
-    if (!ParseNumber(item.substr(0, colon), &a.time)) return false;
+    if (!ParseWhen(item.substr(0, colon), &a.time, &a.on_screen)) return false;
     std::string_view flag = item.substr(colon + 1);
     if (flag == "0") {
       a.active = 0;
@@ -151,8 +171,9 @@ bool ParseActivations(std::string_view text, std::vector<ScriptedActivation>* ou
     } else {
       return false;
     }
-    out->push_back(a);
+    (a.on_screen ? screen_out : out)->push_back(a);
   }
+  SortByWhen(screen_out);
   return true;
 }
 
@@ -294,11 +315,13 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
     } else if (name == "keys") {
       if (!take_value()) continue;
       options.keys.clear();
-      if (!ParseKeys(value, &options.keys)) fail("bad --keys list (MS:KEY,...): " + std::string(value));
+      options.screen_keys.clear();
+      if (!ParseKeys(value, &options.keys, &options.screen_keys)) fail("bad --keys list (MS:KEY,...): " + std::string(value));
     } else if (name == "activate") {
       if (!take_value()) continue;
       options.activations.clear();
-      if (!ParseActivations(value, &options.activations))
+      options.screen_activations.clear();
+      if (!ParseActivations(value, &options.activations, &options.screen_activations))
         fail("bad --activate list (MS:0|1,...): " + std::string(value));
     } else if (name == "capture") {
       if (take_value()) options.capture_dir = value;
@@ -342,8 +365,11 @@ const char* PlatformOptionsHelp() {
          "                           after them every dialog answers 2\n"
          "  --keys=MS:KEY,...        key presses at clock times in ms, e.g. 500:Escape,\n"
          "                           900:Alt+X, Alt+F4, Shift+2, Ctrl+A, F11, a, VK27;\n"
-         "                           keys at the same time are spread 1 ms apart\n"
-         "  --activate=MS:0|1,...    application deactivated (0) or activated (1)\n"
+         "                           keys at the same time are spread 1 ms apart;\n"
+         "                           @N:KEY presses it once the N-th screen is visible\n"
+         "                           (keys at the same N are spread one screen apart)\n"
+         "  --activate=MS:0|1,...    application deactivated (0) or activated (1);\n"
+         "                           @N:0|1 once the N-th screen is visible\n"
          "  --capture=DIR            every visible screen as DIR/screen_00000.png...\n"
          "  --audio-out=FILE.wav     what the sound card played\n"
          "  --instance-dir=DIR       where copies find each other (default: private)\n"

@@ -10,7 +10,8 @@
 #include "platform/wintypes.h"
 
 struct ScriptedKey {
-  uint32_t time = 0;  // platform clock, ms
+  uint32_t time = 0;  // platform clock, ms; or with on_screen the screen count
+  bool on_screen = false;
   UINT message = 0;   // WM_KEYDOWN or WM_SYSKEYDOWN
   int virtual_key = 0;
   bool shift = false;
@@ -20,6 +21,7 @@ struct ScriptedKey {
 
 struct ScriptedActivation {
   uint32_t time = 0;
+  bool on_screen = false;
   int active = 0;
 };
 
@@ -30,8 +32,13 @@ struct PlatformOptions {
   Clock clock = Clock::kDefault;
   bool choices_given = false;
   std::vector<int> choices;
-  std::vector<ScriptedKey> keys;  // in delivery order, times strictly rising
+  std::vector<ScriptedKey> keys;  // by clock time, in delivery order, times strictly rising
+  // "@N:KEY": sent when the N-th screen has become visible. The clock runs on
+  // while the reading thread fills the ring, so only these are tied to
+  // frames.
+  std::vector<ScriptedKey> screen_keys;  // in delivery order
   std::vector<ScriptedActivation> activations;
+  std::vector<ScriptedActivation> screen_activations;
   std::string capture_dir;
   std::string audio_out;
   bool instance_dir_given = false;

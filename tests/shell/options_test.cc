@@ -107,4 +107,21 @@ TEST(Options, KeysAtOneTimeAreSpreadSoEachHoldsItsModifiers) {
   EXPECT_EQ(ScriptedKeyState(o.keys, 52, VK_CONTROL), 0);
 }
 
+TEST(Options, ScreenTimedInputIsKeptApart) {
+  PlatformOptions o = Parse({"--keys=@20:Escape,5:a,@3:b,@3:Alt+X", "--activate=@7:0,100:1"});
+  ASSERT_TRUE(o.error.empty()) << o.error;
+  ASSERT_EQ(o.keys.size(), 1u);
+  ASSERT_EQ(o.screen_keys.size(), 3u);
+  EXPECT_EQ(o.screen_keys[0].time, 3u);
+  EXPECT_EQ(o.screen_keys[1].time, 4u);  // same screen: spread
+  EXPECT_EQ(o.screen_keys[1].message, WM_SYSKEYDOWN);
+  EXPECT_EQ(o.screen_keys[2].time, 20u);
+  EXPECT_TRUE(o.screen_keys[2].on_screen);
+  ASSERT_EQ(o.screen_activations.size(), 1u);
+  EXPECT_EQ(o.screen_activations[0].active, 0);
+  ASSERT_EQ(o.activations.size(), 1u);
+  EXPECT_EQ(o.activations[0].time, 100u);
+  EXPECT_FALSE(Parse({"--keys=@:a"}).error.empty());
+}
+
 }  // namespace

@@ -1,0 +1,75 @@
+// Running morvane-demos as a subprocess on small demonstration folders.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "imageio/imageio.h"
+
+namespace e2e {
+
+// The built player (MV_BINARY_DIR/morvane-demos).
+std::string PlayerPath();
+
+// A temporary folder, removed with everything in it.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// The colour every frame of a file is filled with: base + frame number.
+constexpr int kColourFirstA = 10;   // cv2vid\O_open_a.san
+constexpr int kColourFirstB = 60;   // cv2vid\O_open_b.san
+constexpr int kColourSecondA = 110; // lanvid\demofrnt.san
+constexpr int kColourSecondB = 160; // lanvid\demoend.san
+constexpr int kWhite = 255;
+
+// Writes a .san file of `frames` full-screen frames of colour base + i.
+void WriteSan(const std::string& path, int frames, int base);
+
+struct DemoFolder {
+  int first_a = 30, first_b = 20, second_a = 25, second_b = 15;  // frame counts; 0: no file
+};
+void WriteDemoFolder(const std::string& dir, const DemoFolder& files);
+
+struct RunResult {
+  int exit_code = -1;  // -1: did not end normally
+  std::string out;
+  std::string err;
+};
+// Runs the player with these arguments (the executable name is added) and
+// waits for it; a run that does not end within a generous limit is killed.
+RunResult RunPlayer(const std::vector<std::string>& args);
+
+// A player started in the background, its stderr kept in a pipe.
+class Background {
+ public:
+  explicit Background(const std::vector<std::string>& args);
+  ~Background();  // kills the process if it still runs
+  // Waits until stderr holds `text` (true) or the process ended (false).
+  bool WaitForError(const std::string& text, int limit_ms);
+  void Kill();
+  const std::string& err() const { return err_; }
+
+ private:
+  pid_t pid_ = -1;
+  int err_fd_ = -1;
+  std::string err_;
+};
+
+// The captured screens of a folder, in order.
+std::vector<imageio::Png8> Screens(const std::string& dir);
+// The colour at (200, 150) of each screen, successive repeats merged.
+std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens);
+
+}  // namespace e2e
