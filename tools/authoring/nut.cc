@@ -105,7 +105,7 @@ bool WriteNutFont(const std::string& path, const std::vector<std::optional<Glyph
   const Bytes data = BuildNutFont(glyphs);
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
   return std::fclose(f) == 0 && ok;
 }
 

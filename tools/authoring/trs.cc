@@ -34,7 +34,7 @@ bool WriteTrsFile(const std::string& path, const std::string& body, bool scrambl
       scrambled ? ScrambleTrs(body) : std::vector<uint8_t>(body.begin(), body.end());
   FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+  const bool ok = data.empty() || std::fwrite(data.data(), 1, data.size(), f) == data.size();
   return std::fclose(f) == 0 && ok;
 }
 
