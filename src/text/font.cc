@@ -114,9 +114,10 @@ int16_t LoadAnimResource(AnimResource** slot, const void* source, uint32_t image
   uint32_t size = 0;
   uint32_t owned = 0;
   // strncmp stops at a file name's terminator before the fifth byte is read.
-  if (std::strncmp(static_cast<const char*>(source), "ANIM", 4) == 0 && bytes[4] == 0) {
+  if (image_size >= 5 && std::strncmp(static_cast<const char*>(source), "ANIM", 4) == 0 &&
+      bytes[4] == 0) {
     data = const_cast<uint8_t*>(bytes);
-    size = image_size != 0 ? image_size : ReadBig32(bytes + 4) + 8;
+    size = image_size;
   } else {
     int32_t file_size = 0;
     if (LoadWholeFile(&data, &file_size, static_cast<const char*>(source)) != 0) {

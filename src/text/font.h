@@ -27,9 +27,9 @@ struct Font {
 constexpr uint32_t kGlyphPayloadOffset = 16;  // o + 16: the object payload
 constexpr uint32_t kGlyphSizeOffset = 12;     // o + 12: big-endian object size
 
-// The "ANIM" image in memory when `source` starts with "ANIM" and a zero
-// byte; `image_size` then bounds it (0: the container's own size + 8).
-// Otherwise `source` is a file name read whole. 0, -101 or -103.
+// `source` is an "ANIM" image in memory when it starts with "ANIM" and a zero
+// byte and its size is given (an image's extent cannot be trusted to its own
+// header); otherwise it is a file name, read whole. 0, -101 or -103.
 int16_t LoadAnimResource(AnimResource** slot, const void* source, uint32_t image_size = 0);
 // Indexes up to `largest` "FRME" chunks of an image of `size` bytes; only
 // frames whose first sub-chunk is a complete, sound object get an offset.
