@@ -274,3 +274,37 @@ TEST_F(Reader, HeaderPaletteUnlessKept) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without a present callback the frame engine talks to the display itself.
+TEST_F(Reader, PresentationWithoutCallbackReachesTheScreen) {
+  SanFile f(2);
+  f.Frame({{"FOBJ", santest::SolidObject(5, 5, 4, 4, 9)}});
+  f.Frame({{"NPAL", santest::Palette(60)}, {"FOBJ", santest::SolidObject(50, 5, 4, 4, 9)}});
+  std::string path = Write("show.san", f.Finish());
+  ResetAnimationReader();
+  QueueAnimation(path.c_str(), 0);
+  int16_t r;
+  do {
+    StreamReadAhead(64 * 2048);
+    r = ReadFrame(0);
+  } while (r >= kReadWaitHeader);
+  CompletePresentation();
+  platform::headless::Screen screen = platform::headless::CurrentScreen();
+  ASSERT_EQ(screen.width, 320);
+  EXPECT_EQ(screen.At(5, 5), 9);
+  EXPECT_EQ(screen.palette[9 * 3], 9);
+  // Frame flag 0x8000: the picture stays, the palette still changes.
+  do {
+    StreamReadAhead(64 * 2048);
+    r = ReadFrame(0x8000);
+  } while (r >= kReadWaitHeader);
+  // No flip here: nothing new was copied to the back buffer.
+  screen = platform::headless::CurrentScreen();
+  EXPECT_EQ(screen.At(5, 5), 9);
+  EXPECT_EQ(screen.At(50, 5), 0);
+  EXPECT_EQ(screen.palette[9 * 3], 69);
+}
+
+}  // namespace

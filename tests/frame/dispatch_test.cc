@@ -9,10 +9,12 @@
 
 #include "anim/format.h"
 #include "anim/san_builder.h"
+#include "frame/draw.h"
 #include "frame/frame.h"
 #include "frame/palette.h"
 #include "frame_fixture.h"
 #include "shell/log.h"
+#include "shell/switches.h"
 
 namespace {
 
@@ -349,6 +351,45 @@ TEST_F(Dispatcher, OverlayTooSmallKeepsPreviousContent) {
   Run(big);
   ASSERT_EQ(g_draws.size(), 1u);
   EXPECT_EQ(g_draws[0].first_data, 0x11);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Dispatcher, DebugFrameOutlinesTheObjectAfterSkip) {
+  SetSwitch(kSwitchDebugLevel, 1);
+  FrameBytes f;
+  f.Sub("SKIP", Words({7, 0}));
+  f.Sub("FOBJ", Object(10, 20, 1));  // 8 x 6
+  ASSERT_EQ(Run(f), 0);
+  const uint8_t white = 255;  // the remembered white index
+  EXPECT_EQ(Pixel(10, 20), white);
+  EXPECT_EQ(Pixel(17, 20), white);
+  EXPECT_EQ(Pixel(10, 25), white);
+  EXPECT_EQ(Pixel(11, 25), white);  // the number is printed over the middle
+  EXPECT_EQ(Pixel(18, 20), 0);
+  EXPECT_EQ(Pixel(10, 26), 0);
+  // Without the debug level nothing is drawn around it.
+  SetSwitch(kSwitchDebugLevel, 0);
+  pixels_.assign(pixels_.size(), 0);
+  ASSERT_EQ(Run(f), 0);
+  EXPECT_EQ(Pixel(10, 20), 0);
+}
+
+TEST(DrawPrimitives, LinesStayInsideClipAndBitmap) {
+  std::vector<uint8_t> px(16 * 8, 0);
+  Surface s{px.data(), 16, 8};
+  ClipRect clip{2, 1, 10, 5};
+  DrawHorizontalLine(&s, &clip, -5, 3, 100, 9);
+  for (int x = 0; x < 16; ++x) EXPECT_EQ(px[3 * 16 + x], (x >= 2 && x < 12) ? 9 : 0) << x;
+  DrawHorizontalLine(&s, &clip, 0, 0, 16, 9);  // row outside the clip
+  for (int x = 0; x < 16; ++x) EXPECT_EQ(px[x], 0);
+  ClipRect huge{-100, -100, 1000, 1000};
+  DrawVerticalLine(&s, &huge, 15, -3, 50, 5);
+  for (int y = 0; y < 8; ++y) EXPECT_EQ(px[y * 16 + 15], 5);
+  DrawRectOutline(&s, nullptr, 0, 0, 0, 0, 7);  // empty: nothing
+  EXPECT_EQ(px[0], 0);
 }
 
 }  // namespace
