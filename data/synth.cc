@@ -75,7 +75,7 @@ std::vector<uint8_t> ToSamples(const std::vector<double>& mix, double fade_in, d
     double t = i / static_cast<double>(rate), rest = (n - i) / rate;
     if (fade_in > 0 && t < fade_in) g *= t / fade_in;
     if (fade_out > 0 && rest < fade_out) g *= rest / fade_out;
-    double v = std::tanh(mix[i] * g * 0.9) * 110.0;
+    double v = std::tanh(mix[i] * g * 1.5) * 110.0;
     out[i] = static_cast<uint8_t>(std::clamp(static_cast<int>(std::lround(128 + v)), 1, 255));
   }
   return out;
