@@ -340,6 +340,11 @@ const uint8_t* MixOneBlock() {
   return g.mix_buffer;
 }
 
+const uint8_t* ConvertMixBlock() {
+  if (g.accumulator != nullptr) ConvertAccumulator();
+  return g.mix_buffer;
+}
+
 int16_t OutputState() { return g.output_state; }
 int16_t NextOutputBlock() { return g.next_block; }
 uint16_t OutputOpenCount() { return g.open_count.load(); }

@@ -62,6 +62,8 @@ int32_t* MixAccumulator();
 // Clears the accumulator, has the callback mix one block into it and
 // converts it into the mix buffer; returns the mix buffer.
 const uint8_t* MixOneBlock();
+// Converts the accumulator as it stands into the mix buffer; returns it.
+const uint8_t* ConvertMixBlock();
 int16_t OutputState();      // 1 idle, 0 starting, 2 running
 int16_t NextOutputBlock();  // 0..4
 uint16_t OutputOpenCount();
