@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "decoder/decoder.h"
 
@@ -72,6 +73,70 @@ inline bool NextLine(const uint8_t* p, const uint8_t* data_end, Line* line) {
   line->next = (data_end - line->begin < length) ? data_end : line->begin + length;
   line->end = line->next;
   return true;
+}
+
+// Copies and fills for the short runs and literals of sprite lines, where a
+// call into the library costs more than the bytes: overlapping word moves.
+inline void CopyBytes(uint8_t* d, const uint8_t* s, int32_t n) {
+  if (n >= 16) {
+    if (n > 128) {
+      std::memcpy(d, s, static_cast<size_t>(n));
+      return;
+    }
+    int32_t i = 0;
+    for (; i + 16 <= n; i += 16) std::memcpy(d + i, s + i, 16);
+    if (i < n) std::memcpy(d + n - 16, s + n - 16, 16);
+  } else if (n >= 8) {
+    uint64_t a, b;
+    std::memcpy(&a, s, 8);
+    std::memcpy(&b, s + n - 8, 8);
+    std::memcpy(d, &a, 8);
+    std::memcpy(d + n - 8, &b, 8);
+  } else if (n >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, s, 4);
+    std::memcpy(&b, s + n - 4, 4);
+    std::memcpy(d, &a, 4);
+    std::memcpy(d + n - 4, &b, 4);
+  } else {
+    for (int32_t i = 0; i < n; ++i) d[i] = s[i];
+  }
+}
+
+inline void FillBytes(uint8_t* d, uint8_t value, int32_t n) {
+  if (n >= 8) {
+    if (n > 128) {
+      std::memset(d, value, static_cast<size_t>(n));
+      return;
+    }
+    uint64_t v = 0x0101010101010101ull * value;
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) std::memcpy(d + i, &v, 8);
+    if (i < n) std::memcpy(d + n - 8, &v, 8);
+  } else {
+    for (int32_t i = 0; i < n; ++i) d[i] = value;
+  }
+}
+
+// Copies n bytes leftwards: s[0] to d[0], s[1] to d[-1], ...
+inline void CopyReversed(uint8_t* d, const uint8_t* s, int32_t n) {
+  if (n >= 8) {
+    int32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t v;
+      std::memcpy(&v, s + i, 8);
+      v = __builtin_bswap64(v);
+      std::memcpy(d - i - 7, &v, 8);
+    }
+    if (i < n) {
+      uint64_t v;
+      std::memcpy(&v, s + n - 8, 8);
+      v = __builtin_bswap64(v);
+      std::memcpy(d - n + 1, &v, 8);
+    }
+  } else {
+    for (int32_t i = 0; i < n; ++i) d[-i] = s[i];
+  }
 }
 
 }  // namespace decoder_detail

@@ -16,14 +16,13 @@ inline void RunLengthLine(const uint8_t* p, const uint8_t* end, uint8_t* first, 
                           int32_t width) {
   auto run = [first](int32_t pos, uint8_t v, int32_t m) {
     if (!kOpaque && v == 0) return;  // transparent runs step over the picture
-    std::memset(kMirror ? first - pos - m + 1 : first + pos, v, m);
+    FillBytes(kMirror ? first - pos - m + 1 : first + pos, v, m);
   };
   auto literal = [first](int32_t pos, const uint8_t* src, int32_t m) {
     if (!kMirror) {
-      std::memcpy(first + pos, src, m);
+      CopyBytes(first + pos, src, m);
     } else {
-      uint8_t* d = first - pos;
-      for (int32_t i = 0; i < m; ++i) d[-i] = src[i];
+      CopyReversed(first - pos, src, m);
     }
   };
   int32_t pos = 0;

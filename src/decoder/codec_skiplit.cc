@@ -40,7 +40,7 @@ int16_t DrawSkipLiteral(int16_t operation, const Surface* surface, const ClipRec
                      [](const uint8_t* p, const uint8_t* e, uint8_t* row, int32_t cut, int32_t w) {
                        WalkSkipLine<true>(p, e, row, cut, w,
                                           [](uint8_t* dst, const uint8_t* src, int32_t m) {
-                                            std::memcpy(dst, src, m);
+                                            CopyBytes(dst, src, m);
                                           });
                      });
   } else {

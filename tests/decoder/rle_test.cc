@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "payload.h"
 
 using namespace dtest;
@@ -201,6 +203,40 @@ TEST(PointListSize, CodecsSeeTheGivenSizeButReadOnlyTheAvailableBytes) {
   EXPECT_EQ(DrawObjectWithin(d.surface(), nullptr, 0, 0, 0, p.data(), 18, 22, 1, 0), 0);
   EXPECT_EQ(d.at(1, 0), 10);
   EXPECT_EQ(d.at(2, 0), 0);
+}
+
+// Every code length, against a plain expansion of the codes: straight and
+// mirrored, so the word-sized copies and fills are checked at every size.
+TEST_F(RunLength, EveryCodeLengthMatchesAPlainExpansion) {
+  std::mt19937 rng(7);
+  const int width = 300;
+  Bytes p = Header(1, 0, 0, width, 1);
+  Bytes codes, expanded;
+  while (static_cast<int>(expanded.size()) < width) {
+    int n = static_cast<int>(rng() % 128) + 1;
+    if (rng() % 2) {
+      uint8_t v = static_cast<uint8_t>(rng() % 4);  // zero runs now and then
+      codes.push_back(static_cast<uint8_t>(((n - 1) << 1) | 1));
+      codes.push_back(v);
+      expanded.insert(expanded.end(), n, v);
+    } else {
+      codes.push_back(static_cast<uint8_t>((n - 1) << 1));
+      for (int i = 0; i < n; ++i) {
+        uint8_t v = static_cast<uint8_t>(rng() % 250 + 1);
+        codes.push_back(v);
+        expanded.push_back(v);
+      }
+    }
+  }
+  Append(p, Codes(codes));
+  Canvas straight(width, 1, 0xEE), mirrored(width, 1, 0xEE);
+  Draw(straight, p);
+  Draw(mirrored, p, 0, 0, DrawMirrorX);
+  for (int x = 0; x < width; ++x) {
+    uint8_t want = expanded[x] == 0 ? 0xEE : expanded[x];
+    ASSERT_EQ(straight.at(x, 0), want) << x;
+    ASSERT_EQ(mirrored.at(width - 1 - x, 0), want) << x;
+  }
 }
 
 }  // namespace
