@@ -63,6 +63,11 @@ int16_t DrawObject(const Surface* surface, const ClipRect* clip, int16_t x, int1
                    uint16_t draw_flags, const uint8_t* payload, uint32_t size, uint8_t tint,
                    uint8_t fill_colour);
 
+// Object data is not trusted: whatever counts and lengths it claims, a codec
+// reads only the payload's bytes and writes only inside the clip (which is
+// itself kept inside the surface) and its own buffers. A field cut short by
+// the end of the data ends the object, or its line, there.
+//
 // DrawObject for a payload whose real length differs from the size the codecs
 // are told. The "GOST" redraw hands the remembered object over with the ghost
 // chunk's own size: the point-list form of codec 2 and codec 45 count their
