@@ -9,7 +9,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 # Tests of the engines that run threads: run again under the thread sanitizer.
-TSAN_TESTS ?= platform stream timer anim sound
+TSAN_TESTS ?= platform stream timer anim sound e2e
 
 all: build
 

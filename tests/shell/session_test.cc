@@ -134,7 +134,8 @@ struct Picture {
 
 std::vector<uint8_t> TextPayload(int16_t x, int16_t y, uint16_t flags, ClipRect rect,
                                  const char* text) {
-  std::vector<uint8_t> p(16, 0);
+  const size_t length = std::strlen(text);
+  std::vector<uint8_t> p(16 + length + 1, 0);
   auto put = [&](int at, int16_t v) {
     p[at] = static_cast<uint8_t>(v & 0xFF);
     p[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
@@ -146,7 +147,7 @@ std::vector<uint8_t> TextPayload(int16_t x, int16_t y, uint16_t flags, ClipRect 
   put(8, rect.top);
   put(10, rect.width);
   put(12, rect.height);
-  p.insert(p.end(), text, text + std::strlen(text) + 1);
+  for (size_t i = 0; i < length; ++i) p[16 + i] = static_cast<uint8_t>(text[i]);
   return p;
 }
 
