@@ -142,4 +142,18 @@ TEST_F(SkipLiteral, BoxIsClipped) {
   EXPECT_TRUE(c.GuardsIntact());
 }
 
+TEST_F(SkipLiteral, TintAtEveryLiteralLength) {
+  for (int n = 1; n <= 70; ++n) {
+    Canvas c(72, 1, 0xEE);
+    Bytes lit;
+    for (int i = 0; i < n; ++i) lit.push_back(static_cast<uint8_t>(i * 37 + 200));
+    Bytes p = Header(44, 0, 0, n + 1, 1);
+    Append(p, SkipLitLine({{1, lit}}));
+    Draw(c, p, 0, 0, 0, nullptr, 100);
+    EXPECT_EQ(c.at(0, 0), 0xEE);
+    for (int i = 0; i < n; ++i) ASSERT_EQ(c.at(i + 1, 0), static_cast<uint8_t>(lit[i] + 99)) << n;
+    ASSERT_EQ(c.at(n + 1, 0), 0xEE) << n;
+  }
+}
+
 }  // namespace
