@@ -22,6 +22,9 @@
 #include "shell/launcher.h"
 #include "shell/log.h"
 #include "shell/options.h"
+#ifdef MV_HAVE_SDL
+#include "platform/sdl/sdl_platform.h"
+#endif
 
 namespace {
 
@@ -140,6 +143,24 @@ int SetUpHeadless(const PlatformOptions& options) {
   return 0;
 }
 
+#ifdef MV_HAVE_SDL
+int SetUpSdl(const PlatformOptions& options) {
+  platform::sdl::Options sdl_options;
+  sdl_options.window = options.window;
+  sdl_options.scale = options.scale;
+  sdl_options.aspect = options.aspect;
+  std::string error;
+  if (!platform::sdl::Install(sdl_options, &error)) {
+    std::fprintf(stderr, "morvane-demos: %s\n", error.c_str());
+    return 1;
+  }
+  // Every copy of the user meets the first one there unless a folder is named.
+  platform::SetInstanceDirectory(options.instance_dir_given ? options.instance_dir
+                                                            : platform::DefaultInstanceDirectory());
+  return 0;
+}
+#endif
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -156,13 +177,19 @@ int main(int argc, char** argv) {
     std::printf("morvane-demos 0.1.0\n");
     return 0;
   }
-  if (options.backend == PlatformOptions::Backend::kSdl) {
+  const bool sdl = options.backend == PlatformOptions::Backend::kSdl;
+  if (sdl) {
+#ifdef MV_HAVE_SDL
+    if (int rc = SetUpSdl(options); rc != 0) return rc;
+#else
     std::fprintf(stderr,
                  "morvane-demos: the SDL backend is not part of this build; "
                  "run with --platform=headless\n");
     return 1;
+#endif
+  } else if (int rc = SetUpHeadless(options); rc != 0) {
+    return rc;
   }
-  if (int rc = SetUpHeadless(options); rc != 0) return rc;
 
   // The launcher makes the data folder current: output paths are fixed first.
   const std::string audio_out = Absolute(options.audio_out);
@@ -173,6 +200,9 @@ int main(int argc, char** argv) {
   std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
   command_line.push_back('\0');
   int result = LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1);
+#ifdef MV_HAVE_SDL
+  if (sdl) platform::sdl::Uninstall();
+#endif
 
   platform::headless::SetScreenObserver(nullptr);
   if (!options.audio_out.empty()) {

@@ -281,6 +281,23 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
       options.version = true;
     } else if (name == "window") {
       options.window = true;
+    } else if (name == "scale") {
+      if (!take_value()) continue;
+      uint32_t scale = 0;
+      if (!ParseNumber(value, &scale) || scale < 1 || scale > 16) {
+        fail("bad --scale '" + std::string(value) + "' (1 to 16)");
+      } else {
+        options.scale = static_cast<int>(scale);
+      }
+    } else if (name == "aspect") {
+      if (!take_value()) continue;
+      if (value == "4:3") {
+        options.aspect = true;
+      } else if (value == "none") {
+        options.aspect = false;
+      } else {
+        fail("unknown aspect '" + std::string(value) + "' (4:3 or none)");
+      }
     } else if (name == "platform") {
       if (!take_value()) continue;
       if (value == "headless") {
@@ -356,6 +373,11 @@ const char* PlatformOptionsHelp() {
          "  --data=DIR               folder holding cv2vid and lanvid (default: the\n"
          "                           executable's folder)\n"
          "  --window                 sdl: play in a window instead of full screen\n"
+         "                           (Alt+Enter switches; closing the window ends the\n"
+         "                           demonstration and the program)\n"
+         "  --scale=N                sdl: the window 320N x 240N pixels (default 960 x 720)\n"
+         "  --aspect=4:3|none        sdl: the 320 x 200 screen shown 4:3 (default) or\n"
+         "                           with square pixels\n"
          "  --help, --version\n"
          "\n"
          "Headless backend:\n"

@@ -45,6 +45,8 @@ struct PlatformOptions {
   std::string instance_dir;
   std::string data_dir;
   bool window = false;  // SDL: a window instead of full screen
+  int scale = 0;        // SDL: window of 320N x 240N; 0: 960 x 720
+  bool aspect = true;   // SDL: the 320 x 200 screen shown 4:3
   bool help = false;
   bool version = false;
   // The words left for the launcher, joined by single blanks.

@@ -1,0 +1,475 @@
+// The SDL2 backend's window, screen, input, chooser, cursor and focus.
+//
+// The DirectDraw and GDI calls keep running on the in-memory model; what it
+// makes visible (after a flip, a copy or a palette change) is converted
+// through the palette in effect and drawn into the window at once.
+#include <SDL.h>
+
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/dsound.h"
+#include "platform/headless/screen.h"
+#include "platform/keystate.h"
+#include "platform/messages.h"
+#include "platform/mmsystem.h"
+#include "platform/sdl/audio.h"
+#include "platform/sdl/keymap.h"
+#include "platform/sdl/layout.h"
+#include "platform/sdl/sdl_platform.h"
+#include "platform/ui.h"
+
+namespace platform::sdl {
+
+namespace {
+
+constexpr char kTitle[] = "Morvane Demos for Windows 95";
+constexpr int kChoiceCobalt = 101;
+constexpr int kChoiceLantern = 102;
+constexpr int kChoiceExit = 2;
+// While the window is closing, Escape is repeated this often until the
+// demonstration has ended (a key may land between two files).
+constexpr uint32_t kEscapeRepeatMs = 250;
+
+constexpr WPARAM MK_LBUTTON = 0x01;
+constexpr WPARAM MK_RBUTTON = 0x02;
+constexpr WPARAM MK_SHIFT = 0x04;
+constexpr WPARAM MK_CONTROL = 0x08;
+constexpr WPARAM MK_MBUTTON = 0x10;
+
+struct Backend {
+  Options options;
+  bool installed = false;
+  std::thread::id main_thread;
+
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* frame = nullptr;
+  int frame_width = 0, frame_height = 0;
+  SDL_Texture* scaled = nullptr;
+  int scaled_width = 0, scaled_height = 0;
+  std::vector<uint32_t> pixels;
+
+  HWND main = nullptr;
+  bool shown = false;
+  bool fullscreen = false;
+  bool active = false;
+
+  // The last screen made visible; `pending` when it came from another
+  // thread and waits for the main thread's next poll.
+  std::mutex screen_mutex;
+  headless::Screen screen;
+  bool have_screen = false;
+  bool pending = false;
+  Layout layout;
+
+  std::array<std::atomic<bool>, 256> keys{};
+  std::atomic<bool> raise_requested{false};
+  std::atomic<bool> close_requested{false};
+  uint32_t last_escape = 0;
+};
+
+Backend& B() {
+  static Backend backend;
+  return backend;
+}
+
+bool OnMainThread() { return std::this_thread::get_id() == B().main_thread; }
+
+Fit FitFor(const headless::Screen& s) {
+  // The device-context path draws into the desktop: whole factors only.
+  if (s.width == platform::DesktopWidth() && s.height == platform::DesktopHeight())
+    return Fit::kWhole;
+  return B().options.aspect ? Fit::kAspect43 : Fit::kSquare;
+}
+
+SDL_Texture* EnsureTexture(SDL_Texture** texture, int* width, int* height, int w, int h,
+                           int access, SDL_ScaleMode mode) {
+  Backend& b = B();
+  if (*texture != nullptr && *width == w && *height == h) return *texture;
+  if (*texture != nullptr) SDL_DestroyTexture(*texture);
+  *texture = SDL_CreateTexture(b.renderer, SDL_PIXELFORMAT_ARGB8888, access, w, h);
+  *width = *texture ? w : 0;
+  *height = *texture ? h : 0;
+  if (*texture != nullptr) SDL_SetTextureScaleMode(*texture, mode);
+  return *texture;
+}
+
+// Draws the stored screen (black when there is none) into the window.
+void Draw() {
+  Backend& b = B();
+  if (!b.shown || b.renderer == nullptr) return;
+  SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 255);
+  SDL_RenderClear(b.renderer);
+  const headless::Screen& s = b.screen;
+  if (b.have_screen && s.width > 0 && s.height > 0 &&
+      s.indices.size() >= static_cast<size_t>(s.pitch) * s.height) {
+    int ow = 0, oh = 0;
+    SDL_GetRendererOutputSize(b.renderer, &ow, &oh);
+    b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
+    b.pixels.resize(static_cast<size_t>(s.width) * s.height);
+    ConvertIndexed(s.width, s.height, s.pitch, s.indices.data(), s.palette.data(), b.pixels.data());
+    SDL_Texture* frame = EnsureTexture(&b.frame, &b.frame_width, &b.frame_height, s.width, s.height,
+                                       SDL_TEXTUREACCESS_STREAMING, SDL_ScaleModeNearest);
+    if (frame != nullptr) {
+      SDL_UpdateTexture(frame, nullptr, b.pixels.data(), s.width * 4);
+      const SDL_Rect dest{b.layout.x, b.layout.y, b.layout.width, b.layout.height};
+      SDL_Texture* scaled = nullptr;
+      if (b.layout.linear && SDL_RenderTargetSupported(b.renderer))
+        scaled = EnsureTexture(&b.scaled, &b.scaled_width, &b.scaled_height,
+                               s.width * b.layout.prescale, s.height * b.layout.prescale,
+                               SDL_TEXTUREACCESS_TARGET, SDL_ScaleModeLinear);
+      if (scaled != nullptr && SDL_SetRenderTarget(b.renderer, scaled) == 0) {
+        // Crisp whole pixels first, then a gentle linear step to the size.
+        SDL_RenderCopy(b.renderer, frame, nullptr, nullptr);
+        SDL_SetRenderTarget(b.renderer, nullptr);
+        SDL_RenderCopy(b.renderer, scaled, nullptr, &dest);
+      } else {
+        SDL_RenderCopy(b.renderer, frame, nullptr, &dest);
+      }
+    }
+  }
+  SDL_RenderPresent(b.renderer);
+}
+
+void OnScreen(const headless::Screen& screen) {
+  Backend& b = B();
+  {
+    std::lock_guard<std::mutex> lock(b.screen_mutex);
+    b.screen = screen;
+    b.have_screen = true;
+    b.pending = !OnMainThread();
+  }
+  if (OnMainThread()) Draw();
+}
+
+void ClearKeys() {
+  for (auto& k : B().keys) k.store(false);
+}
+
+void Show() {
+  Backend& b = B();
+  if (b.window == nullptr || b.shown) return;
+  b.fullscreen = !b.options.window;
+  if (b.fullscreen) SDL_SetWindowFullscreen(b.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  SDL_ShowWindow(b.window);
+  SDL_RaiseWindow(b.window);
+  b.shown = true;
+  b.active = true;  // focus arrives with the window; only changes are sent
+  ClearKeys();
+  Draw();
+}
+
+void Hide() {
+  Backend& b = B();
+  if (b.window == nullptr || !b.shown) return;
+  if (b.fullscreen) SDL_SetWindowFullscreen(b.window, 0);
+  SDL_HideWindow(b.window);
+  b.shown = false;
+  std::lock_guard<std::mutex> lock(b.screen_mutex);
+  b.have_screen = false;  // the next session starts from black
+  b.pending = false;
+}
+
+void ToggleFullscreen() {
+  Backend& b = B();
+  if (!b.shown) return;
+  b.fullscreen = !b.fullscreen;
+  SDL_SetWindowFullscreen(b.window, b.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  Draw();
+}
+
+void Post(UINT message, WPARAM wparam, LPARAM lparam) {
+  if (B().main != nullptr) PostMessageA(B().main, message, wparam, lparam);
+}
+
+void PostEscape() {
+  Backend& b = B();
+  b.last_escape = timeGetTime();
+  Post(WM_KEYDOWN, VK_ESCAPE, KeyMessageParam(true, false, false));
+}
+
+void RequestClose() {
+  Backend& b = B();
+  if (b.close_requested.exchange(true)) return;
+  Hide();
+  PostEscape();
+}
+
+void SetModifiers(Uint16 mod) {
+  auto& k = B().keys;
+  k[VK_LSHIFT] = (mod & KMOD_LSHIFT) != 0;
+  k[VK_RSHIFT] = (mod & KMOD_RSHIFT) != 0;
+  k[VK_SHIFT] = (mod & KMOD_SHIFT) != 0;
+  k[VK_LCONTROL] = (mod & KMOD_LCTRL) != 0;
+  k[VK_RCONTROL] = (mod & KMOD_RCTRL) != 0;
+  k[VK_CONTROL] = (mod & KMOD_CTRL) != 0;
+  k[VK_LMENU] = (mod & KMOD_LALT) != 0;
+  k[VK_RMENU] = (mod & KMOD_RALT) != 0;
+  k[VK_MENU] = (mod & KMOD_ALT) != 0;
+}
+
+WPARAM MouseKeys(Uint32 buttons) {
+  WPARAM w = 0;
+  if (buttons & SDL_BUTTON_LMASK) w |= MK_LBUTTON;
+  if (buttons & SDL_BUTTON_RMASK) w |= MK_RBUTTON;
+  if (buttons & SDL_BUTTON_MMASK) w |= MK_MBUTTON;
+  if (B().keys[VK_SHIFT]) w |= MK_SHIFT;
+  if (B().keys[VK_CONTROL]) w |= MK_CONTROL;
+  return w;
+}
+
+LPARAM MousePoint(int x, int y) {
+  Backend& b = B();
+  int sx = 0, sy = 0;
+  WindowToScreen(b.layout, b.screen.width, b.screen.height, x, y, &sx, &sy);
+  return static_cast<LPARAM>((static_cast<uint32_t>(sy) << 16) | (static_cast<uint32_t>(sx) & 0xFFFF));
+}
+
+// Returns true after a key event, so that the key state stays in step with
+// the messages: the rest waits in SDL's queue for the next poll.
+bool Handle(const SDL_Event& e) {
+  Backend& b = B();
+  switch (e.type) {
+    case SDL_QUIT:
+      RequestClose();
+      return false;
+    case SDL_WINDOWEVENT:
+      switch (e.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+          RequestClose();
+          break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          Draw();
+          break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          if (b.shown && !b.active) {
+            b.active = true;
+            Post(WM_ACTIVATEAPP, 1, 0);
+          }
+          break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          if (b.shown && b.active) {
+            b.active = false;
+            ClearKeys();
+            Post(WM_ACTIVATEAPP, 0, 0);
+          }
+          break;
+        default:
+          break;
+      }
+      return false;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      const bool down = e.type == SDL_KEYDOWN;
+      const int vk = VirtualKeyFor(e.key.keysym.sym, e.key.keysym.scancode);
+      SetModifiers(e.key.keysym.mod);
+      if (vk == 0) return true;
+      if (vk != VK_SHIFT && vk != VK_CONTROL && vk != VK_MENU) b.keys[vk] = down;
+      const bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+      if (down && alt && vk == VK_RETURN && !e.key.repeat) ToggleFullscreen();
+      Post(KeyMessageFor(vk, down, alt), static_cast<WPARAM>(vk),
+           KeyMessageParam(down, e.key.repeat != 0, alt));
+      return true;
+    }
+    case SDL_MOUSEMOTION:
+      Post(WM_MOUSEMOVE, MouseKeys(e.motion.state), MousePoint(e.motion.x, e.motion.y));
+      return false;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      const bool down = e.type == SDL_MOUSEBUTTONDOWN;
+      UINT message = 0;
+      if (e.button.button == SDL_BUTTON_LEFT) message = down ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+      if (e.button.button == SDL_BUTTON_RIGHT) message = down ? WM_RBUTTONDOWN : WM_RBUTTONUP;
+      if (e.button.button == SDL_BUTTON_MIDDLE) message = down ? WM_MBUTTONDOWN : WM_MBUTTONUP;
+      if (message != 0)
+        Post(message, MouseKeys(SDL_GetMouseState(nullptr, nullptr)), MousePoint(e.button.x, e.button.y));
+      return false;
+    }
+    default:
+      return false;
+  }
+}
+
+void Poll() {
+  Backend& b = B();
+  if (b.raise_requested.exchange(false) && b.window != nullptr && b.shown) SDL_RaiseWindow(b.window);
+  bool pending;
+  {
+    std::lock_guard<std::mutex> lock(b.screen_mutex);
+    pending = b.pending;
+    b.pending = false;
+  }
+  if (pending) Draw();
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (Handle(e)) break;
+  }
+  if (b.close_requested && timeGetTime() - b.last_escape >= kEscapeRepeatMs) PostEscape();
+}
+
+void Wait(uint32_t max_ms) {
+  // Never more than a millisecond: the playback loop's timers need the pass.
+  SDL_WaitEventTimeout(nullptr, static_cast<int>(max_ms < 1 ? max_ms : 1));
+}
+
+int16_t KeyState(int vk) {
+  if (vk < 0 || vk > 255) return 0;
+  return B().keys[vk].load() ? static_cast<int16_t>(0xFF80) : 0;
+}
+
+int AskChoice(HWND) {
+  if (B().close_requested) return kChoiceExit;
+  const SDL_MessageBoxButtonData buttons[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, kChoiceCobalt, "Play Cobalt Vector II Demo"},
+      {0, kChoiceLantern, "Play The Lantern Demo"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, kChoiceExit, "Exit"},
+  };
+  SDL_MessageBoxData data{};
+  data.flags = SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
+  data.window = nullptr;  // the main window is hidden while the chooser shows
+  data.title = kTitle;
+  data.message = "Choose a demonstration.";
+  data.numbuttons = 3;
+  data.buttons = buttons;
+  int id = -1;
+  if (SDL_ShowMessageBox(&data, &id) != 0) {
+    std::fprintf(stderr, "morvane-demos: cannot show the chooser: %s\n", SDL_GetError());
+    return -1;
+  }
+  // Closing the box is leaving it.
+  return id < 0 ? kChoiceExit : id;
+}
+
+void DrawWindowIcon(SDL_Window* window) {
+  std::vector<uint32_t> icon(32 * 32);
+  DrawIcon(icon.data());
+  SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(icon.data(), 32, 32, 32, 32 * 4,
+                                                            SDL_PIXELFORMAT_ARGB8888);
+  if (surface == nullptr) return;
+  SDL_SetWindowIcon(window, surface);
+  SDL_FreeSurface(surface);
+}
+
+void DestroyVideo() {
+  Backend& b = B();
+  if (b.scaled) SDL_DestroyTexture(b.scaled);
+  if (b.frame) SDL_DestroyTexture(b.frame);
+  if (b.renderer) SDL_DestroyRenderer(b.renderer);
+  if (b.window) SDL_DestroyWindow(b.window);
+  b.scaled = b.frame = nullptr;
+  b.scaled_width = b.scaled_height = b.frame_width = b.frame_height = 0;
+  b.renderer = nullptr;
+  b.window = nullptr;
+}
+
+}  // namespace
+
+bool Install(const Options& options, std::string* error) {
+  Backend& b = B();
+  if (b.installed) return true;
+  b.options = options;
+  b.main_thread = std::this_thread::get_id();
+  b.close_requested = false;
+  b.raise_requested = false;
+  b.main = nullptr;
+  b.shown = false;
+  ClearKeys();
+
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (error)
+      *error = std::string("cannot open the display: ") + SDL_GetError() +
+               " (--platform=headless plays without one)";
+    return false;
+  }
+  // SDL falls back on drivers that show nothing; a player nobody can see is
+  // a missing display, unless one of them was asked for by name.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const std::string name = driver ? driver : "";
+  if ((name == "offscreen" || name == "dummy" || name == "evdev") && getenv("SDL_VIDEODRIVER") == nullptr) {
+    SDL_Quit();
+    if (error)
+      *error = "cannot open the display: no X11 or Wayland display found (is DISPLAY set?); "
+               "--platform=headless plays without one";
+    return false;
+  }
+  int width = 960, height = options.aspect ? 720 : 600;
+  if (options.scale > 0) {
+    width = 320 * options.scale;
+    height = (options.aspect ? 240 : 200) * options.scale;
+  }
+  b.window = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+                              SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
+  if (b.window != nullptr) {
+    b.renderer = SDL_CreateRenderer(b.window, -1, 0);
+    if (b.renderer == nullptr) b.renderer = SDL_CreateRenderer(b.window, -1, SDL_RENDERER_SOFTWARE);
+  }
+  if (b.window == nullptr || b.renderer == nullptr) {
+    if (error) *error = std::string("cannot open a window: ") + SDL_GetError();
+    DestroyVideo();
+    SDL_Quit();
+    return false;
+  }
+  SDL_SetWindowMinimumSize(b.window, 320, 200);
+  DrawWindowIcon(b.window);
+  SDL_StopTextInput();
+
+  platform::SetClockMode(platform::ClockMode::kReal);
+  platform::SetWindowObserver(platform::WindowObserver{
+      [](HWND w) {
+        // The first window is the main window; dialogs come and go.
+        if (B().main == nullptr) B().main = w;
+      },
+      [](HWND w, const RECT& r) {
+        if (w != B().main) return;
+        if (r.right > r.left && r.bottom > r.top) {
+          Show();
+        } else {
+          Hide();
+        }
+      },
+      [](HWND w) {
+        if (w != B().main) return;
+        Hide();
+        B().main = nullptr;
+      },
+  });
+  platform::SetEventSource(platform::EventSource{Poll, Wait});
+  headless::SetScreenObserver(OnScreen);
+  platform::SetDialogAnswerSource(AskChoice);
+  platform::SetCursorObserver(
+      [](int count) { SDL_ShowCursor(count >= 0 ? SDL_ENABLE : SDL_DISABLE); });
+  platform::SetKeyStateSource(KeyState);
+  platform::SetDirectSoundFactory(CreateDirectSound);
+  platform::SetFocusRequestHandler([] { B().raise_requested = true; });
+  b.installed = true;
+  return true;
+}
+
+void Uninstall() {
+  Backend& b = B();
+  if (!b.installed) return;
+  platform::SetFocusRequestHandler(nullptr);
+  platform::SetDirectSoundFactory(nullptr);
+  platform::SetKeyStateSource(nullptr);
+  platform::SetCursorObserver(nullptr);
+  platform::SetDialogAnswerSource(nullptr);
+  headless::SetScreenObserver(nullptr);
+  platform::SetEventSource(platform::EventSource{});
+  platform::SetWindowObserver(platform::WindowObserver{});
+  Hide();
+  DestroyVideo();
+  SDL_Quit();
+  b.main = nullptr;
+  b.installed = false;
+}
+
+bool CloseRequested() { return B().close_requested.load(); }
+
+}  // namespace platform::sdl

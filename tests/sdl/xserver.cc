@@ -1,0 +1,320 @@
+#include "xserver.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "imageio/imageio.h"
+
+#ifdef MV_HAVE_X11
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#endif
+
+namespace sdltest {
+
+namespace {
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+#ifdef MV_HAVE_X11
+struct Connection {
+  explicit Connection(const std::string& name) : display(XOpenDisplay(name.c_str())) {}
+  ~Connection() {
+    if (display) XCloseDisplay(display);
+  }
+  Display* display;
+};
+
+// _NET_WM_NAME (UTF-8) when set, else WM_NAME.
+std::string WindowTitle(Display* display, ::Window window) {
+  Atom type;
+  int format;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  std::string title;
+  Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
+  if (XGetWindowProperty(display, window, net_name, 0, 1024, False, AnyPropertyType, &type, &format,
+                         &count, &after, &data) == Success &&
+      data != nullptr && format == 8) {
+    title.assign(reinterpret_cast<char*>(data), count);
+  }
+  if (data) XFree(data);
+  if (!title.empty()) return title;
+  char* name = nullptr;
+  if (XFetchName(display, window, &name) && name != nullptr) {
+    title = name;
+    XFree(name);
+  }
+  return title;
+}
+#endif
+
+}  // namespace
+
+VirtualDisplay::VirtualDisplay(int width, int height) {
+#ifdef MV_HAVE_X11
+  int fds[2];
+  if (pipe(fds) != 0) return;
+  const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+  const std::string fd = std::to_string(fds[1]);
+  pid_ = fork();
+  if (pid_ == 0) {
+    close(fds[0]);
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(), "-nolisten",
+           "tcp", "-noreset", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(fds[1]);
+  if (pid_ < 0) {
+    close(fds[0]);
+    return;
+  }
+  // Xvfb writes the display number once it accepts clients.
+  std::string number;
+  pollfd p{fds[0], POLLIN, 0};
+  for (int waited = 0; waited < 20000 && number.find('\n') == std::string::npos;) {
+    if (poll(&p, 1, 100) > 0) {
+      char buffer[16];
+      ssize_t n = read(fds[0], buffer, sizeof(buffer));
+      if (n <= 0) break;
+      number.append(buffer, static_cast<size_t>(n));
+    } else {
+      waited += 100;
+    }
+  }
+  close(fds[0]);
+  if (number.empty() || number.find('\n') == std::string::npos) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+    return;
+  }
+  name_ = ":" + number.substr(0, number.find('\n'));
+#else
+  (void)width;
+  (void)height;
+#endif
+}
+
+VirtualDisplay::~VirtualDisplay() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+  }
+}
+
+Image Screenshot(const std::string& name) {
+  Image out;
+#ifdef MV_HAVE_X11
+  Connection c(name);
+  if (c.display == nullptr) return out;
+  ::Window root = DefaultRootWindow(c.display);
+  XWindowAttributes a;
+  if (!XGetWindowAttributes(c.display, root, &a)) return out;
+  XImage* image = XGetImage(c.display, root, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
+  if (image == nullptr) return out;
+  out.width = a.width;
+  out.height = a.height;
+  out.rgb.resize(static_cast<size_t>(a.width) * a.height);
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x) {
+      const unsigned long v = XGetPixel(image, x, y);
+      auto channel = [v](unsigned long mask) -> uint32_t {
+        if (mask == 0) return 0;
+        const int shift = __builtin_ctzl(mask);
+        return static_cast<uint32_t>(((v & mask) >> shift) * 255 / (mask >> shift));
+      };
+      out.rgb[static_cast<size_t>(y) * a.width + x] =
+          channel(image->red_mask) << 16 | channel(image->green_mask) << 8 | channel(image->blue_mask);
+    }
+  XDestroyImage(image);
+#else
+  (void)name;
+#endif
+  return out;
+}
+
+void SaveImage(const Image& image, const std::string& path) {
+  std::vector<uint8_t> palette(768), pixels(image.rgb.size());
+  for (int i = 0; i < 256; ++i) {
+    palette[3 * i] = static_cast<uint8_t>((i >> 5) * 255 / 7);
+    palette[3 * i + 1] = static_cast<uint8_t>(((i >> 2) & 7) * 255 / 7);
+    palette[3 * i + 2] = static_cast<uint8_t>((i & 3) * 255 / 3);
+  }
+  for (size_t i = 0; i < pixels.size(); ++i) {
+    uint32_t c = image.rgb[i];
+    pixels[i] = static_cast<uint8_t>((c >> 21 & 7) << 5 | (c >> 13 & 7) << 2 | (c >> 6 & 3));
+  }
+  imageio::WritePng8(path, image.width, image.height, image.width, pixels.data(), palette.data());
+}
+
+std::vector<Window> FindWindows(const std::string& name, const std::string& title) {
+  std::vector<Window> found;
+#ifdef MV_HAVE_X11
+  Connection c(name);
+  if (c.display == nullptr) return found;
+  ::Window root_return, parent, *children = nullptr;
+  unsigned int count = 0;
+  if (!XQueryTree(c.display, DefaultRootWindow(c.display), &root_return, &parent, &children, &count))
+    return found;
+  for (unsigned int i = 0; i < count; ++i) {
+    if (WindowTitle(c.display, children[i]) == title) {
+      XWindowAttributes a;
+      if (XGetWindowAttributes(c.display, children[i], &a))
+        found.push_back(Window{children[i], a.x, a.y, a.width, a.height, a.map_state == IsViewable});
+    }
+  }
+  if (children) XFree(children);
+#else
+  (void)name;
+  (void)title;
+#endif
+  return found;
+}
+
+bool FocusWindow(const std::string& name, unsigned long id) {
+#ifdef MV_HAVE_X11
+  Connection c(name);
+  if (c.display == nullptr) return false;
+  XSetInputFocus(c.display, id, RevertToPointerRoot, CurrentTime);
+  XSync(c.display, False);
+  return true;
+#else
+  (void)name;
+  (void)id;
+  return false;
+#endif
+}
+
+bool CloseWindow(const std::string& name, unsigned long id) {
+#ifdef MV_HAVE_X11
+  Connection c(name);
+  if (c.display == nullptr) return false;
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = id;
+  e.xclient.message_type = XInternAtom(c.display, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(c.display, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  XSendEvent(c.display, id, False, NoEventMask, &e);
+  XSync(c.display, False);
+  return true;
+#else
+  (void)name;
+  (void)id;
+  return false;
+#endif
+}
+
+bool PressKey(const std::string& name, const std::string& key) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    setenv("DISPLAY", name.c_str(), 1);
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 1);
+    dup2(null, 2);
+    execlp("xdotool", "xdotool", "key", "--clearmodifiers", key.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  if (pid < 0) return false;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::string PlayerPath() {
+  const char* dir = std::getenv("MV_BINARY_DIR");
+  return std::string(dir ? dir : ".") + "/morvane-demos";
+}
+
+Player::Player(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
+  char pattern[] = "/tmp/mv-sdl-err-XXXXXX";
+  int fd = mkstemp(pattern);
+  if (fd < 0) return;
+  err_path_ = pattern;
+  std::string path = PlayerPath();
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv{path.data()};
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ == 0) {
+    for (const auto& [key, value] : env) setenv(key.c_str(), value.c_str(), 1);
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(fd, 2);
+    execv(path.c_str(), argv.data());
+    _exit(127);
+  }
+  close(fd);
+}
+
+Player::~Player() {
+  if (pid_ > 0 && !ended_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (!err_path_.empty()) unlink(err_path_.c_str());
+}
+
+bool Player::Running() {
+  if (pid_ <= 0 || ended_) return false;
+  if (waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
+  return !ended_;
+}
+
+bool Player::Wait(int limit_ms, int* exit_code) {
+  for (int waited = 0; Running() && waited < limit_ms; waited += 20) SleepMs(20);
+  if (!ended_) return false;
+  if (exit_code) *exit_code = WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
+  return true;
+}
+
+void Player::Signal(int sig) {
+  if (pid_ > 0 && !ended_) kill(pid_, sig);
+}
+
+std::string Player::Errors() const {
+  std::ifstream in(err_path_);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+long ProcessCpuMs(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string line;
+  std::getline(in, line);
+  size_t close = line.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::istringstream fields(line.substr(close + 2));
+  std::string field;
+  long utime = 0, stime = 0;
+  for (int i = 3; fields >> field; ++i) {
+    if (i == 14) utime = std::stol(field);
+    if (i == 15) {
+      stime = std::stol(field);
+      break;
+    }
+  }
+  return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
+}
+
+}  // namespace sdltest

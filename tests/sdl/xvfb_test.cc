@@ -1,0 +1,334 @@
+// The player on the SDL backend under a private virtual X server: what the
+// window shows after scaling, Escape, closing, a second copy, the chooser,
+// and the sound written by SDL's file audio driver. Every test skips when
+// there is no Xvfb or the player was built without SDL.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "authoring/audio.h"
+#include "authoring/codecs.h"
+#include "authoring/san_writer.h"
+#include "xserver.h"
+
+namespace sdltest {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kTitle[] = "Morvane Demos for Windows 95";
+// Generous limits: nothing is measured against them, they only stop a hung run.
+constexpr int kStartLimitMs = 20000;
+constexpr int kEndLimitMs = 30000;
+
+// Quadrants of the test picture: top-left, top-right, bottom-left, bottom-right.
+constexpr uint32_t kQuadrant[4] = {0xDC2828, 0x28C83C, 0x283CDC, 0xE6D228};
+
+authoring::SanHeader QuadrantHeader(uint16_t fps) {
+  authoring::SanHeader header;
+  header.fps = fps;
+  for (int q = 0; q < 4; ++q) {
+    header.palette[3 * (q + 1)] = static_cast<uint8_t>(kQuadrant[q] >> 16);
+    header.palette[3 * (q + 1) + 1] = static_cast<uint8_t>(kQuadrant[q] >> 8);
+    header.palette[3 * (q + 1) + 2] = static_cast<uint8_t>(kQuadrant[q]);
+  }
+  return header;
+}
+
+std::vector<uint8_t> QuadrantPixels() {
+  std::vector<uint8_t> pixels(320 * 200);
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 320; ++x) pixels[y * 320 + x] = static_cast<uint8_t>(1 + (x >= 160) + 2 * (y >= 100));
+  return pixels;
+}
+
+// 441 Hz (50 samples a period at 22050 Hz).
+std::vector<uint8_t> Tone(size_t samples) {
+  std::vector<uint8_t> tone(samples);
+  for (size_t i = 0; i < samples; ++i)
+    tone[i] = static_cast<uint8_t>(128 + std::lround(100 * std::sin(2 * M_PI * static_cast<double>(i) / 50)));
+  return tone;
+}
+
+// The first demonstration: `frames` frames of the quadrant picture at `fps`,
+// the first with `tone_samples` of the tone; its second file is one frame.
+void WriteDemo(const std::string& dir, int frames, uint16_t fps, size_t tone_samples) {
+  fs::create_directories(dir + "/cv2vid");
+  fs::create_directories(dir + "/lanvid");
+  const std::vector<uint8_t> pixels = QuadrantPixels();
+  const authoring::Bytes picture = authoring::EncodeRunLength(1, 0, 0, 320, 200, pixels.data(), 320);
+  for (const char* name : {"/cv2vid/O_open_a.san", "/cv2vid/O_open_b.san"}) {
+    authoring::SanWriter writer(QuadrantHeader(fps));
+    const int count = std::string(name).find("_a") != std::string::npos ? frames : 1;
+    for (int i = 0; i < count; ++i) {
+      authoring::Frame frame;
+      frame.Fobj(picture);
+      if (i == 0 && tone_samples > 0 && count == frames) {
+        authoring::TrackScript script;
+        script.Data(0, static_cast<uint32_t>(tone_samples)).End();
+        frame.Saud(authoring::SoundImage(script.bytes(), Tone(tone_samples)));
+      }
+      writer.AddFrame(frame);
+    }
+    std::string error;
+    ASSERT_TRUE(writer.WriteFile(dir + name, &error)) << error;
+  }
+}
+
+struct Box {
+  int left = 1 << 30, top = 1 << 30, right = -1, bottom = -1;  // inclusive
+  int width() const { return right - left + 1; }
+  int height() const { return bottom - top + 1; }
+  bool empty() const { return right < left; }
+};
+
+bool Near(uint32_t a, uint32_t b, int tolerance) {
+  for (int shift : {0, 8, 16}) {
+    int d = static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF);
+    if (std::abs(d) > tolerance) return false;
+  }
+  return true;
+}
+
+// The pixels of exactly this colour.
+Box Find(const Image& image, uint32_t colour) {
+  Box box;
+  for (int y = 0; y < image.height; ++y)
+    for (int x = 0; x < image.width; ++x)
+      if (image.At(x, y) == colour) {
+        box.left = std::min(box.left, x);
+        box.right = std::max(box.right, x);
+        box.top = std::min(box.top, y);
+        box.bottom = std::max(box.bottom, y);
+      }
+  return box;
+}
+
+class SdlPlayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (access(PlayerPath().c_str(), X_OK) != 0) GTEST_SKIP() << "no player at " << PlayerPath();
+    if (!PlayerHasSdl()) GTEST_SKIP() << "the player was built without SDL";
+    x_ = std::make_unique<VirtualDisplay>();
+    if (!x_->available()) GTEST_SKIP() << "no Xvfb: the SDL tests need a virtual X server";
+    char pattern[] = "/tmp/mv-sdl-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+
+  void TearDown() override {
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+
+  static bool PlayerHasSdl() {
+    // Without the backend, --platform=sdl ends at once with status 1 and says so.
+    Player p({"--platform=sdl", "--data=/nonexistent", "/cobalt2"}, {{"DISPLAY", ":65000"}});
+    int code = -1;
+    if (!p.Wait(kEndLimitMs, &code)) return false;
+    return p.Errors().find("not part of this build") == std::string::npos;
+  }
+
+  std::map<std::string, std::string> Env(const std::string& audio = "dummy") const {
+    return {{"DISPLAY", x_->name()},
+            {"SDL_AUDIODRIVER", audio},
+            {"SDL_DISKAUDIOFILE", dir_ + "/audio.raw"},
+            {"XDG_RUNTIME_DIR", dir_}};
+  }
+
+  // Screenshots until the four quadrants show (or the player ends).
+  Image WaitForPicture(Player& player) {
+    Image shot;
+    for (int waited = 0; waited < kStartLimitMs && player.Running(); waited += 100) {
+      shot = Screenshot(x_->name());
+      if (!Find(shot, kQuadrant[0]).empty() && !Find(shot, kQuadrant[3]).empty()) return shot;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (shot.width > 0) SaveImage(shot, dir_ + "/../mv-sdl-last-failure.png");
+    return Image{};
+  }
+
+  unsigned long MainWindow() {
+    for (const Window& w : FindWindows(x_->name(), kTitle))
+      if (w.mapped && w.width >= 320) return w.id;
+    return 0;
+  }
+
+  std::unique_ptr<VirtualDisplay> x_;
+  std::string dir_;
+};
+
+void ExpectQuadrants(const Image& shot, int quadrant_width, int quadrant_height) {
+  Box box[4];
+  for (int q = 0; q < 4; ++q) {
+    box[q] = Find(shot, kQuadrant[q]);
+    ASSERT_FALSE(box[q].empty()) << "quadrant " << q;
+    // The linear step may soften one or two pixels at an edge, never more.
+    EXPECT_NEAR(box[q].width(), quadrant_width, 2) << "quadrant " << q;
+    EXPECT_NEAR(box[q].height(), quadrant_height, 2) << "quadrant " << q;
+    const int cx = (box[q].left + box[q].right) / 2, cy = (box[q].top + box[q].bottom) / 2;
+    EXPECT_TRUE(Near(shot.At(cx, cy), kQuadrant[q], 0)) << std::hex << shot.At(cx, cy);
+  }
+  // Side by side and one above the other, as drawn.
+  EXPECT_NEAR(box[1].left, box[0].right + 1, 2);
+  EXPECT_NEAR(box[2].top, box[0].bottom + 1, 2);
+  EXPECT_NEAR(box[3].left, box[2].right + 1, 2);
+}
+
+TEST_F(SdlPlayer, WindowShowsThePictureFourByThreeAndEscapeEndsIt) {
+  WriteDemo(dir_, 600, 10, 0);  // a minute: Escape must end it long before
+  Player player({"--window", "--data=" + dir_, "/cobalt2"}, Env());
+  Image shot = WaitForPicture(player);
+  ASSERT_GT(shot.width, 0) << player.Errors();
+  // 320 x 200 shown 4:3 in the 960 x 720 window: each quadrant 480 x 360.
+  ExpectQuadrants(shot, 480, 360);
+
+  unsigned long window = MainWindow();
+  ASSERT_NE(window, 0u);
+  ASSERT_TRUE(FocusWindow(x_->name(), window));
+  ASSERT_TRUE(PressKey(x_->name(), "Escape"));
+  int code = -1;
+  ASSERT_TRUE(player.Wait(kEndLimitMs, &code)) << "Escape did not end the demonstration";
+  EXPECT_EQ(code, 0) << player.Errors();
+}
+
+TEST_F(SdlPlayer, SquarePixelsAtAWholeScaleAreExact) {
+  WriteDemo(dir_, 600, 10, 0);
+  Player player({"--window", "--scale=2", "--aspect=none", "--data=" + dir_, "/cobalt2"}, Env());
+  Image shot = WaitForPicture(player);
+  ASSERT_GT(shot.width, 0) << player.Errors();
+  // 640 x 400: a whole factor, nearest only, so the edges are sharp.
+  Box box[4];
+  for (int q = 0; q < 4; ++q) {
+    box[q] = Find(shot, kQuadrant[q]);
+    EXPECT_EQ(box[q].width(), 320) << q;
+    EXPECT_EQ(box[q].height(), 200) << q;
+  }
+  EXPECT_EQ(box[1].left, box[0].right + 1);
+  EXPECT_EQ(box[2].top, box[0].bottom + 1);
+  player.Signal(SIGTERM);  // asks SDL to quit: the same path as closing
+  int code = -1;
+  ASSERT_TRUE(player.Wait(kEndLimitMs, &code));
+  EXPECT_EQ(code, 0) << player.Errors();
+}
+
+TEST_F(SdlPlayer, ClosingTheWindowEndsTheDemonstrationAndTheChooser) {
+  WriteDemo(dir_, 600, 10, 0);
+  // With the chooser: Enter plays the first demonstration, closing its window
+  // must not bring the chooser back.
+  Player player({"--window", "--data=" + dir_}, Env());
+  std::vector<Window> boxes;
+  for (int waited = 0; waited < kStartLimitMs && player.Running(); waited += 100) {
+    for (const Window& w : FindWindows(x_->name(), kTitle))
+      if (w.mapped && w.width > 0) boxes.push_back(w);
+    if (!boxes.empty()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_EQ(boxes.size(), 1u) << "the chooser did not show";
+  ASSERT_TRUE(FocusWindow(x_->name(), boxes[0].id));
+  ASSERT_TRUE(PressKey(x_->name(), "Return"));
+  ASSERT_GT(WaitForPicture(player).width, 0) << player.Errors();
+  unsigned long window = MainWindow();
+  ASSERT_NE(window, 0u);
+  ASSERT_TRUE(CloseWindow(x_->name(), window));
+  int code = -1;
+  ASSERT_TRUE(player.Wait(kEndLimitMs, &code)) << "closing did not end the program";
+  EXPECT_EQ(code, 0) << player.Errors();
+}
+
+TEST_F(SdlPlayer, ChooserEscapeExitsWithoutPlaying) {
+  WriteDemo(dir_, 10, 10, 0);
+  Player player({"--window", "--data=" + dir_}, Env());
+  std::vector<Window> boxes;
+  for (int waited = 0; waited < kStartLimitMs && player.Running() && boxes.empty(); waited += 100) {
+    for (const Window& w : FindWindows(x_->name(), kTitle))
+      if (w.mapped) boxes.push_back(w);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_FALSE(boxes.empty()) << "the chooser did not show";
+  EXPECT_LT(boxes[0].width, 960) << "the main window showed instead of the chooser";
+  ASSERT_TRUE(FocusWindow(x_->name(), boxes[0].id));
+  ASSERT_TRUE(PressKey(x_->name(), "Escape"));
+  int code = -1;
+  ASSERT_TRUE(player.Wait(kEndLimitMs, &code));
+  EXPECT_EQ(code, 0) << player.Errors();
+}
+
+TEST_F(SdlPlayer, SecondCopyEndsAtOnceWhileTheFirstPlays) {
+  WriteDemo(dir_, 600, 10, 0);
+  Player first({"--window", "--data=" + dir_, "/cobalt2"}, Env());
+  ASSERT_GT(WaitForPicture(first).width, 0) << first.Errors();
+  Player second({"--window", "--data=" + dir_, "/cobalt2"}, Env());
+  int code = -1;
+  ASSERT_TRUE(second.Wait(kEndLimitMs, &code));
+  EXPECT_EQ(code, 0) << second.Errors();
+  EXPECT_TRUE(first.Running()) << first.Errors();
+  // Only the first copy's window is there.
+  int mapped = 0;
+  for (const Window& w : FindWindows(x_->name(), kTitle)) mapped += w.mapped;
+  EXPECT_EQ(mapped, 1);
+  first.Signal(SIGTERM);
+  ASSERT_TRUE(first.Wait(kEndLimitMs, &code));
+  EXPECT_EQ(code, 0);
+}
+
+TEST_F(SdlPlayer, SoundDeviceReceivesTheTone) {
+  // 3 seconds at 15 frames a second; the tone lasts 1.5 s.
+  WriteDemo(dir_, 45, 15, 33075);
+  Player player({"--window", "--data=" + dir_, "/cobalt2"}, Env("disk"));
+  int code = -1;
+  ASSERT_TRUE(player.Wait(kEndLimitMs * 2, &code));
+  ASSERT_EQ(code, 0) << player.Errors();
+  std::ifstream in(dir_ + "/audio.raw", std::ios::binary);
+  std::vector<uint8_t> stream((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_GT(stream.size(), 22050u) << "the device took less than a second";
+  // The device was opened as 8-bit unsigned mono at 22050 Hz. Find the tone:
+  // upward crossings of the silence level 50 samples apart.
+  size_t loud = 0, first_loud = stream.size(), last_loud = 0;
+  for (size_t i = 0; i < stream.size(); ++i)
+    if (std::abs(stream[i] - 128) > 20) {
+      ++loud;
+      first_loud = std::min(first_loud, i);
+      last_loud = i;
+    }
+  ASSERT_GT(loud, 11025u) << "no tone in the stream";
+  int crossings = 0;
+  for (size_t i = first_loud + 1; i <= last_loud; ++i)
+    crossings += stream[i - 1] < 128 && stream[i] >= 128;
+  const double period = static_cast<double>(last_loud - first_loud) / crossings;
+  EXPECT_NEAR(period, 50.0, 1.0);
+  // Most of the 1.5 s tone was played (blocks may be cut at its ends).
+  EXPECT_GT(last_loud - first_loud, 22050u);
+}
+
+TEST_F(SdlPlayer, MissingAudioDevicePlaysSilently) {
+  WriteDemo(dir_, 15, 15, 11025);
+  Player player({"--window", "--data=" + dir_, "/cobalt2"}, Env("no-such-driver"));
+  int code = -1;
+  ASSERT_TRUE(player.Wait(kEndLimitMs, &code));
+  EXPECT_EQ(code, 0) << player.Errors();
+  EXPECT_NE(player.Errors().find("without sound"), std::string::npos) << player.Errors();
+}
+
+TEST(SdlPlayerNoDisplay, MissingDisplayIsAClearError) {
+  if (access(PlayerPath().c_str(), X_OK) != 0) GTEST_SKIP() << "no player";
+  Player player({"--data=/nonexistent", "/cobalt2"}, {{"DISPLAY", ":65001"}, {"WAYLAND_DISPLAY", ""}});
+  int code = -1;
+  ASSERT_TRUE(player.Wait(kEndLimitMs, &code));
+  if (player.Errors().find("not part of this build") != std::string::npos)
+    GTEST_SKIP() << "the player was built without SDL";
+  EXPECT_EQ(code, 1);
+  EXPECT_NE(player.Errors().find("cannot open the display"), std::string::npos) << player.Errors();
+}
+
+}  // namespace
+}  // namespace sdltest
