@@ -155,7 +155,7 @@ int SetUpSdl(const PlatformOptions& options) {
     return 1;
   }
   // Every copy of the user meets the first one there unless a folder is named.
-  platform::SetInstanceDirectory(options.instance_dir_given ? options.instance_dir
+  platform::SetInstanceDirectory(options.instance_dir_given ? Absolute(options.instance_dir)
                                                             : platform::DefaultInstanceDirectory());
   return 0;
 }
