@@ -1,15 +1,25 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "anim/format.h"
+#include "anim/player.h"
 #include "anim/reader.h"
 #include "display/display.h"
 #include "frame/frame.h"
 #include "input/keyboard.h"
+#include "platform/dsound.h"
+#include "platform/files.h"
+#include "platform/headless/screen.h"
 #include "platform/keystate.h"
 #include "platform/messages.h"
+#include "platform/mmsystem.h"
+#include "shell/log.h"
 #include "shell/launcher.h"
 #include "shell/session.h"
 #include "stream/stream.h"
@@ -198,6 +208,69 @@ TEST_F(Session, WrappedTextStaysInsideTheSafeArea) {
                   outside.data()};
   SessionText(&empty.bitmap, &whole, 0, 0, &none, outside.size(), 0x200);
   EXPECT_EQ(empty.Drawn(), 0);
+}
+
+// Whole sessions on the headless display, in a folder without data.
+class WholeSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::SetClockMode(platform::ClockMode::kVirtual);
+    platform::ResetWindows();
+    platform::headless::ResetHeadlessDisplay();
+    ClearLogs();
+    ResetLauncher();
+    char cwd[4096];
+    ASSERT_NE(getcwd(cwd, sizeof(cwd)), nullptr);
+    previous_ = cwd;
+    char pattern[] = "/tmp/mv-session-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    empty_ = pattern;
+    ASSERT_TRUE(SetCurrentDirectoryA(empty_.c_str()));
+    WNDCLASSEXA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.lpszClassName = "SessionWindow";
+    RegisterClassExA(&wc);
+    window_ = CreateWindowExA(0, "SessionWindow", "", 0, 0, 0, 640, 480, nullptr, nullptr,
+                              nullptr, nullptr);
+    ASSERT_EQ(DisplayStartup(window_, 0x0104), 0);
+  }
+  void TearDown() override {
+    DisplayShutdown();
+    SetCurrentDirectoryA(previous_.c_str());
+    rmdir(empty_.c_str());
+    platform::ResetWindows();
+    platform::headless::ResetHeadlessDisplay();
+    ResetLauncher();
+  }
+  std::string previous_;
+  std::string empty_;
+  HWND window_ = nullptr;
+};
+
+TEST_F(WholeSession, MissingFirstFileIsRecordedAndEverythingStops) {
+  SetDemoChoice(kChoiceLantern);
+  PlayDemoSession();
+  EXPECT_EQ(ErrorLogEntries(), std::vector<std::string>{"Cannot open file lanvid\\demofrnt.san"});
+  EXPECT_EQ(PlayingFlag(), 0);
+  EXPECT_EQ(platform::headless::LiveDirectDrawObjects(), 0);
+  EXPECT_EQ(platform::headless::LiveSoundBuffers(), 0);
+  EXPECT_EQ(AnimationRenderBitmap(), nullptr);
+  // The engines start again for the next session.
+  SetDemoChoice(0xFFFF);  // a dialog that failed: the first demonstration, no texts
+  ClearLogs();
+  PlayDemoSession();
+  EXPECT_EQ(ErrorLogEntries(), std::vector<std::string>{"Cannot open file cv2vid\\O_open_a.san"});
+  EXPECT_EQ(platform::headless::LiveDirectDrawObjects(), 0);
+}
+
+TEST_F(WholeSession, RefusedVideoModeEndsTheSessionSilently) {
+  platform::headless::FailDirectDrawCall(platform::headless::DirectDrawCall::kCreate);
+  SetDemoChoice(kChoiceCobalt);
+  PlayDemoSession();
+  EXPECT_TRUE(ErrorLogEntries().empty());
+  EXPECT_EQ(PlayingFlag(), 0);
+  EXPECT_EQ(AnimationRenderBitmap(), nullptr);
+  EXPECT_EQ(platform::headless::LiveDirectDrawObjects(), 0);
 }
 
 }  // namespace
