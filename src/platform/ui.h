@@ -107,8 +107,8 @@ void ResetUi();
 // this class and title (and the focus-request handler is called).
 enum class InstanceClaim { kFirst, kOtherRunning, kUnavailable };
 
-// Where the lock and the socket live. Empty (the default): a private
-// temporary directory, so copies never meet (tests).
+// Where the lock and the socket live. Empty (the default): private, so
+// copies never meet (tests); nothing is created then.
 void SetInstanceDirectory(const std::string& dir);
 // A directory every copy of the user finds (the normal default of a backend
 // that shows windows).

@@ -250,9 +250,9 @@ namespace {
 
 struct Instance {
   std::mutex mutex;
-  std::string configured_dir;  // empty: private temporary directory
+  std::string configured_dir;  // empty: private, no other copy is found
   std::string dir;             // in use while claimed
-  bool private_dir = false;
+  bool private_claim = false;  // claimed without a directory
   int lock_fd = -1;
   int listen_fd = -1;
   std::thread listener;
@@ -356,20 +356,18 @@ std::string DefaultInstanceDirectory() {
 InstanceClaim ClaimSingleInstance(const char* class_name, const char* title) {
   Instance& in = I();
   std::unique_lock<std::mutex> lock(in.mutex);
-  if (in.lock_fd >= 0) return InstanceClaim::kFirst;  // already ours
+  if (in.lock_fd >= 0 || in.private_claim) return InstanceClaim::kFirst;  // already ours
   in.class_name = class_name ? class_name : "";
   in.title = title ? title : "";
 
-  std::string dir = in.configured_dir;
-  bool private_dir = false;
-  if (dir.empty()) {
-    char pattern[] = "/tmp/morvane-demos-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return InstanceClaim::kUnavailable;
-    dir = pattern;
-    private_dir = true;
-  } else if (!MakeDirectories(dir)) {
-    return InstanceClaim::kUnavailable;
+  // A private directory is one no other copy can find: nothing to lock, and
+  // nothing left behind by a copy that is killed.
+  if (in.configured_dir.empty()) {
+    in.private_claim = true;
+    return InstanceClaim::kFirst;
   }
+  std::string dir = in.configured_dir;
+  if (!MakeDirectories(dir)) return InstanceClaim::kUnavailable;
 
   std::string lock_path = dir + "/instance.lock";
   int fd = open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
@@ -384,7 +382,6 @@ InstanceClaim ClaimSingleInstance(const char* class_name, const char* title) {
   }
   in.lock_fd = fd;
   in.dir = dir;
-  in.private_dir = private_dir;
 
   // Listening is a courtesy to later copies; without it we still run.
   sockaddr_un address;
@@ -408,6 +405,7 @@ void ReleaseSingleInstance() {
   std::thread listener;
   {
     std::lock_guard<std::mutex> lock(in.mutex);
+    in.private_claim = false;
     if (in.lock_fd < 0) return;
     if (in.listen_fd >= 0) shutdown(in.listen_fd, SHUT_RDWR);
     listener = std::move(in.listener);
@@ -420,12 +418,8 @@ void ReleaseSingleInstance() {
     in.listen_fd = -1;
     if (SocketAddress(in.dir, &address)) unlink(address.sun_path);
   }
-  if (in.private_dir) {
-    unlink((in.dir + "/instance.lock").c_str());
-    rmdir(in.dir.c_str());
-  }
-  // The lock file of a shared directory stays: removing it would let two
-  // copies lock two different files.
+  // The lock file stays: removing it would let two copies lock two
+  // different files.
   close(in.lock_fd);
   in.lock_fd = -1;
   in.dir.clear();
