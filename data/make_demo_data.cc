@@ -117,6 +117,7 @@ Palette CobaltPalette() {
   Ramp(p, 128, 32, {4, 10, 40}, {90, 160, 255});
   Ramp(p, 192, 32, {30, 36, 60}, {210, 220, 240});
   Ramp(p, 224, 8, {255, 80, 10}, {255, 240, 160});
+  SetRgb(p, 255, 255, 255, 255);  // the debug overlay draws in index 255
   return p;
 }
 
@@ -333,6 +334,7 @@ Palette LanternPalette(double glow) {
   Ramp(p, 144, 8, {70, 60, 50}, {220, 205, 180});
   Ramp(p, 160, 8, {40, 60, 10}, {220, 255, 90});
   Ramp(p, 176, 16, {2, 6, 8}, {24, 48, 30});
+  SetRgb(p, 255, 255, 255, 255);  // the debug overlay draws in index 255
   return p;
 }
 

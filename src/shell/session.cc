@@ -12,6 +12,7 @@
 #include "input/keyboard.h"
 #include "shell/launcher.h"
 #include "shell/log.h"
+#include "sound/output.h"
 #include "sound/sound.h"
 #include "stream/stream.h"
 #include "text/chunks.h"
@@ -85,6 +86,8 @@ bool StartEngines() {
     StopFrom(kStageAnimation);
     return false;
   }
+  // The output driver sets its cooperative level on the display's window.
+  SetSoundOutputWindowSource(GetDisplayWindow);
   if (SoundInit(SoundDriverProc, kSessionOutputRate, kSessionSoundReserve, kChannelSizes) != 0) {
     RecordError("Sound error");
     StopFrom(kStageDecoder);
