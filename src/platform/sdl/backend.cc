@@ -7,6 +7,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -45,7 +46,6 @@ constexpr WPARAM MK_MBUTTON = 0x10;
 struct Backend {
   Options options;
   bool installed = false;
-  std::thread::id main_thread;
 
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
@@ -60,8 +60,7 @@ struct Backend {
   bool fullscreen = false;
   bool active = false;
 
-  // The last screen made visible; `pending` when it came from another
-  // thread and waits for the main thread's next poll.
+  // The last screen made visible; `pending` until it is drawn.
   std::mutex screen_mutex;
   headless::Screen screen;
   bool have_screen = false;
@@ -78,8 +77,6 @@ Backend& B() {
   static Backend backend;
   return backend;
 }
-
-bool OnMainThread() { return std::this_thread::get_id() == B().main_thread; }
 
 Fit FitFor(const headless::Screen& s) {
   // The device-context path draws into the desktop: whole factors only.
@@ -137,15 +134,15 @@ void Draw() {
   SDL_RenderPresent(b.renderer);
 }
 
+// Drawn at the next poll, a millisecond away at most: the flips, copies
+// and palette changes of one frame then cost one draw, and the main thread
+// is the one that draws.
 void OnScreen(const headless::Screen& screen) {
   Backend& b = B();
-  {
-    std::lock_guard<std::mutex> lock(b.screen_mutex);
-    b.screen = screen;
-    b.have_screen = true;
-    b.pending = !OnMainThread();
-  }
-  if (OnMainThread()) Draw();
+  std::lock_guard<std::mutex> lock(b.screen_mutex);
+  b.screen = screen;
+  b.have_screen = true;
+  b.pending = true;
 }
 
 void ClearKeys() {
@@ -316,7 +313,7 @@ void Poll() {
 
 void Wait(uint32_t max_ms) {
   // Never more than a millisecond: the playback loop's timers need the pass.
-  SDL_WaitEventTimeout(nullptr, static_cast<int>(max_ms < 1 ? max_ms : 1));
+  if (max_ms > 0 && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 int16_t KeyState(int vk) {
@@ -357,6 +354,22 @@ void DrawWindowIcon(SDL_Window* window) {
   SDL_FreeSurface(surface);
 }
 
+// An OpenGL renderer whose "card" is the processor.
+bool RasterisedInSoftware(SDL_Renderer* renderer) {
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0 || info.name == nullptr) return false;
+  const std::string name = info.name;
+  if (name.rfind("opengl", 0) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto get_string = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (get_string == nullptr) return false;
+  const unsigned char* text = get_string(0x1F01);  // GL_RENDERER
+  if (text == nullptr) return false;
+  const std::string gl = reinterpret_cast<const char*>(text);
+  return gl.find("llvmpipe") != std::string::npos || gl.find("softpipe") != std::string::npos ||
+         gl.find("Software") != std::string::npos || gl.find("SWR") != std::string::npos;
+}
+
 void DestroyVideo() {
   Backend& b = B();
   if (b.scaled) SDL_DestroyTexture(b.scaled);
@@ -375,7 +388,6 @@ bool Install(const Options& options, std::string* error) {
   Backend& b = B();
   if (b.installed) return true;
   b.options = options;
-  b.main_thread = std::this_thread::get_id();
   b.close_requested = false;
   b.raise_requested = false;
   b.main = nullptr;
@@ -408,7 +420,17 @@ bool Install(const Options& options, std::string* error) {
                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   if (b.window != nullptr) {
     b.renderer = SDL_CreateRenderer(b.window, -1, 0);
-    if (b.renderer == nullptr) b.renderer = SDL_CreateRenderer(b.window, -1, SDL_RENDERER_SOFTWARE);
+    if (b.renderer != nullptr && RasterisedInSoftware(b.renderer) &&
+        getenv("SDL_RENDER_DRIVER") == nullptr) {
+      // Without a graphics card, SDL's own drawing into a shared-memory
+      // image costs about half of what an emulated card does.
+      SDL_DestroyRenderer(b.renderer);
+      b.renderer = nullptr;
+    }
+    if (b.renderer == nullptr) {
+      SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+      b.renderer = SDL_CreateRenderer(b.window, -1, SDL_RENDERER_SOFTWARE);
+    }
   }
   if (b.window == nullptr || b.renderer == nullptr) {
     if (error) *error = std::string("cannot open a window: ") + SDL_GetError();

@@ -1,0 +1,294 @@
+// The SDL backend's own pieces that need no display: where the picture goes
+// in the window, keys as virtual-key codes and messages, the palette
+// conversion, and the sound buffer on SDL's file audio driver.
+#ifdef MV_HAVE_SDL
+
+#include <SDL.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/dsound.h"
+#include "platform/keystate.h"
+#include "platform/messages.h"
+#include "platform/sdl/audio.h"
+#include "platform/sdl/keymap.h"
+#include "platform/sdl/layout.h"
+#include "platform/sdl/sdl_platform.h"
+
+namespace platform::sdl {
+namespace {
+
+TEST(Layout, FourByThreeFillsTheDefaultWindowThroughAWholePrescale) {
+  Layout l = ComputeLayout(320, 200, 960, 720, Fit::kAspect43);
+  EXPECT_EQ(l.x, 0);
+  EXPECT_EQ(l.y, 0);
+  EXPECT_EQ(l.width, 960);
+  EXPECT_EQ(l.height, 720);
+  // 3 across but 3.6 down: four times up with nearest, then down linearly.
+  EXPECT_EQ(l.prescale, 4);
+  EXPECT_TRUE(l.linear);
+}
+
+TEST(Layout, WideAndTallWindowsGetBarsAndStayFourByThree) {
+  Layout wide = ComputeLayout(320, 200, 1920, 1080, Fit::kAspect43);
+  EXPECT_EQ(wide.height, 1080);
+  EXPECT_EQ(wide.width, 1440);
+  EXPECT_EQ(wide.x, 240);
+  EXPECT_EQ(wide.y, 0);
+  Layout tall = ComputeLayout(320, 200, 800, 1000, Fit::kAspect43);
+  EXPECT_EQ(tall.width, 800);
+  EXPECT_EQ(tall.height, 600);
+  EXPECT_EQ(tall.y, 200);
+}
+
+TEST(Layout, SquarePixelsAtAWholeFactorNeedNoLinearStep) {
+  Layout l = ComputeLayout(320, 200, 640, 400, Fit::kSquare);
+  EXPECT_EQ(l.width, 640);
+  EXPECT_EQ(l.height, 400);
+  EXPECT_EQ(l.prescale, 2);
+  EXPECT_FALSE(l.linear);
+  Layout odd = ComputeLayout(320, 200, 1000, 1000, Fit::kSquare);
+  EXPECT_EQ(odd.width, 1000);
+  EXPECT_EQ(odd.height, 625);
+  EXPECT_TRUE(odd.linear);
+}
+
+TEST(Layout, DesktopScalesByWholeFactorsOnly) {
+  Layout l = ComputeLayout(640, 480, 1920, 1080, Fit::kWhole);
+  EXPECT_EQ(l.prescale, 2);
+  EXPECT_EQ(l.width, 1280);
+  EXPECT_EQ(l.height, 960);
+  EXPECT_EQ(l.x, 320);
+  EXPECT_EQ(l.y, 60);
+  EXPECT_FALSE(l.linear);
+  // A window smaller than the desktop still shows it at 1, cut at the edges.
+  Layout small = ComputeLayout(640, 480, 500, 300, Fit::kWhole);
+  EXPECT_EQ(small.prescale, 1);
+  EXPECT_EQ(small.width, 640);
+}
+
+TEST(Layout, EmptySizesAndHugeWindowsStayBounded) {
+  EXPECT_EQ(ComputeLayout(0, 200, 960, 720, Fit::kAspect43).width, 0);
+  EXPECT_EQ(ComputeLayout(320, 200, 0, 720, Fit::kAspect43).width, 0);
+  Layout tiny = ComputeLayout(320, 200, 1, 1, Fit::kAspect43);
+  EXPECT_GE(tiny.width, 1);
+  EXPECT_GE(tiny.height, 1);
+  Layout huge = ComputeLayout(320, 200, 16000, 12000, Fit::kAspect43);
+  EXPECT_EQ(huge.prescale, kMaxPrescale);
+}
+
+TEST(Layout, WindowPointsMapBackOntoScreenPixels) {
+  Layout l = ComputeLayout(320, 200, 1920, 1080, Fit::kAspect43);  // 1440 x 1080 at x 240
+  int sx = -1, sy = -1;
+  WindowToScreen(l, 320, 200, 240, 0, &sx, &sy);
+  EXPECT_EQ(sx, 0);
+  EXPECT_EQ(sy, 0);
+  WindowToScreen(l, 320, 200, 240 + 1439, 1079, &sx, &sy);
+  EXPECT_EQ(sx, 319);
+  EXPECT_EQ(sy, 199);
+  WindowToScreen(l, 320, 200, 10, 5000, &sx, &sy);  // on a bar: clamped
+  EXPECT_EQ(sx, 0);
+  EXPECT_EQ(sy, 199);
+}
+
+TEST(Convert, IndicesGoThroughThePaletteAndSkipThePitchPadding) {
+  uint8_t rgb[768] = {};
+  rgb[3 * 7] = 0x12;
+  rgb[3 * 7 + 1] = 0x34;
+  rgb[3 * 7 + 2] = 0x56;
+  rgb[3 * 255] = rgb[3 * 255 + 1] = rgb[3 * 255 + 2] = 0xFF;
+  const uint8_t indices[] = {7, 255, 99, 0, 0, 7, 99, 99};  // pitch 4, width 2
+  uint32_t out[4];
+  ConvertIndexed(2, 2, 4, indices, rgb, out);
+  EXPECT_EQ(out[0], 0xFF123456u);
+  EXPECT_EQ(out[1], 0xFFFFFFFFu);
+  EXPECT_EQ(out[2], 0xFF000000u);
+  EXPECT_EQ(out[3], 0xFF123456u);
+}
+
+TEST(Keys, KeysBecomeTheOriginalVirtualKeyCodes) {
+  EXPECT_EQ(VirtualKeyFor(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE), VK_ESCAPE);
+  EXPECT_EQ(VirtualKeyFor(SDLK_x, SDL_SCANCODE_X), 'X');
+  EXPECT_EQ(VirtualKeyFor(SDLK_0, SDL_SCANCODE_0), '0');
+  EXPECT_EQ(VirtualKeyFor(SDLK_F4, SDL_SCANCODE_F4), VK_F4);
+  EXPECT_EQ(VirtualKeyFor(SDLK_F11, SDL_SCANCODE_F11), VK_F11);
+  EXPECT_EQ(VirtualKeyFor(SDLK_KP_0, SDL_SCANCODE_KP_0), VK_NUMPAD0);
+  EXPECT_EQ(VirtualKeyFor(SDLK_KP_9, SDL_SCANCODE_KP_9), VK_NUMPAD0 + 9);
+  EXPECT_EQ(VirtualKeyFor(SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS), VK_SUBTRACT);
+  EXPECT_EQ(VirtualKeyFor(SDLK_LSHIFT, SDL_SCANCODE_LSHIFT), VK_SHIFT);
+  EXPECT_EQ(VirtualKeyFor(SDLK_RALT, SDL_SCANCODE_RALT), VK_MENU);
+  EXPECT_EQ(VirtualKeyFor(SDLK_RCTRL, SDL_SCANCODE_RCTRL), VK_CONTROL);
+  EXPECT_EQ(VirtualKeyFor(SDLK_LEFT, SDL_SCANCODE_LEFT), VK_LEFT);
+  EXPECT_EQ(VirtualKeyFor(SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN), VK_NEXT);
+  EXPECT_EQ(VirtualKeyFor(SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON), 0xBA);
+  EXPECT_EQ(VirtualKeyFor(SDLK_QUOTE, SDL_SCANCODE_APOSTROPHE), 0xDE);
+  // A layout whose key there is no Latin letter still names the position.
+  EXPECT_EQ(VirtualKeyFor(0x0444, SDL_SCANCODE_A), 'A');
+  EXPECT_EQ(VirtualKeyFor(SDLK_VOLUMEUP, SDL_SCANCODE_VOLUMEUP), 0);
+}
+
+TEST(Keys, AltAndF10GiveSystemKeyMessages) {
+  EXPECT_EQ(KeyMessageFor('X', true, false), WM_KEYDOWN);
+  EXPECT_EQ(KeyMessageFor('X', true, true), WM_SYSKEYDOWN);
+  EXPECT_EQ(KeyMessageFor(VK_F4, true, true), WM_SYSKEYDOWN);
+  EXPECT_EQ(KeyMessageFor(VK_F10, true, false), WM_SYSKEYDOWN);
+  EXPECT_EQ(KeyMessageFor(VK_F10, false, false), WM_SYSKEYUP);
+  EXPECT_EQ(KeyMessageFor(VK_ESCAPE, false, false), WM_KEYUP);
+  EXPECT_EQ(KeyMessageParam(true, false, false), 1);
+  EXPECT_EQ(KeyMessageParam(true, false, true), 1 | (1 << 29));
+  EXPECT_EQ(KeyMessageParam(true, true, false), 1 | (1 << 30));
+  EXPECT_EQ(static_cast<uint32_t>(KeyMessageParam(false, false, false)), 0xC0000001u);
+}
+
+TEST(Icon, HasTransparentCornersAndAPictureInside) {
+  std::vector<uint32_t> icon(32 * 32);
+  DrawIcon(icon.data());
+  EXPECT_EQ(icon[0] >> 24, 0u);
+  EXPECT_EQ(icon[31 * 32 + 31] >> 24, 0u);
+  EXPECT_EQ(icon[17 * 32 + 16] >> 24, 0xFFu);
+  EXPECT_NE(icon[17 * 32 + 16], icon[3 * 32 + 16]);  // planet against the sky
+}
+
+// The looping buffer on the file driver: what the device takes is written
+// to a file, without any sound hardware.
+class SoundBuffer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/mv-sdl-audio-XXXXXX";
+    int fd = mkstemp(pattern);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    path_ = pattern;
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", path_.c_str(), 1);
+    setenv("SDL_DISKAUDIODELAY", "1", 1);  // pull quickly
+    ASSERT_EQ(CreateDirectSound(&sound_), DS_OK);
+    format_ = WAVEFORMATEX{WAVE_FORMAT_PCM, 1, 22050, 22050, 1, 8, 0};
+    DSBUFFERDESC desc{sizeof(DSBUFFERDESC), 0xE0, 5120, 0, &format_};
+    ASSERT_EQ(sound_->CreateSoundBuffer(&desc, &buffer_, nullptr), DS_OK);
+  }
+  void TearDown() override {
+    if (buffer_) buffer_->Release();
+    if (sound_) sound_->Release();
+    EXPECT_EQ(OpenAudioBuffers(), 0);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    unlink(path_.c_str());
+  }
+  std::vector<uint8_t> Written() {
+    std::ifstream in(path_, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
+  std::string path_;
+  WAVEFORMATEX format_{};
+  IDirectSound* sound_ = nullptr;
+  IDirectSoundBuffer* buffer_ = nullptr;
+};
+
+TEST_F(SoundBuffer, LockWrapsInTwoPiecesAndUnlockStoresBoth) {
+  void *a = nullptr, *b = nullptr;
+  DWORD na = 0, nb = 0;
+  ASSERT_EQ(buffer_->Lock(5000, 240, &a, &na, &b, &nb, 0), DS_OK);
+  EXPECT_EQ(na, 120u);
+  EXPECT_EQ(nb, 120u);
+  // A second lock before the unlock is refused.
+  void *c = nullptr, *d = nullptr;
+  DWORD nc = 0, nd = 0;
+  EXPECT_NE(buffer_->Lock(0, 10, &c, &nc, &d, &nd, 0), DS_OK);
+  std::memset(a, 0x11, na);
+  std::memset(b, 0x22, nb);
+  ASSERT_EQ(buffer_->Unlock(a, na, b, nb), DS_OK);
+  ASSERT_EQ(buffer_->Lock(0, 5120, &a, &na, &b, &nb, 0), DS_OK);
+  const uint8_t* all = static_cast<const uint8_t*>(a);
+  EXPECT_EQ(all[5000], 0x11);
+  EXPECT_EQ(all[5119], 0x11);
+  EXPECT_EQ(all[0], 0x22);
+  EXPECT_EQ(all[119], 0x22);
+  EXPECT_EQ(all[120], 0x80);  // silence elsewhere
+  EXPECT_EQ(buffer_->Unlock(a, na, nullptr, 0), DS_OK);
+  // Out of range requests are refused.
+  EXPECT_NE(buffer_->Lock(5120, 1, &a, &na, &b, &nb, 0), DS_OK);
+  EXPECT_NE(buffer_->Lock(0, 6000, &a, &na, &b, &nb, 0), DS_OK);
+  EXPECT_NE(buffer_->SetCurrentPosition(5120), DS_OK);
+}
+
+TEST_F(SoundBuffer, TheDeviceTakesTheBufferFromThePlayCursorWhilePlaying) {
+  void *a = nullptr, *b = nullptr;
+  DWORD na = 0, nb = 0;
+  ASSERT_EQ(buffer_->Lock(0, 5120, &a, &na, &b, &nb, 0), DS_OK);
+  for (DWORD i = 0; i < na; ++i) static_cast<uint8_t*>(a)[i] = static_cast<uint8_t>(i / 1024 + 1);
+  ASSERT_EQ(buffer_->Unlock(a, na, b, nb), DS_OK);
+  ASSERT_EQ(buffer_->SetCurrentPosition(2048), DS_OK);
+  ASSERT_EQ(buffer_->Play(0, 0, DSBPLAY_LOOPING), DS_OK);
+  // Wait for the cursor to come round to its start again (the file driver
+  // pulls as fast as it is let).
+  DWORD cursor = 0, seen_wrap = 0;
+  for (int i = 0; i < 5000 && seen_wrap < 2; ++i) {
+    DWORD previous = cursor;
+    buffer_->GetCurrentPosition(&cursor, nullptr);
+    if (cursor < previous) ++seen_wrap;
+    SDL_Delay(1);
+  }
+  ASSERT_EQ(buffer_->Stop(), DS_OK);
+  buffer_->Release();  // closes the device: the file is complete
+  buffer_ = nullptr;
+  std::vector<uint8_t> written = Written();
+  // Silence before Play, then block 3 (value 3) from the cursor at 2048 on,
+  // then blocks 4, 5 and round to 1.
+  size_t start = 0;
+  while (start < written.size() && written[start] == 0x80) ++start;
+  ASSERT_LT(start + 4096, written.size());
+  EXPECT_EQ(written[start], 3);
+  EXPECT_EQ(written[start + 1023], 3);
+  EXPECT_EQ(written[start + 1024], 4);
+  EXPECT_EQ(written[start + 2048], 5);
+  EXPECT_EQ(written[start + 3072], 1);
+}
+
+TEST_F(SoundBuffer, StoppedBufferKeepsItsCursorAndFeedsSilence) {
+  DWORD before = 7, after = 7;
+  ASSERT_EQ(buffer_->SetCurrentPosition(1000), DS_OK);
+  buffer_->GetCurrentPosition(&before, nullptr);
+  SDL_Delay(20);
+  buffer_->GetCurrentPosition(&after, nullptr);
+  EXPECT_EQ(before, 1000u);
+  EXPECT_EQ(after, 1000u);
+  EXPECT_EQ(buffer_->Restore(), DS_OK);
+}
+
+TEST(SoundDevice, BadFormatsAndMissingDriversFailCreation) {
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
+  IDirectSound* sound = nullptr;
+  ASSERT_EQ(CreateDirectSound(&sound), DS_OK);
+  IDirectSoundBuffer* buffer = nullptr;
+  WAVEFORMATEX bad{3, 1, 22050, 22050, 1, 8, 0};
+  DSBUFFERDESC desc{sizeof(DSBUFFERDESC), 0, 5120, 0, &bad};
+  EXPECT_EQ(sound->CreateSoundBuffer(&desc, &buffer, nullptr), DSERR_BADFORMAT);
+  EXPECT_EQ(buffer, nullptr);
+  WAVEFORMATEX good{WAVE_FORMAT_PCM, 1, 22050, 22050, 1, 8, 0};
+  desc.lpwfxFormat = &good;
+  desc.dwBufferBytes = 0;
+  EXPECT_NE(sound->CreateSoundBuffer(&desc, &buffer, nullptr), DS_OK);
+  EXPECT_NE(sound->CreateSoundBuffer(nullptr, &buffer, nullptr), DS_OK);
+  sound->Release();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+
+  setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+  EXPECT_EQ(CreateDirectSound(&sound), DSERR_NODRIVER);
+  EXPECT_EQ(sound, nullptr);
+  unsetenv("SDL_AUDIODRIVER");
+}
+
+}  // namespace
+}  // namespace platform::sdl
+
+#endif  // MV_HAVE_SDL
