@@ -1,5 +1,3 @@
-#include <cstring>
-
 #include "stream/mem.h"
 #include "text_fixture.h"
 
@@ -11,20 +9,44 @@ class TextResourceTest : public texttest::TextTest {
   int16_t Load(const std::string& bytes) {
     return LoadTextResource(nullptr, WriteText("s.trs", bytes).c_str());
   }
-  std::string Str(int16_t n) {
+  static std::string Str(int16_t n) {
     const char* s = GetText(nullptr, n);
     return s == nullptr ? "<null>" : s;
   }
+  static int16_t Count() { return DefaultTextResource()->count; }
+};
+
+struct Strings {
+  const char* file;
+  int16_t count;
+  std::vector<std::pair<int16_t, const char*>> texts;  // "<null>": no string
 };
 
 TEST_F(TextResourceTest, MarkersStringsAndLineEnds) {
-  ASSERT_EQ(Load("# 3\r\n\r\nHello\r\nWorld\r\n# 4\r\nBye\r\n"), 0);
-  ASSERT_NE(DefaultTextResource(), nullptr);
-  EXPECT_EQ(DefaultTextResource()->count, 5);
-  EXPECT_EQ(DefaultTextResource()->header_size, 0u);
-  EXPECT_EQ(Str(3), "Hello\r\nWorld");
-  EXPECT_EQ(Str(4), "Bye");
-  for (int16_t n : {0, 1, 2, 5, -1, 32767}) EXPECT_EQ(GetText(nullptr, n), nullptr) << n;
+  const Strings cases[] = {
+      {"# 3\r\n\r\nHello\r\nWorld\r\n# 4\r\nBye\r\n", 5,
+       {{3, "Hello\r\nWorld"}, {4, "Bye"}, {0, "<null>"}, {2, "<null>"}, {5, "<null>"},
+        {-1, "<null>"}, {32767, "<null>"}}},
+      {"", 1, {{0, "<null>"}}},
+      {"#", 1, {{0, "<null>"}}},  // a lone marker byte: dropped as the last byte
+      // The later marker wins; a string starts after the slashes of its first
+      // line; tabs and other text separate the number.
+      {"# 1\nfirst\n# 1\nsecond\n//# 7\nseven\n//Hi\n/# 8\n//Eight\n#\t9\nnine\n# x ## 10\nten\n", 11,
+       {{1, "second"}, {7, "seven\n\r\rHi"}, {8, "Eight"}, {9, "nine"}, {10, "ten"}}},
+      {"#12\ntwelve\n", 13, {{12, "twelve"}}},  // the opening "#" is the separator
+      // A marker without a number ends the string before it and opens none;
+      // the search does not go on into the next line.
+      {"# 2\ntwo\n# none\n 5\nlost\n# 3\nthree\n", 4, {{2, "two"}, {3, "three"}}},
+      // Numbers past 32766 open nothing; a last marker without a line end or
+      // text is counted but has no string.
+      {"# 99999\nbig\n# 4\nfour\n# 6", 7, {{4, "four"}, {6, "<null>"}}},
+      {"# 1\n", 2, {{1, "<null>"}}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(Load(c.file), 0) << c.file;
+    EXPECT_EQ(Count(), c.count) << c.file;
+    for (auto [n, text] : c.texts) EXPECT_EQ(Str(n), text) << c.file << " #" << n;
+  }
   FreeTextResource(nullptr);
   EXPECT_EQ(DefaultTextResource(), nullptr);
   EXPECT_EQ(GetText(nullptr, 3), nullptr);
@@ -37,8 +59,7 @@ TEST_F(TextResourceTest, WriterOutputReadsBack) {
       const auto name = Path("w.trs");
       ASSERT_TRUE(authoring::WriteTrsFile(name, authoring::BuildTrsBody(entries, crlf), scrambled));
       ASSERT_EQ(LoadTextResource(nullptr, name.c_str()), 0);
-      EXPECT_EQ(DefaultTextResource()->count, 7);
-      EXPECT_EQ(DefaultTextResource()->header_size, scrambled ? 16u : 0u);
+      EXPECT_EQ(Count(), 7);
       EXPECT_EQ(Str(1), "One");
       EXPECT_EQ(Str(0), crlf ? "Zero\r\nand more" : "Zero\nand more");
       EXPECT_EQ(Str(6), "Six");
@@ -57,68 +78,14 @@ TEST_F(TextResourceTest, ScrambledFilesUseTheKeyByte) {
   FreeTextResource(&mine);
   EXPECT_EQ(mine, nullptr);
 
-  // Exactly the header: no body, count 1, no strings. Shorter: the same.
-  file.resize(16);
-  ASSERT_EQ(LoadTextResource(&mine, WriteBytes("h.trs", file).c_str()), 0);
-  EXPECT_EQ(mine->count, 1);
-  EXPECT_EQ(GetText(mine, 0), nullptr);
-  FreeTextResource(&mine);
-  file.resize(6);
-  ASSERT_EQ(LoadTextResource(&mine, WriteBytes("s.trs", file).c_str()), 0);
-  EXPECT_EQ(mine->count, 1);
-  EXPECT_EQ(GetText(mine, 0), nullptr);
-  FreeTextResource(&mine);
-}
-
-TEST_F(TextResourceTest, EmptyBodyHasNoStrings) {
-  ASSERT_EQ(Load(""), 0);
-  EXPECT_EQ(DefaultTextResource()->count, 1);
-  EXPECT_EQ(GetText(nullptr, 0), nullptr);
-  ASSERT_EQ(Load("#"), 0);  // a lone marker byte: dropped as the last byte
-  EXPECT_EQ(DefaultTextResource()->count, 1);
-  EXPECT_EQ(GetText(nullptr, 0), nullptr);
-}
-
-TEST_F(TextResourceTest, DuplicatesSlashesAndSeparators) {
-  ASSERT_EQ(Load("# 1\nfirst\n# 1\nsecond\n"
-                 "//# 7\nseven\n//Hi\n"
-                 "/# 8\n//Eight\n"
-                 "#\t9\nnine\n"
-                 "# x ## 10\nten\n"),
-            0);
-  EXPECT_EQ(DefaultTextResource()->count, 11);
-  EXPECT_EQ(Str(1), "second");  // the later marker wins
-  EXPECT_EQ(Str(7), "seven\n\r\rHi");
-  EXPECT_EQ(Str(8), "Eight");  // a string starts after the slashes of its first line
-  EXPECT_EQ(Str(9), "nine");
-  EXPECT_EQ(Str(10), "ten");
-}
-
-TEST_F(TextResourceTest, MarkersWithoutASeparatedNumber) {
-  // "#12": the opening "#" counts as the separator.
-  ASSERT_EQ(Load("#12\ntwelve\n"), 0);
-  EXPECT_EQ(DefaultTextResource()->count, 13);
-  EXPECT_EQ(Str(12), "twelve");
-
-  // A marker line without a number ends the string before it and opens none;
-  // the search does not go on into the next line.
-  ASSERT_EQ(Load("# 2\ntwo\n# none\n 5\nlost\n# 3\nthree\n"), 0);
-  EXPECT_EQ(DefaultTextResource()->count, 4);
-  EXPECT_EQ(Str(2), "two");
-  EXPECT_EQ(Str(3), "three");
-  EXPECT_EQ(GetText(nullptr, 5), nullptr);
-
-  // Numbers past 32766 open nothing; a marker on the last line without a line
-  // end is counted but has no text.
-  ASSERT_EQ(Load("# 99999\nbig\n# 4\nfour\n# 6"), 0);
-  EXPECT_EQ(DefaultTextResource()->count, 7);
-  EXPECT_EQ(Str(4), "four");
-  EXPECT_EQ(GetText(nullptr, 6), nullptr);
-
-  // A marker whose number is followed by nothing at all.
-  ASSERT_EQ(Load("# 1\n"), 0);
-  EXPECT_EQ(DefaultTextResource()->count, 2);
-  EXPECT_EQ(GetText(nullptr, 1), nullptr);
+  // Exactly the header, or less: no body, count 1, no strings.
+  for (size_t size : {16u, 6u}) {
+    file.resize(size);
+    ASSERT_EQ(LoadTextResource(&mine, WriteBytes("h.trs", file).c_str()), 0);
+    EXPECT_EQ(mine->count, 1);
+    EXPECT_EQ(GetText(mine, 0), nullptr);
+    FreeTextResource(&mine);
+  }
 }
 
 TEST_F(TextResourceTest, CountingAndIndexingDirectly) {
@@ -141,8 +108,8 @@ TEST_F(TextResourceTest, MissingFileLeavesNothingLoaded) {
   ASSERT_EQ(Load("# 0\nzero\n"), 0);
   EXPECT_EQ(LoadTextResource(nullptr, Path("none.trs").c_str()), kErrCannotOpen);
   EXPECT_EQ(DefaultTextResource(), nullptr);  // the old one was freed first
-  ASSERT_EQ(ErrorLogEntries().size(), 1u);
-  EXPECT_EQ(ErrorLogEntries()[0], "Cannot open resource " + Path("none.trs") + ".");
+  EXPECT_EQ(ErrorLogEntries(),
+            std::vector<std::string>{"Cannot open resource " + Path("none.trs") + "."});
 }
 
 }  // namespace

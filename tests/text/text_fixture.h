@@ -22,6 +22,8 @@
 namespace texttest {
 
 using Glyphs = std::vector<std::optional<authoring::GlyphBitmap>>;
+using Box4 = std::array<int, 4>;
+constexpr Box4 kNoInk = {-1, -1, -1, -1};
 
 // A glyph that fills its whole box with value 1.
 inline authoring::GlyphBitmap Box(uint16_t width, uint16_t height, int16_t x = 0, int16_t y = 0) {
@@ -53,18 +55,17 @@ struct Picture {
   explicit Picture(uint16_t w = 320, uint16_t h = 200, uint8_t fill = 0)
       : pixels(size_t{w} * h, fill), surface{pixels.data(), w, h} {}
   uint8_t at(int x, int y) const { return pixels[size_t(y) * surface.width + x]; }
-  // Bounding box of pixels that differ from `background`: left, top, right, bottom (exclusive).
-  std::array<int, 4> Ink(uint8_t background = 0) const {
-    std::array<int, 4> box = {surface.width, surface.height, -1, -1};
-    for (int y = 0; y < surface.height; ++y)
+  // Bounding box of pixels that differ from `background`: left, top, right,
+  // bottom (exclusive).
+  Box4 Ink(uint8_t background = 0) const { return RowsInk(0, surface.height, background); }
+  // Ink of the rows y0 <= y < y1 only; kNoInk when they are blank.
+  Box4 RowsInk(int y0, int y1, uint8_t background = 0) const {
+    Box4 b = {surface.width, y1, -1, -1};
+    for (int y = y0; y < y1; ++y)
       for (int x = 0; x < surface.width; ++x)
-        if (at(x, y) != background) {
-          box[0] = std::min(box[0], x);
-          box[1] = std::min(box[1], y);
-          box[2] = std::max(box[2], x + 1);
-          box[3] = std::max(box[3], y + 1);
-        }
-    return box;
+        if (at(x, y) != background)
+          b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x + 1), std::max(b[3], y + 1)};
+    return b[2] < 0 ? kNoInk : b;
   }
   int Count(uint8_t value) const {
     int n = 0;
