@@ -144,8 +144,8 @@ inline void RecordingMixIn(const uint8_t* source, int32_t index, int32_t out, in
   Calls().push_back(MixCall{in > 0 ? source[0] : uint8_t{0}, source, index, out, in, volume});
 }
 
-inline int32_t SilentDriver(int32_t command, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t) {
-  return command == 2 ? 0 : 0;
+inline int32_t SilentDriver(int32_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t) {
+  return 0;
 }
 
 constexpr int32_t kSessionSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
