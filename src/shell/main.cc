@@ -178,6 +178,14 @@ int main(int argc, char** argv) {
     return 0;
   }
   const bool sdl = options.backend == PlatformOptions::Backend::kSdl;
+  // The captures read the headless screen and sound card; under SDL they would
+  // silently write nothing.
+  if (sdl && (!options.audio_out.empty() || !options.capture_dir.empty())) {
+    std::fprintf(stderr,
+                 "morvane-demos: --capture and --audio-out need --platform=headless\n"
+                 "Try 'morvane-demos --help'.\n");
+    return 2;
+  }
   if (sdl) {
 #ifdef MV_HAVE_SDL
     if (int rc = SetUpSdl(options); rc != 0) return rc;
