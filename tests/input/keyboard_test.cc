@@ -47,38 +47,28 @@ TEST_F(KeyboardTest, KeyState) {
 }
 
 TEST_F(KeyboardTest, Translation) {
+  // One key of each kind: shifted digits and letters, control and alt flags,
+  // function keys, modifier keys by side, keypad, navigation, punctuation,
+  // and codes outside the table.
   EXPECT_EQ(Press('2', {VK_SHIFT}), 64);
-  EXPECT_EQ(Press('2'), '2');
   EXPECT_EQ(Press('0', {VK_LSHIFT}), ')');
+  EXPECT_EQ(Press('Q', {VK_SHIFT}), 'Q');
   EXPECT_EQ(Press('A', {VK_CONTROL}), 0x4061);
   EXPECT_EQ(Press('X', {VK_MENU}, kSysKeyDown), 0x8078);
-  EXPECT_EQ(Press(VK_F4, {VK_MENU}, kSysKeyDown), 0x813E);
   EXPECT_EQ(Press(VK_F4, {VK_MENU}, kSysKeyDown), kKeyAltF4);
   EXPECT_EQ(Press(VK_ESCAPE), kKeyEscape);
-  EXPECT_EQ(Press('Q', {VK_SHIFT}), 'Q');
+  EXPECT_EQ(Press(VK_F1), 315);
   EXPECT_EQ(Press(VK_F11), 352);
   EXPECT_EQ(Press(VK_F11, {VK_SHIFT}), 350);
-  EXPECT_EQ(Press(VK_F12, {VK_SHIFT}), 351);
-  EXPECT_EQ(Press(VK_F1), 315);
-  EXPECT_EQ(Press(VK_F10, {VK_SHIFT}), 349);
   EXPECT_EQ(Press(VK_F10, {}, kSysKeyDown), 0x8000 | 324);
   EXPECT_EQ(Press(VK_SHIFT, {VK_LSHIFT}), 356);
   EXPECT_EQ(Press(VK_SHIFT, {VK_RSHIFT}), 357);
-  EXPECT_EQ(Press(VK_MENU, {VK_LMENU}, kSysKeyDown), 0x8000 | 358);
   EXPECT_EQ(Press(VK_CONTROL, {VK_CONTROL}), 0x4000 | 360);
   EXPECT_EQ(Press(VK_NUMPAD0 + 7), 0x2037);
-  EXPECT_EQ(Press(VK_DIVIDE), 0x202F);
-  EXPECT_EQ(Press(VK_PRIOR), 329);
-  EXPECT_EQ(Press(VK_DOWN), 336);
   EXPECT_EQ(Press(VK_DELETE), 339);
-  EXPECT_EQ(Press(VK_NUMLOCK), 325);
-  EXPECT_EQ(Press(186), ';');
   EXPECT_EQ(Press(192, {VK_SHIFT}), '~');
   EXPECT_EQ(Press(220), 92);
-  EXPECT_EQ(Press(222, {VK_SHIFT}), 34);
-  EXPECT_EQ(Press(1), 1);                           // below 3: itself
-  EXPECT_EQ(Press(240), 240);                       // above 222: itself
-  EXPECT_EQ(Press(200), 200);                       // unlisted: itself
+  for (int vk : {1, 200, 240}) EXPECT_EQ(Press(vk), vk);  // below 3, unlisted, above 222
   EXPECT_EQ(TranslateKey(0x7FFFF) & ~kKeyMask, 0);  // flags never come from the key
 }
 
