@@ -45,9 +45,11 @@ void OnKeyMessage(UINT message, WPARAM wparam, LPARAM /*lparam*/) {
   if (((head - tail) & (kKeyQueueEntries - 1)) == kKeyQueueEntries - 1) return;
   int vk = wparam > 0xFFFF ? 0xFFFF : static_cast<int>(wparam);
   uint16_t code = TranslateKey(vk);
-  if (code == 0) return;
   if (message == kSysKeyDown) code |= kKeySystem;
   if (Held(VK_CONTROL)) code |= kKeyControl;
+  // Only a code that is 0 with its flags is no key: Alt or Ctrl with a key
+  // that translates to nothing still queues its flag bits.
+  if (code == 0) return;
   int next = (head + 1) & (kKeyQueueEntries - 1);
   // The new end marker goes in before the code becomes visible, so a reader
   // that takes the code at once never runs onto an old entry behind it.

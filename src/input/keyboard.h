@@ -22,7 +22,8 @@ int16_t InitKeyboard();
 // Takes one user off; the queue keeps its codes.
 void ShutdownKeyboard();
 // Queues WM_KEYDOWN (256) and WM_SYSKEYDOWN (260); ignores other messages, keys
-// that translate to 0, and keys arriving while 255 codes wait.
+// whose code is 0 (translated to 0 with neither Alt nor Ctrl), and keys
+// arriving while 255 codes wait.
 void OnKeyMessage(UINT message, WPARAM wparam, LPARAM lparam);
 // The oldest code, or 0 when the queue is empty; take != 0 removes it.
 uint16_t ReadKey(int take);
