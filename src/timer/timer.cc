@@ -22,6 +22,13 @@ struct TimerState {
 
 TimerState g_timer;
 
+// Accumulated time is signed 32-bit and wraps around: a one-shot timer never
+// re-armed keeps gathering time for weeks, and a callback may set any period,
+// so the sums must not overflow into undefined behaviour.
+int32_t Wrap32(int32_t a, uint32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) + b);
+}
+
 }  // namespace
 
 int16_t TimerInit() {
@@ -60,7 +67,7 @@ void TimerService() {
   for (int16_t i = 1; i <= g_timer.scan_bound; ++i) {
     Slot& slot = g_timer.slots[i];
     if (slot.callback == nullptr) continue;
-    slot.accumulated += static_cast<int32_t>(g_timer.elapsed);
+    slot.accumulated = Wrap32(slot.accumulated, g_timer.elapsed);
     if (slot.period > slot.accumulated) continue;
     if (slot.flags & kTimerOneShot) {
       slot.period = 0;
@@ -77,10 +84,10 @@ void TimerService() {
     TimerCallback callback = slot.callback;
     uint32_t user = slot.user;
     callback(i, user);
-    slot.accumulated -= slot.period;
+    slot.accumulated = Wrap32(slot.accumulated, 0u - static_cast<uint32_t>(slot.period));
     while (slot.callback != nullptr && slot.period > 0 && slot.period <= slot.accumulated) {
       slot.callback(i, slot.user);
-      slot.accumulated -= slot.period;
+      slot.accumulated = Wrap32(slot.accumulated, 0u - static_cast<uint32_t>(slot.period));
     }
   }
   g_timer.elapsed = 0;
