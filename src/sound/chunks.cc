@@ -68,18 +68,20 @@ void StartFirstBlock(const uint8_t* data, int32_t length, int16_t id, int16_t vo
                      int16_t flags, int32_t track, int32_t key, bool copy) {
   SoundEngine& g = Engine();
   // The image's headers and its whole script must lie inside the data.
-  if (data == nullptr || length < kImageHeader) return;
-  const int64_t script_size = static_cast<int32_t>(Be32u(data + 12));
-  if (script_size < 0 || script_size > length - kImageHeader) return;
-  const int64_t need = copy ? int64_t{Be32u(data + 4)} : 0;
+  const int64_t script_size =
+      data != nullptr && length >= kImageHeader ? static_cast<int32_t>(Be32u(data + 12)) : -1;
+  const bool whole = script_size >= 0 && script_size <= length - kImageHeader;
+  const int64_t need = whole && copy ? int64_t{Be32u(data + 4)} : 0;
   // An in-place sound plays from a copy of its own: the chunk's memory (the
   // stream ring) is refilled long before the sound ends.
   std::vector<uint8_t> image;
-  if (!copy) image.assign(data, data + length);
+  if (whole && !copy) image.assign(data, data + length);
   std::vector<uint8_t> old_image;  // freed after the lock is released
 
   std::lock_guard<std::mutex> lock(g.lock);
+  // Every start is traced, also one whose image is refused.
   WriteLog(3, 0, "LOG: Sound start stream 1st block\n");
+  if (!whole) return;
   const int chosen = ChooseChannel(g, need, static_cast<uint16_t>(flags));
   if (chosen < 0) return;
   ChannelSlot& slot = g.channels[chosen];
