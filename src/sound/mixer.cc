@@ -441,6 +441,8 @@ void MixChannels(int32_t block_length, MixInProc mix_in) {
     for (int i = 0; i < g.channel_count; ++i)
       speaking = MixChannel(g.channels[i], block_length, mix_in) || speaking;
   }
+  // Speech at the floor holds the music there: recovering only once no voice
+  // delivers data keeps the gain from wobbling between floor and floor + 8.
   if (speaking && g.duck_gain > g.duck_floor) {
     int32_t gain = g.duck_gain - ((block_length * g.duck_speed) >> 13);
     g.duck_gain = static_cast<int16_t>(std::max<int32_t>(gain, g.duck_floor));
