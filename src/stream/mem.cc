@@ -58,6 +58,9 @@ int16_t LoadWholeFile(void* variable, int32_t* size, const char* name) {
     PlainClose(file);
     return kErrCannotOpen;
   }
+  // The length is handed back before the block is asked for, so a caller
+  // whose memory ran out still learns how much it would have taken.
+  if (size != nullptr) *size = static_cast<int32_t>(length);
   void* block = nullptr;
   if (MemAlloc(&block, static_cast<size_t>(length)) != 0) {
     PlainClose(file);
@@ -67,7 +70,6 @@ int16_t LoadWholeFile(void* variable, int32_t* size, const char* name) {
   PlainClose(file);
   // A file that shrank under us: the tail stays zero rather than undefined.
   if (got < static_cast<size_t>(length)) std::memset(static_cast<uint8_t*>(block) + got, 0, length - got);
-  if (size != nullptr) *size = static_cast<int32_t>(length);
   *static_cast<void**>(variable) = block;
   return 0;
 }

@@ -20,7 +20,8 @@ void MemFree(void* variable);
 void MemFill(void* destination, uint8_t value, size_t count);
 void MemCopy(void* destination, const void* source, size_t count);
 
-// Loads a whole file: 0, -103 (cannot open; variables untouched) or -101.
+// Loads a whole file: 0, -103 (cannot open; variables untouched) or -101
+// (the size variable holds the length, the pointer variable is untouched).
 // `size` may be null.
 int16_t LoadWholeFile(void* variable, int32_t* size, const char* name);
 void FreeWholeFile(void* variable);

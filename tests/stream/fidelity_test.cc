@@ -1,0 +1,59 @@
+// Results of the whole-file loader when the memory cannot be had.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "stream/mem.h"
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// The size variable is filled before the block is asked for, so it holds the
+// length after -101 too; the pointer variable is left alone.
+TEST(MemFidelityDeathTest, LengthIsStoredWhenTheBlockCannotBeHad) {
+  if (kSanitized) GTEST_SKIP() << "sanitizers reserve address space of their own";
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const std::filesystem::path path =
+      std::filesystem::temp_directory_path() / ("mv_mem_fidelity_" + std::to_string(getpid()));
+  constexpr off_t kLength = 768L << 20;  // sparse: takes no disk space
+  int fd = open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(ftruncate(fd, kLength), 0);
+  close(fd);
+  EXPECT_EXIT(
+      {
+        long pages = 0;
+        if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+          if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+          std::fclose(statm);
+        }
+        rlimit limit{};
+        getrlimit(RLIMIT_AS, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (256L << 20);
+        if (pages == 0 || setrlimit(RLIMIT_AS, &limit) != 0) _exit(2);
+        void* data = &limit;
+        int32_t size = -7;
+        int16_t result = LoadWholeFile(&data, &size, path.c_str());
+        _exit(result == kErrNoMemory && size == kLength && data == &limit ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+  std::filesystem::remove(path);
+}
+
+}  // namespace
