@@ -41,6 +41,9 @@ void DrawLines(Font* font, const Surface* surface, const ClipRect& r, int x, int
   uint32_t length = 0;
   for (uint32_t pos = 0; pos <= n; ++pos) {
     const char c = text[pos];
+    // A text longer than the limit is cut there: whatever character follows
+    // the cut (a line feed included), its unfinished last line is not drawn.
+    if (pos == n && c != 0) return;
     if (c == kLF || c == 0) {
       g_line_buffer[length] = 0;
       int line_x = x;
