@@ -268,7 +268,7 @@ int16_t DrawTextLine(Font* font, const Surface* surface, const ClipRect* clip, i
     DrawBuiltinLine(surface, clip, x, y, colour, background, text);
     return kBuiltinLineHeight + 1;
   }
-  if (text == nullptr) return Saturate16(font->height + 1);
+  if (text == nullptr || surface == nullptr) return Saturate16(font->height + 1);
   // Glyphs are clipped by the decoder; it gets only the part of the clip that
   // lies inside the picture.
   const ClipRect bounds = VisibleBounds(surface, clip);
