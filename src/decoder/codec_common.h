@@ -58,23 +58,6 @@ inline const uint8_t* SkipLines(const uint8_t* p, const uint8_t* end, int32_t co
   return p;
 }
 
-// One length-prefixed line: its bytes are [begin, end), capped at the data's
-// end; `next` is where the following line starts (the data's end when the
-// length runs past it). False when not even the length field is there.
-struct Line {
-  const uint8_t* begin;
-  const uint8_t* end;
-  const uint8_t* next;
-};
-inline bool NextLine(const uint8_t* p, const uint8_t* data_end, Line* line) {
-  if (data_end - p < 2) return false;
-  uint16_t length = Le16(p);
-  line->begin = p + 2;
-  line->next = (data_end - line->begin < length) ? data_end : line->begin + length;
-  line->end = line->next;
-  return true;
-}
-
 // Copies and fills for the short runs and literals of sprite lines, where a
 // call into the library costs more than the bytes: overlapping word moves.
 inline void CopyBytes(uint8_t* d, const uint8_t* s, int32_t n) {
@@ -108,36 +91,76 @@ inline void CopyBytes(uint8_t* d, const uint8_t* s, int32_t n) {
 }
 
 inline void FillBytes(uint8_t* d, uint8_t value, int32_t n) {
-  if (n >= 8) {
-    if (n > 128) {
+  if (n >= 16) {
+    typedef uint8_t Vec __attribute__((vector_size(16)));
+    const Vec v = Vec{} + value;
+    if (n <= 32) {
+      std::memcpy(d, &v, 16);
+      std::memcpy(d + n - 16, &v, 16);
+    } else if (n <= 64) {
+      std::memcpy(d, &v, 16);
+      std::memcpy(d + 16, &v, 16);
+      std::memcpy(d + n - 32, &v, 16);
+      std::memcpy(d + n - 16, &v, 16);
+    } else {
       std::memset(d, value, static_cast<size_t>(n));
-      return;
     }
+  } else if (n >= 8) {
     uint64_t v = 0x0101010101010101ull * value;
-    int32_t i = 0;
-    for (; i + 8 <= n; i += 8) std::memcpy(d + i, &v, 8);
-    if (i < n) std::memcpy(d + n - 8, &v, 8);
+    std::memcpy(d, &v, 8);
+    std::memcpy(d + n - 8, &v, 8);
+  } else if (n >= 4) {
+    uint32_t v = 0x01010101u * value;
+    std::memcpy(d, &v, 4);
+    std::memcpy(d + n - 4, &v, 4);
   } else {
     for (int32_t i = 0; i < n; ++i) d[i] = value;
   }
 }
 
-// Copies n bytes leftwards: s[0] to d[0], s[1] to d[-1], ...
+// Copies n bytes leftwards: s[0] to d[0], s[1] to d[-1], ... Overlapping
+// byte-swapped words without a loop up to 64 bytes, as for CopyBytes.
+inline void CopyReversed8(uint8_t* d, const uint8_t* s, int32_t i) {
+  uint64_t v;
+  std::memcpy(&v, s + i, 8);
+  v = __builtin_bswap64(v);
+  std::memcpy(d - i - 7, &v, 8);
+}
 inline void CopyReversed(uint8_t* d, const uint8_t* s, int32_t n) {
   if (n >= 8) {
-    int32_t i = 0;
-    for (; i + 8 <= n; i += 8) {
-      uint64_t v;
-      std::memcpy(&v, s + i, 8);
-      v = __builtin_bswap64(v);
-      std::memcpy(d - i - 7, &v, 8);
+    if (n <= 16) {
+      CopyReversed8(d, s, 0);
+      CopyReversed8(d, s, n - 8);
+    } else if (n <= 32) {
+      CopyReversed8(d, s, 0);
+      CopyReversed8(d, s, 8);
+      CopyReversed8(d, s, n - 16);
+      CopyReversed8(d, s, n - 8);
+    } else if (n <= 64) {
+      for (int32_t i : {0, 8, 16, 24, n - 32, n - 24, n - 16, n - 8}) CopyReversed8(d, s, i);
+    } else {
+      int32_t i = 0;
+      for (; i + 32 <= n; i += 32) {
+        CopyReversed8(d, s, i);
+        CopyReversed8(d, s, i + 8);
+        CopyReversed8(d, s, i + 16);
+        CopyReversed8(d, s, i + 24);
+      }
+      if (i < n) {
+        CopyReversed8(d, s, n - 32);
+        CopyReversed8(d, s, n - 24);
+        CopyReversed8(d, s, n - 16);
+        CopyReversed8(d, s, n - 8);
+      }
     }
-    if (i < n) {
-      uint64_t v;
-      std::memcpy(&v, s + n - 8, 8);
-      v = __builtin_bswap64(v);
-      std::memcpy(d - n + 1, &v, 8);
-    }
+  } else if (n >= 4) {
+    uint32_t a, b;
+    std::memcpy(&a, s, 4);
+    std::memcpy(&b, s + n - 4, 4);
+    a = __builtin_bswap32(a);
+    b = __builtin_bswap32(b);
+    std::memcpy(d - 3, &a, 4);
+    std::memcpy(d - n + 1, &b, 4);
   } else {
     for (int32_t i = 0; i < n; ++i) d[-i] = s[i];
   }

@@ -10,6 +10,45 @@
 
 namespace decoder_detail {
 
+template <bool kWide>
+inline int32_t ReadField(const uint8_t*& p) {
+  int32_t v = kWide ? Le16(p) : *p;
+  p += kWide ? 2 : 1;
+  return v;
+}
+
+// The fields of a line from a skip at column `pos` (< width) on, until the
+// width is covered or the line's bytes [p, end) run out. One comparison per
+// field decides whether it ends the line; only that last literal is cut.
+template <bool kWide, class Paint>
+inline void SkipFields(const uint8_t* p, const uint8_t* end, uint8_t* row, int32_t pos,
+                       int32_t width, Paint paint) {
+  constexpr int32_t kField = kWide ? 2 : 1;
+  // A skip without a count after it paints nothing, so both are checked at once.
+  while (end - p >= 2 * kField) {
+    pos += ReadField<kWide>(p);
+    if (pos >= width) return;
+    int32_t n = ReadField<kWide>(p) + (kWide ? 1 : 0);
+    int32_t room = width - pos;
+    if (kWide) {
+      intptr_t have = end - p;
+      if (n >= room || n > have) {
+        paint(row + pos, p, static_cast<int32_t>(std::min<intptr_t>(std::min(n, room), have)));
+        return;
+      }
+      paint(row + pos, p, n);
+      p += n;
+    } else {
+      if (n >= room) {
+        paint(row + pos, nullptr, room);
+        return;
+      }
+      paint(row + pos, nullptr, n);
+    }
+    pos += n;
+  }
+}
+
 // kWide: 16-bit fields with "count - 1" and literal bytes after it (codecs
 // 21 and 44); otherwise 8-bit skip and count fields with no bytes (codec 23).
 // `paint(dst, src, m)` changes m pixels at dst; src is the literal's bytes
@@ -18,16 +57,17 @@ template <bool kWide, class Paint>
 inline void WalkSkipLine(const uint8_t* p, const uint8_t* end, uint8_t* row, int32_t cut,
                          int32_t width, Paint paint) {
   constexpr int32_t kField = kWide ? 2 : 1;
-  auto read_field = [&p]() -> int32_t {
-    int32_t v = kWide ? Le16(p) : *p;
-    p += kField;
-    return v;
-  };
-  int32_t pos = 0;  // next destination column, relative to the row start
+  if (cut == 0) {
+    SkipFields<kWide>(p, end, row, 0, width, paint);
+    return;
+  }
+  // Fields wholly left of the cut are stepped over, skip and literal (count)
+  // strictly alternating; the field reaching past the cut starts the line.
+  int32_t pos = 0;
   bool literal_next = false;
-  while (cut > 0) {
+  for (;;) {
     if (end - p < kField) return;
-    int32_t n = read_field();
+    int32_t n = ReadField<kWide>(p);
     if (!literal_next) {
       literal_next = true;
       if (n <= cut) {
@@ -35,9 +75,8 @@ inline void WalkSkipLine(const uint8_t* p, const uint8_t* end, uint8_t* row, int
         continue;
       }
       pos = n - cut;
-      cut = 0;
       if (pos >= width) return;
-      break;
+      break;  // a literal (count) follows, drawn from `pos`
     }
     literal_next = false;
     if (kWide) ++n;
@@ -54,7 +93,6 @@ inline void WalkSkipLine(const uint8_t* p, const uint8_t* end, uint8_t* row, int
       p += cut;
     }
     n -= cut;
-    cut = 0;
     int32_t m = std::min(n, width);
     if (kWide) {
       int32_t have = static_cast<int32_t>(std::min<intptr_t>(end - p, m));
@@ -64,31 +102,24 @@ inline void WalkSkipLine(const uint8_t* p, const uint8_t* end, uint8_t* row, int
     } else {
       paint(row, nullptr, m);
     }
-    pos = n;
-    if (pos >= width) return;
-    break;
+    if (n >= width) return;
+    SkipFields<kWide>(p, end, row, n, width, paint);
+    return;
   }
-  while (pos < width) {
-    if (!literal_next) {
-      if (end - p < kField) return;
-      pos += read_field();
-      if (pos >= width) return;
-    }
-    literal_next = false;
-    if (end - p < kField) return;
-    int32_t n = read_field();
-    if (kWide) ++n;
-    int32_t m = std::min(n, width - pos);
-    if (kWide) {
-      int32_t have = static_cast<int32_t>(std::min<intptr_t>(end - p, m));
-      paint(row + pos, p, have);
-      if (have < n) return;
-      p += n;
-    } else {
-      paint(row + pos, nullptr, m);
-    }
-    pos += n;
+  // The literal (count) after a skip that crossed the cut.
+  if (end - p < kField) return;
+  int32_t n = ReadField<kWide>(p) + (kWide ? 1 : 0);
+  int32_t m = std::min(n, width - pos);
+  if (kWide) {
+    int32_t have = static_cast<int32_t>(std::min<intptr_t>(end - p, m));
+    paint(row + pos, p, have);
+    if (have < n) return;
+    p += n;
+  } else {
+    paint(row + pos, nullptr, m);
   }
+  pos += n;
+  if (pos < width) SkipFields<kWide>(p, end, row, pos, width, paint);
 }
 
 // Clips a line-structured object and calls draw_line(begin, end, row, cut,
@@ -112,11 +143,15 @@ inline void WalkClippedLines(const Surface* surface, const Bounds& b, int32_t x,
   }
   if (x + width > b.right) width = b.right - x;
   if (width <= 0 || height <= 0) return;
+  // Locals, since every pixel store may alias the surface's fields.
+  uint8_t* const pixels = surface->pixels;
+  const intptr_t pitch = surface->width;
   for (int32_t row = 0; row < height; ++row) {
-    Line line;
-    if (!NextLine(p, end, &line)) return;
-    draw_line(line.begin, line.end, PixelAt(surface, x, y + row), cut, width);
-    p = line.next;
+    if (end - p < 2) return;
+    uint32_t length = Le16(p);
+    const uint8_t* begin = p + 2;
+    p = (static_cast<uintptr_t>(end - begin) < length) ? end : begin + length;
+    draw_line(begin, p, pixels + (y + row) * pitch + x, cut, width);
   }
 }
 

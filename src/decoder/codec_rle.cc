@@ -8,23 +8,61 @@ using namespace decoder_detail;
 
 namespace {
 
+template <bool kMirror, bool kOpaque>
+inline void PutRun(uint8_t* first, int32_t pos, uint8_t v, int32_t m) {
+  if (!kOpaque && v == 0) return;  // transparent runs step over the picture
+  FillBytes(kMirror ? first - pos - m + 1 : first + pos, v, m);
+}
+
+template <bool kMirror>
+inline void PutLiteral(uint8_t* first, int32_t pos, const uint8_t* src, int32_t m) {
+  if (!kMirror) {
+    CopyBytes(first + pos, src, m);
+  } else {
+    CopyReversed(first - pos, src, m);
+  }
+}
+
+// The codes of a line from column `pos` (< width) on, until the width is
+// covered or the line's bytes [p, end) run out. One comparison per code
+// decides whether it ends the line; only that last code is cut to size.
+template <bool kMirror, bool kOpaque>
+inline void RunLengthCodes(const uint8_t* p, const uint8_t* end, uint8_t* first, int32_t pos,
+                           int32_t width) {
+  while (p < end) {
+    uint32_t c = *p++;
+    int32_t n = static_cast<int32_t>(c >> 1) + 1;
+    int32_t room = width - pos;
+    if (c & 1) {
+      if (p == end) return;
+      uint8_t v = *p++;
+      if (n >= room) {
+        PutRun<kMirror, kOpaque>(first, pos, v, room);
+        return;
+      }
+      PutRun<kMirror, kOpaque>(first, pos, v, n);
+    } else {
+      intptr_t have = end - p;
+      if (n >= room || n > have) {
+        PutLiteral<kMirror>(first, pos, p,
+                            static_cast<int32_t>(std::min<intptr_t>(std::min(n, room), have)));
+        return;
+      }
+      PutLiteral<kMirror>(first, pos, p, n);
+      p += n;
+    }
+    pos += n;
+  }
+}
+
 // Draws one line. `first` receives the first visible source pixel; with
 // kMirror the following pixels go leftwards. Reads stay in [p, end); writes
 // cover at most `width` pixels from `first`.
 template <bool kMirror, bool kOpaque>
 inline void RunLengthLine(const uint8_t* p, const uint8_t* end, uint8_t* first, int32_t cut,
                           int32_t width) {
-  auto run = [first](int32_t pos, uint8_t v, int32_t m) {
-    if (!kOpaque && v == 0) return;  // transparent runs step over the picture
-    FillBytes(kMirror ? first - pos - m + 1 : first + pos, v, m);
-  };
-  auto literal = [first](int32_t pos, const uint8_t* src, int32_t m) {
-    if (!kMirror) {
-      CopyBytes(first + pos, src, m);
-    } else {
-      CopyReversed(first - pos, src, m);
-    }
-  };
+  // Codes wholly left of the cut are stepped over; the one reaching past it
+  // draws only its pixels beyond the cut.
   int32_t pos = 0;
   while (cut > 0) {
     if (p >= end) return;
@@ -38,7 +76,7 @@ inline void RunLengthLine(const uint8_t* p, const uint8_t* end, uint8_t* first, 
         continue;
       }
       pos = std::min(n - cut, width);
-      run(0, v, pos);
+      PutRun<kMirror, kOpaque>(first, 0, v, pos);
     } else {
       if (n <= cut) {
         if (end - p < n) return;
@@ -51,29 +89,14 @@ inline void RunLengthLine(const uint8_t* p, const uint8_t* end, uint8_t* first, 
       n -= cut;
       int32_t m = std::min(n, width);
       int32_t have = static_cast<int32_t>(std::min<intptr_t>(end - p, m));
-      literal(0, p, have);
+      PutLiteral<kMirror>(first, 0, p, have);
       if (have < m) return;
       p += m;  // when the literal is only partly drawn the line is complete
       pos = m;
     }
     cut = 0;
   }
-  while (pos < width) {
-    if (p >= end) return;
-    uint8_t c = *p++;
-    int32_t n = (c >> 1) + 1;
-    int32_t m = std::min(n, width - pos);
-    if (c & 1) {
-      if (p >= end) return;
-      run(pos, *p++, m);
-    } else {
-      int32_t have = static_cast<int32_t>(std::min<intptr_t>(end - p, m));
-      literal(pos, p, have);
-      if (have < m) return;
-      p += n;  // only matters when the whole literal was drawn
-    }
-    pos += m;
-  }
+  if (pos < width) RunLengthCodes<kMirror, kOpaque>(p, end, first, pos, width);
 }
 
 template <bool kMirrorX, bool kOpaque>
@@ -123,12 +146,20 @@ void DrawRunLength(const Surface* surface, const Bounds& b, int32_t x, int32_t y
   if (width <= 0 || height <= 0) return;
   p = SkipLines(p, end, skip);
   if (p == nullptr) return;
+  // Locals, since every pixel store may alias the surface's fields.
+  uint8_t* const pixels = surface->pixels;
+  const intptr_t pitch = surface->width;
   for (int32_t i = 0; i < height; ++i) {
-    Line line;
-    if (!NextLine(p, end, &line)) return;
-    RunLengthLine<kMirrorX, kOpaque>(line.begin, line.end,
-                                     PixelAt(surface, column0, row0 + i * row_step), cut, width);
-    p = line.next;
+    if (end - p < 2) return;
+    uint32_t length = Le16(p);
+    const uint8_t* begin = p + 2;
+    p = (static_cast<uintptr_t>(end - begin) < length) ? end : begin + length;
+    uint8_t* first = pixels + (row0 + i * row_step) * pitch + column0;
+    if (cut == 0) {
+      RunLengthCodes<kMirrorX, kOpaque>(begin, p, first, 0, width);
+    } else {
+      RunLengthLine<kMirrorX, kOpaque>(begin, p, first, cut, width);
+    }
   }
 }
 

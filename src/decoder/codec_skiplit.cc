@@ -16,27 +16,51 @@ void FillBox(const Surface* surface, const Bounds& b, int32_t x, int32_t y, int3
   int32_t x1 = std::min(x + width, b.right);
   int32_t y1 = std::min(y + height, b.bottom);
   if (x1 <= x0 || y1 <= y0) return;
-  for (int32_t row = y0; row < y1; ++row) std::memset(PixelAt(surface, x0, row), colour, x1 - x0);
+  for (int32_t row = y0; row < y1; ++row) FillBytes(PixelAt(surface, x0, row), colour, x1 - x0);
 }
 
-// dst[i] = src[i] + add (mod 256), sixteen bytes at a time; the tail is
-// redone from the source, so the overlap is harmless.
-void CopyTinted(uint8_t* dst, const uint8_t* src, int32_t m, uint8_t add) {
+// dst[i] = src[i] + add (mod 256) in overlapping words, without a loop up to
+// 64 bytes; an overlap is recomputed from the source, so it is harmless.
+inline void CopyTinted(uint8_t* dst, const uint8_t* src, int32_t m, uint8_t add) {
   typedef uint8_t Vec __attribute__((vector_size(16)));
-  if (m < 16) {
+  if (m >= 16) {
+    const Vec addv = Vec{} + add;
+    auto step = [&](int32_t i) {
+      Vec v;
+      std::memcpy(&v, src + i, 16);
+      v += addv;
+      std::memcpy(dst + i, &v, 16);
+    };
+    if (m <= 32) {
+      step(0);
+      step(m - 16);
+    } else {
+      int32_t i = 0;
+      for (; i + 32 <= m; i += 32) {
+        step(i);
+        step(i + 16);
+      }
+      if (i < m) {
+        step(m - 32);
+        step(m - 16);
+      }
+    }
+  } else if (m >= 8) {
+    // Byte-wise sums in a 64-bit word: the low seven bits add without
+    // carrying into the next byte, the top bit is an exclusive or.
+    const uint64_t addw = 0x0101010101010101ull * add;
+    auto step = [&](int32_t i) {
+      uint64_t v;
+      std::memcpy(&v, src + i, 8);
+      constexpr uint64_t kLow = 0x7F7F7F7F7F7F7F7Full;
+      v = ((v & kLow) + (addw & kLow)) ^ ((v ^ addw) & ~kLow);
+      std::memcpy(dst + i, &v, 8);
+    };
+    step(0);
+    step(m - 8);
+  } else {
     for (int32_t i = 0; i < m; ++i) dst[i] = static_cast<uint8_t>(src[i] + add);
-    return;
   }
-  const Vec addv = Vec{} + add;
-  auto step = [&](int32_t i) {
-    Vec v;
-    std::memcpy(&v, src + i, 16);
-    v += addv;
-    std::memcpy(dst + i, &v, 16);
-  };
-  int32_t i = 0;
-  for (; i + 16 <= m; i += 16) step(i);
-  if (i < m) step(m - 16);
 }
 
 template <bool kTinted>
