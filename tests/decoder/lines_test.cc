@@ -1,0 +1,238 @@
+// Worked examples of the run-length, point-list, skip-literal, shade and raw
+// codecs, each a payload drawn on a small picture and the whole picture
+// expected afterwards (E = the untouched background).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "payload.h"
+
+using namespace dtest;
+
+namespace {
+
+constexpr uint8_t E = 0xEE;
+
+Bytes Object(uint8_t codec, int width, int height, std::initializer_list<Bytes> lines, int param = 0) {
+  Bytes p = Header(codec, 0, 0, width, height, param);
+  for (const Bytes& line : lines) Append(p, line);
+  return p;
+}
+
+// A 10 x 2 run-length object: pixels 1..10 as a literal, then 4 x 0 and 6 x 8.
+Bytes TenByTwo(uint8_t codec, int param = 0) {
+  return Object(codec, 10, 2,
+                {LengthLine({0x12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), LengthLine({0x07, 0, 0x0B, 8})},
+                param);
+}
+Bytes Rows(std::initializer_list<Bytes> rows) {
+  Bytes b;
+  for (const Bytes& r : rows) Append(b, r);
+  return b;
+}
+Bytes Fill(int n, uint8_t v) { return Bytes(static_cast<size_t>(n), v); }
+Bytes Seq(int from, int n) {
+  Bytes b;
+  for (int i = 0; i < n; ++i) b.push_back(static_cast<uint8_t>(from + i));
+  return b;
+}
+
+struct Case {
+  std::string name;
+  int w, h;
+  uint8_t background;
+  Bytes payload;
+  int x, y;
+  uint16_t flags;
+  Bytes want;
+  uint8_t tint = 1, fill = 0;
+};
+
+void PrintTo(const Case& k, std::ostream* os) { *os << k.name; }
+
+class Examples : public ::testing::TestWithParam<Case> {
+ protected:
+  DecoderRun run_;
+};
+
+TEST_P(Examples, DrawTheExpectedPicture) {
+  const Case& k = GetParam();
+  Canvas c(k.w, k.h, k.background);
+  EXPECT_EQ(Draw(c, k.payload, static_cast<int16_t>(k.x), static_cast<int16_t>(k.y), k.flags,
+                 nullptr, k.tint, k.fill),
+            0);
+  EXPECT_EQ(c.Pixels(), k.want);
+  EXPECT_TRUE(c.GuardsIntact());
+}
+
+const Case kCases[] = {
+    {"RunOf0IsTransparentInCodec1", 10, 2, E, TenByTwo(1), 0, 0, 0,
+     Rows({Seq(1, 10), Fill(4, E), Fill(6, 8)})},
+    {"RunOf0PaintsInCodec3", 10, 2, E, TenByTwo(3), 0, 0, DrawMirrorX,
+     Rows({Seq(1, 10), Fill(4, 0), Fill(6, 8)})},
+    {"RunOf0PaintsWithDrawOpaque", 10, 2, E, TenByTwo(1), 0, 0, DrawOpaque,
+     Rows({Seq(1, 10), Fill(4, 0), Fill(6, 8)})},
+    {"Literal0Paints", 3, 1, E, Object(1, 2, 1, {LengthLine({0x02, 0, 4})}), 0, 0, 0, {0, 4, E}},
+    {"LongestRunAndLiteral", 130, 1, E,
+     Object(1, 130, 1, {LengthLine(Rows({{0x01, 5, 0xFE}, Fill(128, 3), {0x01, 6}}))}), 0, 0, 0,
+     Rows({{5}, Fill(128, 3), {6}})},
+    {"LeftCutLiteralDrawsItsLastBytes", 10, 2, E, TenByTwo(1), -3, 0, 0,
+     Rows({Seq(4, 7), Fill(3, E), {E}, Fill(6, 8), Fill(3, E)})},
+    {"LineLongerThanTheWidth", 6, 2, E,
+     Object(3, 3, 2, {LengthLine({0x09, 1, 0x04, 2, 3, 4}), LengthLine({0x04, 5, 6, 7})}), 0, 0, 0,
+     Rows({Fill(3, 1), Fill(3, E), {5, 6, 7}, Fill(3, E)})},
+    {"MirrorX", 10, 2, E, TenByTwo(1), 0, 0, DrawMirrorX,
+     Rows({{10, 9, 8, 7, 6, 5, 4, 3, 2, 1}, Fill(6, 8), Fill(4, E)})},
+    {"MirrorXCutOnTheRightIsTransparent", 8, 2, E, TenByTwo(1), 0, 0, DrawMirrorX | DrawOpaque,
+     Rows({{10, 9, 8, 7, 6, 5, 4, 3}, Fill(6, 8), Fill(2, E)})},
+    {"MirrorXCutOnTheLeft", 7, 1, E, Object(1, 10, 1, {LengthLine({0x12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}),
+     -4, 0, DrawMirrorX, {6, 5, 4, 3, 2, 1, E}},
+    {"MirrorY", 10, 3, E, TenByTwo(1), 0, 0, DrawMirrorY,
+     Rows({Fill(4, E), Fill(6, 8), Seq(1, 10), Fill(10, E)})},
+    {"MirrorBothFirstPixelBottomRight", 10, 3, E, TenByTwo(1), 0, 1, DrawMirrorX | DrawMirrorY,
+     Rows({Fill(10, E), Fill(6, 8), Fill(4, E), {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}})},
+    {"MirrorYBottomLineFallsBelow", 10, 1, E, TenByTwo(1), 0, 0, DrawMirrorY,
+     Rows({Fill(4, E), Fill(6, 8)})},
+    {"Codec2WithParamIsCodec1", 10, 1, E, TenByTwo(2, 1), 0, 0, DrawMirrorX,
+     {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}},
+    {"PointListMovesAccumulate", 6, 2, E,
+     Rows({Header(2, 5, 0, 0, 0), {0, 0, 0, 1}, {0xFB, 0xFF, 0, 2}, {0xFF, 0xFF, 0, 3},
+           {2, 0, 1, 4}, {0, 0, 0, 5}, {1}}),
+     0, 0, 0, Rows({{2, E, E, E, E, 1}, {E, 5, E, E, E, E}})},
+    {"SkipThenLiteralWithAZero", 6, 1, E, Object(21, 5, 1, {SkipLitLine({{3, {7, 0}}})}), 0, 0, 0,
+     {E, E, E, 7, 0, E}},
+    {"SkipLiteralLineEndsAtTheWidth", 4, 2, E,
+     Object(21, 3, 2, {SkipLitLine({{1, {1, 2, 3, 4, 5}}}), SkipLitLine({{0, {8, 9, 10}}})}), 0, 0,
+     0, {E, 1, 2, E, 8, 9, 10, E}},
+    {"LeftCutSkipLiteral", 6, 1, E, Object(21, 6, 1, {SkipLitLine({{1, {1, 2, 3}}, {1, {4, 5}}})}),
+     -2, 0, 0, {2, 3, E, 4, E, E}},
+    {"SkipPastTheCutThenLiteral", 6, 1, E,
+     Object(21, 8, 1, {SkipLitLine({{4, {1, 2}}, {0, {3, 4}}})}), -2, 0, 0, {E, E, 1, 2, 3, 4}},
+    {"SkipEndingAtTheCutThenLiteral", 4, 1, E,
+     Object(21, 7, 1, {SkipLitLine({{3, {1, 2}}, {1, {3}}})}), -3, 0, 0, {1, 2, E, 3}},
+    {"LiteralEndingAtTheCutThenSkip", 4, 1, E,
+     Object(21, 6, 1, {SkipLitLine({{0, {1, 2}}, {1, {3, 4, 5}}})}), -2, 0, 0, {E, 3, 4, 5}},
+    {"SkipLiteralIgnoresMirrors", 3, 1, E, Object(21, 3, 1, {SkipLitLine({{0, {1, 2, 3}}})}), 0, 0,
+     DrawMirrorX | DrawMirrorY, {1, 2, 3}},
+    {"TruncatedLiteral", 6, 1, E,
+     Object(21, 6, 1, {Bytes{10, 0, 1, 0, 3, 0, 1, 2}}), 0, 0, 0, {E, 1, 2, E, E, E}},
+    {"Tint10", 3, 1, E, Object(44, 3, 1, {SkipLitLine({{0, {1, 0, 2}}})}), 0, 0, 0, {10, 9, 11},
+     10},
+    {"Tint0Wraps", 3, 1, E, Object(44, 3, 1, {SkipLitLine({{0, {1, 0, 2}}})}), 0, 0, 0, {0, 255, 1},
+     0},
+    {"BoxBehindTheObject", 5, 3, E,
+     Object(44, 3, 2, {SkipLitLine({{1, {9}}, {1, {}}}), SkipLitLine({{3, {}}})}), 1, 0,
+     DrawOpaque, Rows({{E, 4, 9, 4, E}, {E, 4, 4, 4, E}, Fill(5, E)}), 1, 4},
+    {"NoBoxForCodec21", 3, 1, E, Object(21, 3, 1, {SkipLitLine({{1, {9}}, {1, {}}})}), 0, 0,
+     DrawOpaque, {E, 9, E}, 1, 4},
+    {"ShadeOffsetWraps", 6, 1, 254, Object(23, 6, 1, {LengthLine({0, 3, 1, 2})}, 4), 0, 0, 0,
+     {2, 2, 2, 254, 2, 2}},
+    {"ShadeNegativeParamIsOffset0", 3, 1, 9, Object(23, 3, 1, {LengthLine({0, 3})}, 0x8000), 0, 0,
+     0, {9, 9, 9}},
+    {"ShadeLeftCutAlternates", 5, 1, 10, Object(23, 7, 1, {LengthLine({2, 2, 1, 2})}, 1), -2, 0,
+     0, {11, 11, 10, 11, 11}},
+    {"ShadeSkipPastTheCut", 5, 1, 10, Object(23, 6, 1, {LengthLine({3, 1, 1, 5})}, 1), -1, 0, 0,
+     {10, 10, 11, 10, 11}},
+    {"RawFromTheFifthByteAtMinus4", 320, 1, E, Rows({Header(20, 0, 0, 8, 1), Seq(1, 8)}), -4, 0, 0,
+     Rows({Seq(5, 4), Fill(316, E)})},
+    {"RawShortDataDrawsWhatItHas", 4, 2, E, Rows({Header(20, 0, 0, 4, 2), Seq(1, 6)}), 0, 0, 0,
+     {1, 2, 3, 4, 5, 6, E, E}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Codecs, Examples, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+
+// Clipping on all four sides, for each line codec and the mirrored codec 1:
+// an 8 x 8 object of distinct pixels at (2, 3) under the clip (4, 5, 4, 3).
+TEST(Clip, AllFourSides) {
+  DecoderRun run;
+  for (int variant = 0; variant < 5; ++variant) {
+    static const uint8_t kCodec[] = {3, 1, 21, 23, 20};
+    uint8_t codec = kCodec[variant];
+    Bytes p = Header(codec, 0, 0, 8, 8, 1);
+    for (int row = 0; row < 8; ++row) {
+      Bytes values = Seq(row * 10 + 1, 8);
+      if (codec == 20) Append(p, values);
+      if (codec == 1 || codec == 3) Append(p, LengthLine(Rows({{0x0E}, values})));
+      if (codec == 21) Append(p, SkipLitLine({{0, values}}));
+      if (codec == 23) Append(p, LengthLine({0, 8}));
+    }
+    bool mirrored = variant == 1;
+    Canvas c(12, 12, 100);
+    ClipRect clip{4, 5, 4, 3};
+    Draw(c, p, 2, 3, mirrored ? DrawMirrorX | DrawMirrorY : 0, &clip);
+    for (int y = 0; y < 12; ++y)
+      for (int x = 0; x < 12; ++x) {
+        bool inside = x >= 4 && x < 8 && y >= 5 && y < 8;
+        int sx = mirrored ? 7 - (x - 2) : x - 2, sy = mirrored ? 7 - (y - 3) : y - 3;
+        int want = !inside ? 100 : codec == 23 ? 101 : sy * 10 + sx + 1;
+        ASSERT_EQ(c.at(x, y), want) << int(codec) << ": " << x << "," << y;
+      }
+  }
+}
+
+// Literals of every length straight, mirrored and tinted: the word-sized
+// copies must write exactly their bytes.
+TEST(Literals, EveryLength) {
+  DecoderRun run;
+  for (int n = 1; n <= 130; ++n) {
+    Bytes lit;
+    for (int i = 0; i < n; ++i) lit.push_back(static_cast<uint8_t>(i * 37 + 200));
+    for (int variant = 0; variant < 3; ++variant) {
+      Bytes p = Header(variant == 2 ? 44 : 1, 0, 0, n + 2, 1);
+      if (variant == 2) {
+        Append(p, SkipLitLine({{1, lit}}));
+      } else if (n <= 128) {
+        Append(p, LengthLine(Rows({{0x01, 0, static_cast<uint8_t>((n - 1) << 1)}, lit, {0x01, 0}})));
+      } else {
+        continue;
+      }
+      Canvas c(n + 2, 1, E);
+      Draw(c, p, 0, 0, variant == 1 ? DrawMirrorX : 0, nullptr, 100);
+      Bytes want = Rows({{E}, lit, {E}});
+      if (variant == 1) want = Bytes(want.rbegin(), want.rend());
+      if (variant == 2)
+        for (int i = 1; i <= n; ++i) want[i] = static_cast<uint8_t>(want[i] + 99);
+      ASSERT_EQ(c.Pixels(), want) << "length " << n << " variant " << variant;
+    }
+  }
+}
+
+TEST(ShadeTable, LoadedKeptAndRefusedWhenShort) {
+  DecoderRun run;
+  Canvas c(4, 1, 0);
+  for (int i = 0; i < 4; ++i) c.at(i, 0) = static_cast<uint8_t>(i);
+  Bytes p = Header(23, 0, 0, 4, 1, 256);
+  for (int i = 0; i < 256; ++i) p.push_back(static_cast<uint8_t>(255 - i));
+  Append(p, LengthLine({1, 2}));
+  Draw(c, p);
+  EXPECT_EQ(c.Pixels(), (Bytes{0, 254, 253, 3}));
+  Bytes later = Object(23, 4, 1, {LengthLine({0, 1})}, 300);
+  Draw(c, later);
+  EXPECT_EQ(c.at(0, 0), 255);
+  Bytes short_table = Header(23, 0, 0, 4, 1, 256);
+  short_table.resize(short_table.size() + 100, 7);
+  Draw(c, short_table);
+  Draw(c, later);
+  EXPECT_EQ(c.at(0, 0), 0);  // the kept table, not the short one
+}
+
+TEST(PointList, SizeCountsRecordsButOnlyRealBytesAreRead) {
+  DecoderRun run;
+  Bytes p = Rows({Header(2, 0, 0, 8, 2), {1, 0, 0, 10}, {1, 0, 0, 11}});
+  Bytes padded = p;
+  padded.resize(p.size() + 8, 0x77);  // past the real object: never read
+  Canvas c(8, 1, 0), d(8, 1, 0);
+  EXPECT_EQ(DrawObjectWithin(c.surface(), nullptr, 0, 0, 0, padded.data(), 30, 22, 1, 0), 0);
+  EXPECT_EQ(c.Pixels(), (Bytes{0, 10, 11, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(DrawObjectWithin(d.surface(), nullptr, 0, 0, 0, p.data(), 18, 22, 1, 0), 0);
+  EXPECT_EQ(d.Pixels(), (Bytes{0, 10, 0, 0, 0, 0, 0, 0}));
+  // The run-length form ignores a ghost redraw's short size.
+  Canvas e(10, 1, E);
+  Bytes q = TenByTwo(2, 1);
+  DrawObjectWithin(e.surface(), nullptr, 0, 0, 0, q.data(), 6, static_cast<uint32_t>(q.size()), 1, 0);
+  EXPECT_EQ(e.Pixels(), Seq(1, 10));
+}
+
+}  // namespace
