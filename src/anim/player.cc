@@ -216,7 +216,8 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
   g_mode = mode;
   g_pending_ticks = 0;
   g_hold_back = 0;
-  g_last_result = 0;
+  // The last read result is kept: after a play that ended on a negative
+  // result the next one reads at its first render tick.
   g_frame_period = 1000 / frames_per_second;
   g_frames_read = g_late_frames = 0;
   ResetAnimationReader();
