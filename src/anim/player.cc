@@ -74,6 +74,14 @@ int32_t g_frames_read = 0, g_late_frames = 0;
 std::thread g_reader;
 ManualResetEvent* g_wake = nullptr;
 
+// Above 1000 frames per second the period would be 0 ms, and a frame tick of
+// 0 ms cannot be started: playback (and the keys read after each frame)
+// would stall after the next reactivation.
+int32_t FramePeriod(int16_t frames_per_second) {
+  int32_t period = 1000 / frames_per_second;
+  return period > 0 ? period : 1;
+}
+
 void OnFrameTick(UINT, UINT, uintptr_t, uintptr_t, uintptr_t) {
   g_pending_ticks.fetch_add(1, std::memory_order_relaxed);
 }
@@ -218,7 +226,7 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
   g_hold_back = 0;
   // The last read result is kept: after a play that ended on a negative
   // result the next one reads at its first render tick.
-  g_frame_period = 1000 / frames_per_second;
+  g_frame_period = FramePeriod(frames_per_second);
   g_frames_read = g_late_frames = 0;
   ResetAnimationReader();
   bool threaded = !(mode & kPlayNoThread);
@@ -281,7 +289,7 @@ void SetPlaybackActive(int32_t flag) {
 
 void SetFrameRate(int16_t frames_per_second) {
   if (frames_per_second < 1) return;
-  g_frame_period = 1000 / frames_per_second;
+  g_frame_period = FramePeriod(frames_per_second);
   if (g_sync_timer) TimerSetPeriod(g_sync_timer, g_frame_period);
 }
 
