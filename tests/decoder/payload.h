@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
 #include <utility>
@@ -63,7 +64,7 @@ class Canvas {
   static constexpr int kGuard = 256;
   Canvas(int width, int height, uint8_t background = 0xEE)
       : width_(width), height_(height), store_(kGuard * 2 + width * height, kGuardValue) {
-    std::memset(store_.data() + kGuard, background, width * height);
+    std::fill(store_.begin() + kGuard, store_.end() - kGuard, background);
     surface_ = Surface{store_.data() + kGuard, static_cast<uint16_t>(width),
                        static_cast<uint16_t>(height)};
   }
