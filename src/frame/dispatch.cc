@@ -17,6 +17,8 @@ namespace {
 
 int16_t g_use_count = 0;
 FrameClientCallback g_client = nullptr;
+// The text record being handed to the client callback, while it runs.
+const TextRecord* g_text_record_in_call = nullptr;
 uint8_t* g_overlay = nullptr;
 int32_t g_overlay_size = 0;
 // The overlay holds a stored sub-chunk; until then "FTCH" has nothing to
@@ -171,6 +173,10 @@ void FrameEngineShutdown() {
   g_overlay_filled = false;
 }
 
+bool IsFrameTextRecord(const void* record) {
+  return record != nullptr && record == g_text_record_in_call;
+}
+
 int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16_t y,
                            const uint8_t* frame, uint32_t size, uint16_t frame_flags) {
   g_frame_changed = 1;
@@ -278,7 +284,9 @@ int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x
         case kTagTRES:
           if (g_client && (frame_flags & kFlagTextToClient)) {
             TextRecord record{kTextRecordKind, {0, 0, 0}, tag, csize, payload};
+            g_text_record_in_call = &record;
             g_client(bitmap, clip, x, y, &record, csize, frame_flags);
+            g_text_record_in_call = nullptr;
           } else {
             DrawChunkText(bitmap, clip, tag, payload, csize);
           }

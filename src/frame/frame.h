@@ -25,6 +25,11 @@ struct TextRecord {
   const uint8_t* payload;
 };
 
+// True when `record`, handed to the client callback, is the text record the
+// dispatcher built, not an "IACT" payload: under frame flag 0x200 both reach
+// the callback, and a payload could start with the kind value 9.
+bool IsFrameTextRecord(const void* record);
+
 // Frame flags the dispatcher itself reads.
 constexpr uint16_t kFlagTextToClient = 0x0200;
 constexpr uint16_t kGhostModeBits[3] = {0x2000, 0x4000, 0x6000};

@@ -153,9 +153,12 @@ void SessionTick() {}
 
 int16_t SessionText(RenderBitmap* bitmap, const ClipRect* clip, int16_t, int16_t,
                     const void* record, uint32_t size, uint16_t frame_flags) {
-  // Text records come only under frame flag 0x200; anything else is an
-  // "IACT" payload, whose bytes must not be taken for a record.
-  if (record == nullptr || (frame_flags & kFlagTextToClient) == 0 || size < 2) return 0;
+  // Under frame flag 0x200 text records and "IACT" payloads share this
+  // callback; a payload's bytes must never be taken for a record, whatever
+  // its first field holds.
+  (void)size;
+  (void)frame_flags;
+  if (!IsFrameTextRecord(record)) return 0;
   const auto* text_record = static_cast<const TextRecord*>(record);
   if (text_record->kind != kTextRecordKind) return 0;
   DrawSessionTextChunk(RenderBitmapSurface(bitmap), clip, text_record->tag, text_record->payload,

@@ -161,52 +161,61 @@ std::vector<uint8_t> TextPayload(int16_t x, int16_t y, uint16_t flags, ClipRect 
   return p;
 }
 
-TEST_F(Session, TextRecordsAreDrawnOnlyUnderTheClientFlag) {
-  Picture picture;
-  ClipRect whole{0, 0, 320, 200};
-  auto payload = TextPayload(40, 40, 0, {}, "HELLO");
-  TextRecord record{kTextRecordKind, {0, 0, 0}, kTagTEXT, static_cast<uint32_t>(payload.size()),
-                    payload.data()};
-  // Without frame flag 0x200 the callback only ever gets "IACT" payloads.
-  EXPECT_EQ(SessionText(&picture.bitmap, &whole, 0, 0, &record, payload.size(), 0), 0);
-  EXPECT_EQ(picture.Drawn(), 0);
-  EXPECT_EQ(SessionText(&picture.bitmap, &whole, 0, 0, &record, payload.size(), 0x200), 0);
-  EXPECT_GT(picture.Drawn(40, 40, 320, 200), 0);
-  EXPECT_EQ(picture.Drawn(0, 0, 40, 200) + picture.Drawn(0, 0, 320, 40), 0);
+// Runs one frame holding a single sub-chunk through the frame engine with
+// SessionText as its client, as the player does.
+void RunChunk(Picture& picture, const ClipRect* clip, const char* tag,
+              const std::vector<uint8_t>& payload, uint16_t frame_flags) {
+  std::vector<uint8_t> frame(tag, tag + 4);
+  const uint32_t n = static_cast<uint32_t>(payload.size());
+  for (int i = 3; i >= 0; --i) frame.push_back(static_cast<uint8_t>(n >> (8 * i)));
+  frame.insert(frame.end(), payload.begin(), payload.end());
+  if (n % 2) frame.push_back(0);
+  ASSERT_EQ(FrameEngineInit(SessionText, 0, 0), 0);
+  EXPECT_EQ(ProcessFrameChunks(&picture.bitmap, clip, 0, 0, frame.data(),
+                               static_cast<uint32_t>(frame.size()), frame_flags),
+            0);
+  FrameEngineShutdown();
 }
 
-TEST_F(Session, IactPayloadsAndOtherKindsDrawNothing) {
-  Picture picture;
-  uint8_t iact[4] = {9, 0, 1, 2};  // starts like a text record's kind
-  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, iact, sizeof(iact), 0), 0);
-  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, iact, 1, 0x200), 0);
-  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, nullptr, 0, 0x200), 0);
+TEST_F(Session, TextRecordsReachTheSessionOnlyUnderTheClientFlag) {
+  ClipRect whole{0, 0, 320, 200};
   auto payload = TextPayload(40, 40, 0, {}, "HELLO");
-  TextRecord other{3, {0, 0, 0}, kTagTEXT, static_cast<uint32_t>(payload.size()), payload.data()};
-  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, &other, payload.size(), 0x200), 0);
-  // Too short for its fields.
-  TextRecord short_record{kTextRecordKind, {0, 0, 0}, kTagTEXT, 5, payload.data()};
-  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, &short_record, 5, 0x200), 0);
+  // Without frame flag 0x200 the frame engine draws the text itself, in its
+  // own colour 15; the session draws in colour 1.
+  Picture own;
+  RunChunk(own, &whole, "TEXT", payload, 0);
+  Picture session;
+  RunChunk(session, &whole, "TEXT", payload, 0x200);
+  EXPECT_GT(session.Drawn(40, 40, 320, 200), 0);
+  EXPECT_EQ(session.Drawn(0, 0, 40, 200) + session.Drawn(0, 0, 320, 40), 0);
+  EXPECT_NE(own.pixels, session.pixels);
+}
+
+TEST_F(Session, IactPayloadsAreNeverTakenForTextRecords) {
+  Picture picture;
+  // Starts like a text record's kind, with file bytes where a pointer would be.
+  std::vector<uint8_t> iact = {9, 0, 0, 0, 0, 0, 0, 0, 'T', 'X', 'E', 'T', 1, 0, 0, 0,
+                               0xEF, 0xBE, 0xAD, 0xDE, 0xEF, 0xBE, 0xAD, 0xDE};
+  RunChunk(picture, nullptr, "IACT", iact, 0x200);
+  RunChunk(picture, nullptr, "IACT", {9, 0}, 0x200);
+  EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, iact.data(),
+                        static_cast<uint32_t>(iact.size()), 0x200),
+            0);
   EXPECT_EQ(picture.Drawn(), 0);
 }
 
 TEST_F(Session, WrappedTextStaysInsideTheSafeArea) {
   Picture picture;
   ClipRect whole{0, 0, 320, 200};
-  auto payload = TextPayload(0, 0, 4, {0, 0, 320, 200}, "SOME WORDS TO WRAP AROUND");
-  TextRecord record{kTextRecordKind, {0, 0, 0}, kTagTEXT, static_cast<uint32_t>(payload.size()),
-                    payload.data()};
-  SessionText(&picture.bitmap, &whole, 0, 0, &record, payload.size(), 0x200);
+  RunChunk(picture, &whole, "TEXT", TextPayload(0, 0, 4, {0, 0, 320, 200}, "SOME WORDS TO WRAP AROUND"),
+           0x200);
   EXPECT_GT(picture.Drawn(), 0);
   EXPECT_EQ(picture.Drawn(0, 0, 16, 200) + picture.Drawn(0, 0, 320, 16), 0);
   EXPECT_EQ(picture.Drawn(304, 0, 320, 200) + picture.Drawn(0, 196, 320, 200), 0);
 
   // A rectangle that comes out empty draws nothing.
   Picture empty;
-  auto outside = TextPayload(0, 0, 4, {310, 20, 4, 50}, "X");
-  TextRecord none{kTextRecordKind, {0, 0, 0}, kTagTEXT, static_cast<uint32_t>(outside.size()),
-                  outside.data()};
-  SessionText(&empty.bitmap, &whole, 0, 0, &none, outside.size(), 0x200);
+  RunChunk(empty, &whole, "TEXT", TextPayload(0, 0, 4, {310, 20, 4, 50}, "X"), 0x200);
   EXPECT_EQ(empty.Drawn(), 0);
 }
 
