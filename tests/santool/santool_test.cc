@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "anim/san_builder.h"
+#include "authoring/trs.h"
 #include "imageio/imageio.h"
 
 namespace {
@@ -128,6 +129,32 @@ TEST_F(Santool, ExportIsDeterministicAndCapturesSound) {
   int loud = 0;
   for (uint8_t s : a.samples) loud += (s > 150 || s < 100);
   EXPECT_GT(loud, 1000) << "the sound did not reach the capture";
+}
+
+TEST_F(Santool, ExportDrawsStringChunksOnlyWithTheirStringFile) {
+  // A "TRES" payload: x, y, flags, an unused rectangle, then string number 3.
+  Bytes tres(18, 0);
+  tres[0] = 20;
+  tres[2] = 30;
+  tres[16] = 3;
+  SanFile f(1);
+  f.Frame({{"TRES", tres}});
+  std::string san = dir_ + "/text.san";
+  ASSERT_TRUE(santest::WriteFile(san, f.Finish()));
+  ASSERT_TRUE(authoring::WriteTrsFile(dir_ + "/s.trs",
+                                      authoring::BuildTrsBody({{3, "HELLO"}}), true));
+
+  auto ink = [&](const std::string& extra, const std::string& out) {
+    ToolRun r = RunSantool("export " + san + " --frames " + dir_ + out + extra);
+    EXPECT_EQ(r.code, 0) << r.out;
+    imageio::Png8 png;
+    EXPECT_TRUE(imageio::ReadPng8(dir_ + out + "/frame_00000.png", &png));
+    int n = 0;
+    for (uint8_t v : png.indices) n += v != 0;
+    return n;
+  };
+  EXPECT_EQ(ink("", "/plain"), 0);  // no string file: the string is missing
+  EXPECT_GT(ink(" --strings " + dir_ + "/s.trs", "/strings"), 0);
 }
 
 TEST_F(Santool, ExportFailsOnMissingOrDamagedFiles) {

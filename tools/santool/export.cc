@@ -21,6 +21,8 @@
 #include "sound/output.h"
 #include "sound/sound.h"
 #include "stream/stream.h"
+#include "text/font.h"
+#include "text/resource.h"
 #include "timer/timer.h"
 
 namespace {
@@ -84,12 +86,24 @@ bool IsDamageMessage(const std::string& m) {
 }  // namespace
 
 int RunExport(const std::vector<std::string>& args) {
-  std::string file, audio;
+  std::string file, audio, strings;
+  std::vector<std::string> fonts;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--frames" && i + 1 < args.size()) {
       g_frames_dir = args[++i];
     } else if (args[i] == "--audio" && i + 1 < args.size()) {
       audio = args[++i];
+    } else if (args[i] == "--strings" && i + 1 < args.size()) {
+      strings = args[++i];
+    } else if (args[i] == "--fonts" && i + 1 < args.size()) {
+      // Comma-separated, loaded in order as the session loads its three.
+      std::string list = args[++i];
+      for (size_t start = 0; start <= list.size();) {
+        size_t comma = list.find(',', start);
+        if (comma == std::string::npos) comma = list.size();
+        if (comma > start) fonts.push_back(list.substr(start, comma - start));
+        start = comma + 1;
+      }
     } else if (file.empty() && args[i].rfind("--", 0) != 0) {
       file = args[i];
     } else {
@@ -98,7 +112,9 @@ int RunExport(const std::vector<std::string>& args) {
     }
   }
   if (file.empty() || g_frames_dir.empty()) {
-    std::fprintf(stderr, "usage: santool export FILE.san --frames DIR [--audio OUT.wav]\n");
+    std::fprintf(stderr,
+                 "usage: santool export FILE.san --frames DIR [--audio OUT.wav]\n"
+                 "                      [--strings FILE.TRS] [--fonts A.NUT,B.NUT,...]\n");
     return 2;
   }
   std::error_code ec;
@@ -124,8 +140,16 @@ int RunExport(const std::vector<std::string>& args) {
     InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, kWidth, kHeight);
     SoundInit(SoundDriverProc, kOutputRate, 200000, kChannelSizes);
     SetPresentCallback(ExportPresent);
+    // The text the player's session loads for its first demonstration; the
+    // file's "TRES" chunks and font escapes need them to look as they do there.
+    if (!strings.empty()) LoadTextResource(nullptr, strings.c_str());
+    std::vector<const char*> font_names;
+    for (const std::string& f : fonts) font_names.push_back(f.c_str());
+    if (!font_names.empty()) LoadFonts(nullptr, int(font_names.size()), font_names.data());
     if (PlayAnimation(file.c_str(), 1, nullptr, 0, 15, kPlayNoThread) != 0) exit_code = 1;
     SetPresentCallback(nullptr);
+    FreeTextResource(nullptr);
+    FreeFonts(nullptr);
     // Let the sounds play out, then what is queued in the output buffer.
     uint32_t waited = 0;
     while (waited < kAudioTailLimitMs && SoundStatus(kAnySoundPlaying) != 0) {

@@ -10,6 +10,7 @@ namespace {
 void Usage() {
   std::fprintf(stderr,
                "usage: santool export FILE.san --frames DIR [--audio OUT.wav]\n"
+               "                      [--strings FILE.TRS] [--fonts A.NUT,B.NUT,...]\n"
                "       santool info FILE.san [--json] [--frames]\n");
 }
 
