@@ -32,6 +32,14 @@ inline LRESULT AnimTestWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM l
   return DefWindowProcA(window, msg, wparam, lparam);
 }
 
+// A file of `n` frames (version 2, `rate` frames per second when not 0),
+// frame i painting the top-left 4 x 4 with base + i.
+inline santest::Bytes SolidFrames(int n, uint8_t base = 1, int rate = 0) {
+  santest::SanFile f(n, 2, rate);
+  for (int i = 0; i < n; ++i) f.Frame({{"FOBJ", santest::SolidObject(0, 0, 4, 4, uint8_t(base + i))}});
+  return f.Finish();
+}
+
 class AnimFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -82,6 +90,13 @@ class AnimFixture : public ::testing::Test {
   std::string Write(const std::string& name, const santest::Bytes& bytes) {
     EXPECT_TRUE(santest::WriteFile(dir_ + "/" + name, bytes));
     return name;
+  }
+
+  // Writes the file and starts reading it afresh.
+  void Queue(const std::string& name, const santest::Bytes& bytes, uint16_t flags = 0) {
+    Write(name, bytes);
+    ResetAnimationReader();
+    QueueAnimation(name.c_str(), flags);
   }
 
   platform::ClockMode clock_mode_ = platform::ClockMode::kVirtual;

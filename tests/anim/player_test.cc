@@ -1,28 +1,22 @@
 // The playback loop: opening, pacing on the virtual and the real clock,
-// activation, the watch tick's hold-back and the frame rate.
+// activation, the watch tick's hold-back and the frame rate, and what a new
+// play keeps from the last one.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <string>
 #include <vector>
 
-#include "anim/player.h"
-#include "anim/reader.h"
-#include "anim/san_builder.h"
 #include "anim_fixture.h"
-#include "platform/mmsystem.h"
-#include "shell/log.h"
 
 namespace {
-
-using santest::Bytes;
-using santest::SanFile;
 
 struct Shown {
   int16_t number;
   uint32_t time;
 };
 std::vector<Shown> g_shown;
+uint32_t g_give_up_at = 0;
 
 int16_t PostFrame(RenderBitmap*, const ClipRect*, int16_t, int16_t, int16_t number,
                   int16_t count) {
@@ -31,10 +25,14 @@ int16_t PostFrame(RenderBitmap*, const ClipRect*, int16_t, int16_t, int16_t numb
   return 0;
 }
 
-Bytes Frames(int n, int rate = 0) {
-  SanFile f(n, 2, rate);
-  for (int i = 0; i < n; ++i) f.Frame({{"FOBJ", santest::SolidObject(i % 300, 0, 8, 8, 1)}});
-  return f.Finish();
+// Keeps a test from hanging when the frame tick is gone: an abort only takes
+// effect at a frame read, so a working tick is started again first.
+void GiveUpLate() {
+  if (g_give_up_at == 0 || timeGetTime() < g_give_up_at) return;
+  g_give_up_at = 0;
+  SetFrameRate(15);
+  SetPlaybackActive(1);
+  AbortAnimation();
 }
 
 class Player : public AnimFixture {
@@ -55,30 +53,28 @@ class Player : public AnimFixture {
 };
 
 TEST(WatchTick, HoldBackAndRate) {
-  WatchDecision d = DecideWatch(20);
-  EXPECT_EQ(d.hold_back, 5);
-  EXPECT_EQ(d.rate, 17);
-  EXPECT_EQ(1000 / d.rate, 58);
-  d = DecideWatch(0);  // an empty ring holds back the longest
-  EXPECT_EQ(d.hold_back, 100);
-  EXPECT_EQ(d.rate, 20);
-  d = DecideWatch(40);
-  EXPECT_EQ(d.hold_back, -1);
-  d = DecideWatch(100);
-  EXPECT_EQ(d.rate, 1);
+  const struct {
+    int filled, hold_back, rate;
+  } cases[] = {{20, 5, 17}, {0, 100, 20} /* an empty ring holds back longest */, {100, -1, 1}};
+  for (const auto& c : cases) {
+    const WatchDecision d = DecideWatch(c.filled);
+    EXPECT_EQ(d.hold_back, c.hold_back) << c.filled;
+    EXPECT_EQ(d.rate, c.rate) << c.filled;
+  }
+  EXPECT_EQ(DecideWatch(40).hold_back, -1);
 }
 
 TEST_F(Player, MissingFileAndZeroLoops) {
   EXPECT_EQ(PlayAnimation("nothere.san", 1, nullptr, 0, 15, kPlayNoThread), -1);
   ASSERT_EQ(ErrorLogEntries().size(), 1u);
   EXPECT_EQ(ErrorLogEntries()[0], "Cannot open file nothere.san");
-  std::string path = Write("some.san", Frames(3));
+  std::string path = Write("some.san", SolidFrames(3));
   EXPECT_EQ(PlayAnimation(path.c_str(), 0, nullptr, 0, 15, kPlayNoThread), 0);
   EXPECT_TRUE(g_shown.empty());
 }
 
 TEST_F(Player, VirtualClockPacesAfterTheFirstTenFrames) {
-  std::string path = Write("thirty.san", Frames(30));
+  std::string path = Write("thirty.san", SolidFrames(30));
   ASSERT_EQ(PlayAnimation(path.c_str(), 1, nullptr, 0, 15, kPlayNoThread), 0);
   ASSERT_EQ(g_shown.size(), 31u);
   EXPECT_EQ(g_shown.back().number, 30);
@@ -97,7 +93,7 @@ TEST_F(Player, VirtualClockPacesAfterTheFirstTenFrames) {
 // activates again: no frame is read in between, and the file's own rate
 // only takes hold when the frame tick is started anew.
 TEST_F(Player, DeactivationFreezesAndRateTakesHoldOnReactivation) {
-  std::string path = Write("rate10.san", Frames(40, 10));
+  std::string path = Write("rate10.san", SolidFrames(40, 1, 10));
   platform::ScheduleMessage(1500, WM_ACTIVATEAPP, 0, 0);
   platform::ScheduleMessage(2500, WM_ACTIVATEAPP, 1, 0);
   ASSERT_EQ(PlayAnimation(path.c_str(), 1, nullptr, 0, 15, kPlayNoThread), 0);
@@ -121,14 +117,39 @@ TEST_F(Player, DeactivationFreezesAndRateTakesHoldOnReactivation) {
   EXPECT_EQ(InspectPlayer().frame_period, 100);
 }
 
-TEST_F(Player, LoopsPlayTheFileAgain) {
-  std::string path = Write("two.san", Frames(2));
+// A header asking for more than 1000 frames per second leaves a period below
+// one millisecond; the frame tick started anew on reactivation must still
+// run, or playback (and with it the keys) would stall for good.
+TEST_F(Player, RateAboveOneThousandKeepsTheFrameTickAlive) {
+  std::string path = Write("fast.san", SolidFrames(30, 1, 2000));
+  uint32_t now = timeGetTime();
+  g_give_up_at = now + 20000;
+  platform::ScheduleMessage(now + 300, WM_ACTIVATEAPP, 0, 0);
+  platform::ScheduleMessage(now + 400, WM_ACTIVATEAPP, 1, 0);
+  ASSERT_EQ(PlayAnimation(path.c_str(), 1, GiveUpLate, 0, 15, kPlayNoThread), 0);
+  ASSERT_FALSE(g_shown.empty());
+  EXPECT_EQ(g_shown.back().number, 30);
+  EXPECT_LT(g_shown.back().time, now + 20000);
+  EXPECT_GE(InspectPlayer().frame_period, 1);
+}
+
+TEST_F(Player, LoopsPlayTheFileAgainAndTheNextPlayKeepsTheLastResult) {
+  std::string path = Write("two.san", SolidFrames(2));
   ASSERT_EQ(PlayAnimation(path.c_str(), 2, nullptr, 0, 15, kPlayNoThread), 0);
   std::vector<int16_t> numbers;
   for (auto& s : g_shown) numbers.push_back(s.number);
   // The reader is reset once per play, not per loop: the second loop first
   // finishes the end-of-file state with one more pass over the last frame.
   EXPECT_EQ(numbers, (std::vector<int16_t>{0, 1, 2, 3, 0, 1, 2}));
+  // The play ended with an abort; the next one reads its first frame on the
+  // first render tick instead of waiting for a frame period.
+  ASSERT_EQ(InspectPlayer().last_result, kReadAborted);
+  g_shown.clear();
+  const uint32_t start = timeGetTime();
+  ASSERT_EQ(PlayAnimation(path.c_str(), 1, nullptr, 0, 15, kPlayNoThread), 0);
+  ASSERT_FALSE(g_shown.empty());
+  EXPECT_EQ(g_shown.front().number, 0);
+  EXPECT_LT(g_shown.front().time - start, 66u);
 }
 
 // The real clock with the reading thread: 60 frames at 25 per second must
@@ -140,7 +161,7 @@ class RealClockPlayer : public Player {
 };
 
 TEST_F(RealClockPlayer, ThreadedPlaybackIsPaced) {
-  std::string path = Write("sixty.san", Frames(60));
+  std::string path = Write("sixty.san", SolidFrames(60));
   auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(PlayAnimation(path.c_str(), 1, nullptr, 0, 25, 0), 0);
   auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -6,18 +6,13 @@
 #include <vector>
 
 #include "anim/format.h"
-#include "anim/player.h"
-#include "anim/reader.h"
-#include "anim/san_builder.h"
 #include "anim_fixture.h"
-#include "frame/palette.h"
-#include "shell/log.h"
-#include "stream/stream.h"
 
 namespace {
 
 using santest::Bytes;
 using santest::SanFile;
+using santest::SolidObject;
 
 struct Seen {
   int16_t number, count;
@@ -41,12 +36,7 @@ int16_t PostFrame(RenderBitmap* bitmap, const ClipRect*, int16_t, int16_t, int16
   return 0;
 }
 
-// A file of `n` frames, frame i painting the whole top-left 4x4 with i + base.
-Bytes Frames(int n, uint8_t base = 1, int version = 2, int rate = 0) {
-  SanFile f(n, version, rate);
-  for (int i = 0; i < n; ++i) f.Frame({{"FOBJ", santest::SolidObject(0, 0, 4, 4, uint8_t(base + i))}});
-  return f.Finish();
-}
+using Results = std::vector<int16_t>;
 
 class Reader : public AnimFixture {
  protected:
@@ -57,54 +47,120 @@ class Reader : public AnimFixture {
     g_abort_at_end = true;
     g_queue_at_end.clear();
   }
-  // Reads until a negative result or `limit` reads; returns the results.
-  std::vector<int16_t> Drive(int limit = 200) {
-    std::vector<int16_t> results;
-    for (int i = 0; int(results.size()) < limit && i < limit * 50; ++i) {
+  // One read once its data is in the ring.
+  int16_t ReadOne(uint16_t flags = 0) {
+    int16_t r;
+    do {
       StreamReadAhead(64 * 2048);
-      int16_t r = ReadFrame(0);
-      if (r >= kReadWaitHeader) continue;  // data not yet in the ring
-      results.push_back(r);
-      if (r < 0) break;
+      r = ReadFrame(flags);
+    } while (r >= kReadWaitHeader);
+    return r;
+  }
+  // Reads until a negative result or `limit` reads; returns the results.
+  Results Drive(size_t limit = 200) {
+    Results results;
+    while (results.size() < limit) {
+      results.push_back(ReadOne());
+      if (results.back() < 0) break;
     }
     return results;
   }
-  std::vector<int16_t> Numbers() const {
-    std::vector<int16_t> n;
-    for (auto& s : g_seen) n.push_back(s.number);
-    return n;
-  }
 };
 
-TEST_F(Reader, ThreeFramesThenOneEndPass) {
-  std::string path = Write("three.san", Frames(3));
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  std::vector<int16_t> results = Drive();
-  EXPECT_EQ(results, (std::vector<int16_t>{2, 2, 2, 1, -1}));
-  EXPECT_EQ(Numbers(), (std::vector<int16_t>{0, 1, 2, 3}));
-  ASSERT_EQ(g_seen.size(), 4u);
-  EXPECT_EQ(g_seen[3].count, 3);
-  EXPECT_EQ(g_seen[3].pixel, 3);  // the end pass shows the last frame again
+// One frame of colour c at (0, 0), 1 x 1.
+std::pair<std::string, Bytes> Dot(uint8_t c) { return {"FOBJ", SolidObject(0, 0, 1, 1, c)}; }
+
+Bytes Padded(bool pad) {
+  SanFile f(1);
+  f.BeginFrame();
+  f.Sub("ZZZZ", Bytes{1, 2, 3}, pad);  // odd payload
+  f.Sub("FOBJ", SolidObject(0, 0, 2, 2, 42));
+  f.EndFrame();
+  return f.Finish();
+}
+Bytes WithUnknownSub(const char* tag) {
+  SanFile f(2);
+  f.Frame({Dot(6), {tag, Bytes{1, 2}}});
+  f.Frame({Dot(7)});
+  return f.Finish();
+}
+Bytes Oversized() {
+  SanFile f(2);
+  f.Frame({Dot(5)});
+  f.BeginFrame();
+  f.Sub("ZZZZ", Bytes(300001 - 8, 0), false);
+  f.EndFrame();
+  return f.Finish();
+}
+// The second frame's tag starts with `first`.
+Bytes SecondTagStartsWith(uint8_t first) {
+  SanFile f(2);
+  f.Frame({Dot(6)});
+  f.Frame({Dot(7)});
+  Bytes b = f.Finish();
+  b[8 + 8 + 794 + 8 + 8 + 15 + 1] = first;  // behind the first frame (24 bytes + pad)
+  return b;
+}
+Bytes WrongAnimSize() {
+  Bytes b = SolidFrames(2, 6);
+  santest::PatchBE32(b, 4, 12345);
+  return b;
 }
 
-TEST_F(Reader, EndPassesRepeatUntilAbort) {
+TEST_F(Reader, FilesAndTheirReadResults) {
+  const std::string kDamaged = "Read invalid frame header -- CD may be dirty or damaged.";
+  const struct {
+    const char* name;
+    Bytes file;
+    Results results;
+    uint8_t first_pixel;
+    std::string error;  // the start of the one error logged, if any
+  } cases[] = {
+      {"one end pass", SolidFrames(3, 6), {2, 2, 2, 1, -1}, 6, ""},
+      {"wrong ANIM size", WrongAnimSize(), {2, 2, 1, -1}, 6, ""},
+      {"pad byte", Padded(true), {2, 1, -1}, 42, ""},
+      {"no pad byte", Padded(false), {2, 1, -1}, 42, ""},
+      {"unknown tag", WithUnknownSub("QQ12"), {2, 2, 1, -1}, 6, ""},
+      // A damaged frame is still shown, then playback is aborted.
+      {"lower case tag", WithUnknownSub("qq12"), {2, -1}, 6, "Bad IFF Header found 71713132 at "},
+      {"oversized chunk", Oversized(), {2, -3}, 5, "File Streamer:  Invalid frame size 300001"},
+      {"tag e", SecondTagStartsWith('e'), {2, -3}, 6, kDamaged},
+      {"tag 0", SecondTagStartsWith(0), {2, -3}, 6, kDamaged},
+      {"tag X", SecondTagStartsWith('X'), {2, -3}, 6, kDamaged},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearLogs();
+    g_seen.clear();
+    Queue("case.san", c.file);
+    EXPECT_EQ(Drive(), c.results);
+    ASSERT_FALSE(g_seen.empty());
+    EXPECT_EQ(g_seen[0].pixel, c.first_pixel);
+    if (c.error.empty()) {
+      EXPECT_TRUE(ErrorLogEntries().empty());
+    } else {
+      ASSERT_EQ(ErrorLogEntries().size(), 1u);
+      EXPECT_EQ(ErrorLogEntries()[0].rfind(c.error, 0), 0u) << ErrorLogEntries()[0];
+    }
+  }
+}
+
+TEST_F(Reader, EndPassShowsTheLastFrameAgainWithRisingNumbersUntilAbort) {
   g_abort_at_end = false;
-  std::string path = Write("three.san", Frames(3));
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  std::vector<int16_t> results = Drive(10);
-  EXPECT_EQ(Numbers().back(), 3 + 6);  // 10 reads: 3 frames, 7 end passes, numbers rising
+  Queue("three.san", SolidFrames(3));
+  Drive(10);
+  ASSERT_EQ(g_seen.size(), 10u);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(g_seen[i].number, i);
+  EXPECT_EQ(g_seen[3].count, 3);
+  EXPECT_EQ(g_seen[3].pixel, 3);
   AbortAnimation();
   EXPECT_EQ(ReadFrame(0), kReadAborted);
   EXPECT_EQ(ReadFrame(0), kReadEndPass);  // the request is used once
 }
 
 TEST_F(Reader, FirstTenFramesAreEarly) {
-  std::string path = Write("twelve.san", Frames(12));
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  std::vector<int16_t> results = Drive();
+  Queue("twelve.san", SolidFrames(12));
+  const Results results = Drive();
   ASSERT_EQ(results.size(), 14u);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(results[i], kReadShownEarly) << i;
   EXPECT_EQ(results[10], kReadShown);
@@ -112,22 +168,24 @@ TEST_F(Reader, FirstTenFramesAreEarly) {
   EXPECT_EQ(results[12], kReadEndPass);
 }
 
+TEST_F(Reader, AbortTakesEffectAtNextRead) {
+  Queue("three.san", SolidFrames(3));
+  EXPECT_EQ(ReadOne(), kReadShownEarly);
+  AbortAnimation();
+  EXPECT_EQ(ReadFrame(0), kReadAborted);
+  EXPECT_EQ(InspectReader().frame_number, 0);
+}
+
 TEST_F(Reader, QueuedFileFollowsAndKeepsPixels) {
-  std::string second = Write("second.san", Frames(2, 50));
-  // The second file's first frame paints only column 10, so the first file's
-  // last picture must stay under it (header flag 0x20).
+  // The second file's frame paints only column 10, so the first file's last
+  // picture must stay under it (header flag 0x20).
   SanFile s(1);
-  s.Frame({{"FOBJ", santest::SolidObject(10, 0, 1, 1, 99)}});
-  second = Write("second.san", s.Finish());
-  g_queue_at_end = second;
-  std::string first = Write("first.san", Frames(2, 20));
-  ResetAnimationReader();
-  QueueAnimation(first.c_str(), 0);
-  std::vector<int16_t> results = Drive();
+  s.Frame({{"FOBJ", SolidObject(10, 0, 1, 1, 99)}});
+  g_queue_at_end = Write("second.san", s.Finish());
+  Queue("first.san", SolidFrames(2, 20));
+  const Results results = Drive();
   ASSERT_GE(g_seen.size(), 4u);
-  EXPECT_EQ(g_seen[0].number, 0);
-  EXPECT_EQ(g_seen[1].number, 1);
-  EXPECT_EQ(g_seen[2].number, 2);  // end pass: the post-frame callback queues
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(g_seen[i].number, i);  // 2: the end pass queues
   // Then the second file starts from frame 0 over the kept picture.
   size_t i = 3;
   while (i < g_seen.size() && g_seen[i].number != 0) ++i;
@@ -139,168 +197,47 @@ TEST_F(Reader, QueuedFileFollowsAndKeepsPixels) {
   EXPECT_EQ(results.back(), kReadAborted);
 }
 
-TEST_F(Reader, AbortTakesEffectAtNextRead) {
-  std::string path = Write("three.san", Frames(3));
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  int16_t r;
-  do {
-    StreamReadAhead(64 * 2048);
-    r = ReadFrame(0);
-  } while (r >= kReadWaitHeader);
-  EXPECT_EQ(r, kReadShownEarly);
-  AbortAnimation();
-  EXPECT_EQ(ReadFrame(0), kReadAborted);
-  EXPECT_EQ(InspectReader().frame_number, 0);
-}
-
-TEST_F(Reader, WrongAnimSizeStillPlays) {
-  Bytes b = Frames(2);
-  santest::PatchBE32(b, 4, 12345);
-  std::string path = Write("wrong.san", b);
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  EXPECT_EQ(Drive(), (std::vector<int16_t>{2, 2, 1, -1}));
-}
-
-TEST_F(Reader, RateOnlyFromLaterVersions) {
-  for (int version : {1, 2}) {
+TEST_F(Reader, RateOnlyFromLaterVersionsWithoutFlagEight) {
+  const struct {
+    uint8_t version;
+    uint16_t flags;
+    int period;
+  } cases[] = {{1, 0, 66}, {2, 0, 100}, {2, 0x8, 66}};
+  for (const auto& c : cases) {
     SetFrameRate(15);
-    SanFile f(1, 2, 10);
-    f.Frame({{"FOBJ", santest::SolidObject(0, 0, 1, 1, 1)}});
-    Bytes b = f.Finish();
-    b[16] = uint8_t(version);  // a version-1 header that still holds a rate field
-    std::string path = Write("rate.san", b);
-    ResetAnimationReader();
-    QueueAnimation(path.c_str(), 0);
+    Bytes b = SolidFrames(1, 1, 10);
+    b[16] = c.version;  // a version-1 header that still holds a rate field
+    Queue("rate.san", b, c.flags);
     Drive();
-    EXPECT_EQ(InspectPlayer().frame_period, version == 1 ? 66 : 100) << version;
-  }
-  // Header flag 0x8 ignores the rate.
-  SetFrameRate(15);
-  SanFile f(1, 2, 10);
-  f.Frame({{"FOBJ", santest::SolidObject(0, 0, 1, 1, 1)}});
-  std::string path = Write("rate.san", f.Finish());
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0x8);
-  Drive();
-  EXPECT_EQ(InspectPlayer().frame_period, 66);
-}
-
-TEST_F(Reader, PadBytesWithAndWithout) {
-  for (bool pad : {true, false}) {
-    g_seen.clear();
-    SanFile f(1);
-    f.BeginFrame();
-    f.Sub("ZZZZ", Bytes{1, 2, 3}, pad);  // odd payload
-    f.Sub("FOBJ", santest::SolidObject(0, 0, 2, 2, 42));
-    f.EndFrame();
-    std::string path = Write("pad.san", f.Finish());
-    ResetAnimationReader();
-    QueueAnimation(path.c_str(), 0);
-    EXPECT_EQ(Drive(), (std::vector<int16_t>{2, 1, -1})) << pad;
-    ASSERT_FALSE(g_seen.empty());
-    EXPECT_EQ(g_seen[0].pixel, 42) << pad;
-  }
-}
-
-TEST_F(Reader, UnknownTagsSkippedLowerCaseDamaged) {
-  SanFile ok(1);
-  ok.Frame({{"QQ12", Bytes{1, 2}}, {"FOBJ", santest::SolidObject(0, 0, 1, 1, 5)}});
-  std::string path = Write("ok.san", ok.Finish());
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  EXPECT_EQ(Drive(), (std::vector<int16_t>{2, 1, -1}));
-  EXPECT_TRUE(ErrorLogEntries().empty());
-
-  g_seen.clear();
-  SanFile bad(3);
-  bad.Frame({{"FOBJ", santest::SolidObject(0, 0, 1, 1, 6)}, {"qq12", Bytes{1, 2}}});
-  bad.Frame({{"FOBJ", santest::SolidObject(0, 0, 1, 1, 7)}});
-  path = Write("bad.san", bad.Finish());
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  // The damaged frame is still shown, then playback is aborted.
-  EXPECT_EQ(Drive(), (std::vector<int16_t>{2, -1}));
-  ASSERT_EQ(g_seen.size(), 1u);
-  EXPECT_EQ(g_seen[0].pixel, 6);
-  ASSERT_EQ(ErrorLogEntries().size(), 1u);
-  EXPECT_EQ(ErrorLogEntries()[0].rfind("Bad IFF Header found 71713132 at ", 0), 0u);
-}
-
-TEST_F(Reader, OversizedChunkEndsPlayback) {
-  SanFile f(2);
-  f.Frame({{"FOBJ", santest::SolidObject(0, 0, 1, 1, 5)}});
-  f.BeginFrame();
-  f.Sub("ZZZZ", Bytes(300001 - 8, 0), false);
-  f.EndFrame();
-  std::string path = Write("big.san", f.Finish());
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  EXPECT_EQ(Drive(), (std::vector<int16_t>{2, -3}));
-  ASSERT_FALSE(ErrorLogEntries().empty());
-  EXPECT_EQ(ErrorLogEntries().back(), "File Streamer:  Invalid frame size 300001");
-}
-
-TEST_F(Reader, TopLevelTagsOtherThanHeaderAndFrameAreDamage) {
-  for (uint8_t first : {uint8_t('e'), uint8_t(0), uint8_t('X')}) {
-    ClearLogs();
-    g_seen.clear();
-    SanFile f(2);
-    f.Frame({{"FOBJ", santest::SolidObject(0, 0, 1, 1, 5)}});
-    f.Frame({{"FOBJ", santest::SolidObject(0, 0, 1, 1, 6)}});
-    Bytes b = f.Finish();
-    b[8 + 8 + 794 + 8 + 8 + 15 + 1] = first;  // second frame's tag (first frame 24+pad)
-    std::string path = Write("tag.san", b);
-    ResetAnimationReader();
-    QueueAnimation(path.c_str(), 0);
-    EXPECT_EQ(Drive(), (std::vector<int16_t>{2, -3})) << int(first);
-    ASSERT_EQ(ErrorLogEntries().size(), 1u);
-    EXPECT_EQ(ErrorLogEntries()[0], "Read invalid frame header -- CD may be dirty or damaged.");
+    EXPECT_EQ(InspectPlayer().frame_period, c.period) << int(c.version) << " " << c.flags;
   }
 }
 
 TEST_F(Reader, HeaderPaletteUnlessKept) {
-  std::string path = Write("pal.san", Frames(1));
   ResetPalette();
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0x400);
+  Queue("pal.san", SolidFrames(1), 0x400);
   Drive();
   EXPECT_EQ(CurrentPalette()[3], 0);
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
+  Queue("pal.san", SolidFrames(1));
   Drive();
   EXPECT_EQ(CurrentPalette()[3], 1);  // santest::Palette(): entry i is i
 }
 
-}  // namespace
-
-namespace {
-
 // Without a present callback the frame engine talks to the display itself.
 TEST_F(Reader, PresentationWithoutCallbackReachesTheScreen) {
   SanFile f(2);
-  f.Frame({{"FOBJ", santest::SolidObject(5, 5, 4, 4, 9)}});
-  f.Frame({{"NPAL", santest::Palette(60)}, {"FOBJ", santest::SolidObject(50, 5, 4, 4, 9)}});
-  std::string path = Write("show.san", f.Finish());
-  ResetAnimationReader();
-  QueueAnimation(path.c_str(), 0);
-  int16_t r;
-  do {
-    StreamReadAhead(64 * 2048);
-    r = ReadFrame(0);
-  } while (r >= kReadWaitHeader);
+  f.Frame({{"FOBJ", SolidObject(5, 5, 4, 4, 9)}});
+  f.Frame({{"NPAL", santest::Palette(60)}, {"FOBJ", SolidObject(50, 5, 4, 4, 9)}});
+  Queue("show.san", f.Finish());
+  ReadOne();
   CompletePresentation();
   platform::headless::Screen screen = platform::headless::CurrentScreen();
   ASSERT_EQ(screen.width, 320);
   EXPECT_EQ(screen.At(5, 5), 9);
   EXPECT_EQ(screen.palette[9 * 3], 9);
-  // Frame flag 0x8000: the picture stays, the palette still changes.
-  do {
-    StreamReadAhead(64 * 2048);
-    r = ReadFrame(0x8000);
-  } while (r >= kReadWaitHeader);
-  // No flip here: nothing new was copied to the back buffer.
+  // Frame flag 0x8000: the picture stays (no flip: nothing new was copied to
+  // the back buffer), the palette still changes.
+  ReadOne(0x8000);
   screen = platform::headless::CurrentScreen();
   EXPECT_EQ(screen.At(5, 5), 9);
   EXPECT_EQ(screen.At(50, 5), 0);
