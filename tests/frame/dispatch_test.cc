@@ -68,6 +68,11 @@ struct FrameBytes {
     if (pad && (bytes.size() & 1)) bytes.push_back(0);
   }
 };
+FrameBytes Subs(std::initializer_list<std::pair<std::string_view, Bytes>> subs) {
+  FrameBytes f;
+  for (const auto& [tag, payload] : subs) f.Sub(tag, payload);
+  return f;
+}
 
 struct ClientCall {
   std::string kind;  // "IACT" or "text"
@@ -120,43 +125,29 @@ class Dispatcher : public FrameFixture {
 };
 
 TEST_F(Dispatcher, StoredObjectIsDrawnOnceAndFetchedLater) {
-  FrameBytes f;
-  f.Sub("STOR", {});
-  f.Sub("FOBJ", Object(10, 20, 0xA1));
-  ASSERT_EQ(Run(f), 0);
+  ASSERT_EQ(Run(Subs({{"STOR", {}}, {"FOBJ", Object(10, 20, 0xA1)}})), 0);
   ASSERT_EQ(g_draws.size(), 1u);  // from the overlay buffer, not again as the frame's object
   EXPECT_EQ(g_draws[0].first_data, 0xA1);
   EXPECT_FALSE(InFrame(g_draws[0].payload));  // the stored copy, not the frame
   EXPECT_EQ(g_draws[0].x, 10);
-
-  g_draws.clear();
-  FrameBytes later;
-  later.Sub("FTCH", Words({0, 5, 7}));
-  ASSERT_EQ(Run(later, 0, 100, 50), 0);
-  ASSERT_EQ(g_draws.size(), 1u);
-  EXPECT_EQ(g_draws[0].first_data, 0xA1);
-  EXPECT_EQ(g_draws[0].x, 10 + 100 + 5);
-  EXPECT_EQ(g_draws[0].y, 20 + 50 + 7);
-  EXPECT_EQ(g_draws[0].size, Object(10, 20, 0xA1).size());
-
   // The 12-byte form takes the low 16 bits of two big-endian numbers.
-  g_draws.clear();
-  FrameBytes twelve;
-  Bytes p(4, 0);
-  santest::BE32(p, 0x00010003);
-  santest::BE32(p, 0xFFFFFFFE);
-  twelve.Sub("FTCH", p);
-  ASSERT_EQ(Run(twelve), 0);
-  ASSERT_EQ(g_draws.size(), 1u);
-  EXPECT_EQ(g_draws[0].x, 10 + 3);
-  EXPECT_EQ(g_draws[0].y, 20 - 2);
-}
-
-TEST_F(Dispatcher, FetchBeforeAnyStoreDrawsNothing) {
-  FrameBytes f;
-  f.Sub("FTCH", Words({0, 5, 7}));
-  ASSERT_EQ(Run(f), 0);
-  EXPECT_TRUE(g_draws.empty());
+  Bytes twelve(4, 0);
+  santest::BE32(twelve, 0x00010003);
+  santest::BE32(twelve, 0xFFFFFFFE);
+  const struct {
+    Bytes fetch;
+    int16_t x, y;  // where the frame goes
+    int16_t want_x, want_y;
+  } cases[] = {{Words({0, 5, 7}), 100, 50, 10 + 100 + 5, 20 + 50 + 7}, {twelve, 0, 0, 10 + 3, 20 - 2}};
+  for (const auto& c : cases) {
+    g_draws.clear();
+    ASSERT_EQ(Run(Subs({{"FTCH", c.fetch}}), 0, c.x, c.y), 0);
+    ASSERT_EQ(g_draws.size(), 1u);
+    EXPECT_EQ(g_draws[0].first_data, 0xA1);
+    EXPECT_EQ(g_draws[0].x, c.want_x);
+    EXPECT_EQ(g_draws[0].y, c.want_y);
+    EXPECT_EQ(g_draws[0].size, Object(10, 20, 0xA1).size());
+  }
 }
 
 TEST_F(Dispatcher, StoreSkipsInteractiveChunk) {
@@ -189,34 +180,23 @@ TEST_F(Dispatcher, GhostRedrawsWithModeBitsAndItsOwnSize) {
     EXPECT_EQ(g_draws[1].size, 10u);
     EXPECT_EQ(g_draws[1].payload, g_draws[0].payload);
   }
-  // Without an object in this frame, nothing is drawn.
-  g_draws.clear();
-  FrameBytes alone;
-  alone.Sub("GOST", Words({1, 30, 40}));
-  ASSERT_EQ(Run(alone), 0);
-  EXPECT_TRUE(g_draws.empty());
 }
 
 TEST_F(Dispatcher, PreloadCollectsPiecesInOrderOnly) {
-  FrameBytes f;
-  Bytes p0 = Words({77, 0, 0, 0, 0});
-  p0.insert(p0.end(), {1, 2, 3});
-  Bytes p1 = Words({77, 1, 0, 0, 0});
-  p1.insert(p1.end(), {4, 5});
-  Bytes p3 = Words({77, 3, 0, 0, 0});
-  p3.insert(p3.end(), {9, 9, 9, 9});
-  f.Sub("LOAD", p0);
-  f.Sub("LOAD", p1);
-  f.Sub("LOAD", p3);
-  ASSERT_EQ(Run(f), 0);
+  auto piece = [](int number, Bytes data) {
+    Bytes b = Words({77, number, 0, 0, 0});
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+  };
+  // Piece 3 does not follow piece 1; a piece too short for its fields is ignored.
+  ASSERT_EQ(Run(Subs({{"LOAD", piece(0, {1, 2, 3})},
+                      {"LOAD", piece(1, {4, 5})},
+                      {"LOAD", piece(3, {9, 9, 9, 9})},
+                      {"LOAD", Words({77, 2})}})),
+            0);
   EXPECT_EQ(PreloadBlockId(), 77);
   ASSERT_EQ(PreloadFill(), 5);
   EXPECT_EQ(Bytes(PreloadData(), PreloadData() + 5), (Bytes{1, 2, 3, 4, 5}));
-  // A piece too short for its fields is ignored.
-  FrameBytes shortp;
-  shortp.Sub("LOAD", Words({77, 2}));
-  ASSERT_EQ(Run(shortp), 0);
-  EXPECT_EQ(PreloadFill(), 5);
 }
 
 TEST_F(Dispatcher, ConditionsSkipAndMarkTheNextObject) {
@@ -255,62 +235,67 @@ TEST_F(Dispatcher, ConditionsSkipAndMarkTheNextObject) {
   EXPECT_EQ(NoPresentFlag(), 1);
 }
 
-TEST_F(Dispatcher, TagsAndSizesDecideDamage) {
-  // Upper-case and numerals in no row of the table: skipped silently.
-  FrameBytes ok;
-  ok.Sub("ZZ09", Bytes{1, 2, 3});
-  ok.Sub("FOBJ", Object(0, 0, 7));
-  ok.bytes.insert(ok.bytes.end(), {'F', 'O', 'B', 'J'});  // 4 trailing bytes
-  EXPECT_EQ(Run(ok), 0);
-  EXPECT_EQ(g_draws.size(), 1u);
-
-  ClearLogs();
-  FrameBytes lower;
-  lower.Sub("FoBJ", Object(0, 0, 7));
-  EXPECT_EQ(Run(lower), -1);
-  ASSERT_EQ(ErrorLogEntries().size(), 1u);
-  EXPECT_EQ(ErrorLogEntries()[0].rfind("Bad IFF Header found 466f424a at ", 0), 0u);
-
-  // A size that runs out of the frame is never followed.
-  g_draws.clear();
-  FrameBytes over;
-  over.Sub("FOBJ", Object(0, 0, 7));
+// Frames of one kind each: the result, the marker of the one object that
+// reaches the codec (-1: none does) and the start of the one error logged.
+TEST_F(Dispatcher, FramesAndTheirOutcome) {
+  FrameBytes trailing4 = Subs({{"ZZ09", Bytes{1, 2, 3}}, {"FOBJ", Object(0, 0, 7)}});
+  trailing4.bytes.insert(trailing4.bytes.end(), {'F', 'O', 'B', 'J'});
+  FrameBytes trailing6 = Subs({{"FOBJ", Object(0, 0, 7)}});
+  trailing6.bytes.insert(trailing6.bytes.end(), {'F', 'O', 'B', 'J', 0, 0});
+  FrameBytes over = Subs({{"FOBJ", Object(0, 0, 7)}});
   santest::PatchBE32(over.bytes, 4, 5000);
-  EXPECT_EQ(Run(over), -1);
-  EXPECT_TRUE(g_draws.empty());
-
-  // Five to seven trailing bytes are not a header either.
-  FrameBytes tail;
-  tail.Sub("FOBJ", Object(0, 0, 7));
-  tail.bytes.insert(tail.bytes.end(), {'F', 'O', 'B', 'J', 0, 0});
-  EXPECT_EQ(Run(tail), 0);
-}
-
-TEST_F(Dispatcher, PadBytesFollowFileParity) {
-  // Odd payload then a pad byte, and the same without the pad.
-  for (bool pad : {true, false}) {
-    g_draws.clear();
-    FrameBytes f;
-    f.Sub("ZZZZ", Bytes{1, 2, 3}, pad);
-    f.Sub("FOBJ", Object(0, 0, 9));
-    EXPECT_EQ(Run(f), 0) << pad;
-    ASSERT_EQ(g_draws.size(), 1u) << pad;
-    EXPECT_EQ(g_draws[0].first_data, 9);
+  FrameBytes padded, unpadded;
+  for (FrameBytes* f : {&padded, &unpadded}) {
+    f->Sub("ZZZZ", Bytes{1, 2, 3}, f == &padded);  // odd payload
+    f->Sub("FOBJ", Object(0, 0, 9));
   }
-}
-
-TEST_F(Dispatcher, ShortPayloadsAreIgnored) {
-  FrameBytes f;
-  f.Sub("FOBJ", Bytes{kRecCodec, 0, 1, 0});  // under 14 bytes: not an object
-  f.Sub("GOST", Words({1, 2, 3}));           // nothing remembered
-  f.Sub("FTCH", Words({1}));
-  f.Sub("SKIP", Words({1}));
-  f.Sub("TEXT", Bytes{1, 2});
-  f.Sub("TRES", Words({0, 0, 0, 0, 0, 0, 0, 0}));
-  f.Sub("NPAL", Bytes(100, 1));
-  f.Sub("XPAL", Bytes{0, 0});
-  EXPECT_EQ(Run(f), 0);
-  EXPECT_TRUE(g_draws.empty());
+  Bytes unterminated = Words({5, 6, 0, 0, 0, 0, 0, 0});
+  unterminated.insert(unterminated.end(), {'A', 'B', 'C'});
+  const struct {
+    const char* name;
+    FrameBytes frame;
+    int16_t result;
+    int marker;
+    const char* error;
+  } cases[] = {
+      // Upper case and numerals in no row of the table: skipped silently.
+      {"unknown tag, 4 trailing bytes", trailing4, 0, 7, nullptr},
+      {"5 to 7 trailing bytes", trailing6, 0, 7, nullptr},
+      {"lower case tag", Subs({{"FoBJ", Object(0, 0, 7)}}), -1, -1, "Bad IFF Header found 466f424a at "},
+      {"size past the frame", over, -1, -1, "Bad IFF Header found 464f424a at "},
+      {"pad byte", padded, 0, 9, nullptr},
+      {"no pad byte", unpadded, 0, 9, nullptr},
+      {"fetch before any store", Subs({{"FTCH", Words({0, 5, 7})}}), 0, -1, nullptr},
+      {"ghost without an object", Subs({{"GOST", Words({1, 30, 40})}}), 0, -1, nullptr},
+      // The sanitizer build catches any read past the text's payload.
+      {"unterminated text", Subs({{"TEXT", unterminated}, {"FOBJ", Object(0, 0, 4)}}), 0, 4, nullptr},
+      {"payloads too short",
+       Subs({{"FOBJ", Bytes{kRecCodec, 0, 1, 0}},  // under 14 bytes: not an object
+             {"GOST", Words({1, 2, 3})},
+             {"FTCH", Words({1})},
+             {"SKIP", Words({1})},
+             {"TEXT", Bytes{1, 2}},
+             {"TRES", Words({0, 0, 0, 0, 0, 0, 0, 0})},
+             {"NPAL", Bytes(100, 1)},
+             {"XPAL", Bytes{0, 0}}}),
+       0, -1, nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearLogs();
+    g_draws.clear();
+    EXPECT_EQ(Run(c.frame), c.result);
+    ASSERT_EQ(g_draws.size(), c.marker < 0 ? 0u : 1u);
+    if (c.marker >= 0) {
+      EXPECT_EQ(g_draws[0].first_data, c.marker);
+    }
+    if (c.error) {
+      ASSERT_EQ(ErrorLogEntries().size(), 1u);
+      EXPECT_EQ(ErrorLogEntries()[0].rfind(c.error, 0), 0u);
+    } else {
+      EXPECT_TRUE(ErrorLogEntries().empty());
+    }
+  }
 }
 
 TEST_F(Dispatcher, TextGoesToTheClientWithFlag0x200) {
@@ -325,16 +310,6 @@ TEST_F(Dispatcher, TextGoesToTheClientWithFlag0x200) {
   EXPECT_EQ(g_client_calls[0].tag, kTagTEXT);
   EXPECT_EQ(g_client_calls[0].size, payload.size());
   EXPECT_EQ(g_client_calls[0].text, "hello");
-}
-
-TEST_F(Dispatcher, UnterminatedTextIsDrawnWithoutReadingPastIt) {
-  Bytes payload = Words({5, 6, 0, 0, 0, 0, 0, 0});
-  payload.insert(payload.end(), {'A', 'B', 'C'});
-  FrameBytes f;
-  f.Sub("TEXT", payload);
-  f.Sub("FOBJ", Object(0, 0, 4));
-  EXPECT_EQ(Run(f), 0);  // the sanitizer build catches any read past the payload
-  EXPECT_EQ(g_draws.size(), 1u);
 }
 
 TEST_F(Dispatcher, OverlayTooSmallKeepsPreviousContent) {
@@ -352,10 +327,6 @@ TEST_F(Dispatcher, OverlayTooSmallKeepsPreviousContent) {
   ASSERT_EQ(g_draws.size(), 1u);
   EXPECT_EQ(g_draws[0].first_data, 0x11);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(Dispatcher, DebugFrameOutlinesTheObjectAfterSkip) {
   SetSwitch(kSwitchDebugLevel, 1);

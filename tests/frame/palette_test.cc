@@ -30,25 +30,25 @@ class Palette : public FrameFixture {
   }
 };
 
-TEST_F(Palette, SixteenStepsOfDeltaEightEndAtOne) {
-  Bytes start = FadeStart(8);
-  PaletteFade(start.data(), uint32_t(start.size()));
-  EXPECT_EQ(PaletteState(), 0);  // starting a fade changes nothing yet
-  Bytes step = FadeStep();
-  for (int i = 0; i < 15; ++i) PaletteFade(step.data(), uint32_t(step.size()));
-  EXPECT_EQ(CurrentPalette()[0], 0);
-  PaletteFade(step.data(), uint32_t(step.size()));
-  EXPECT_EQ(CurrentPalette()[0], 1);
-  EXPECT_EQ(CurrentPalette()[767], 1);
-  EXPECT_EQ(PaletteState(), 1);
-}
-
-TEST_F(Palette, NegativeDeltaWrapsTheAccumulator) {
-  Bytes start = FadeStart(-1);
-  PaletteFade(start.data(), uint32_t(start.size()));
-  Bytes step = FadeStep();
-  PaletteFade(step.data(), uint32_t(step.size()));
-  EXPECT_EQ(CurrentPalette()[0], 255);  // 65535 >> 7 = 511, low byte 255
+// The accumulator keeps 7 fraction bits; a negative delta wraps it
+// (65535 >> 7 = 511, low byte 255).
+TEST_F(Palette, FadeStepsAccumulateDeltas) {
+  const struct {
+    int16_t delta;
+    int steps;
+    uint8_t colour;
+  } cases[] = {{8, 15, 0}, {8, 16, 1}, {-1, 1, 255}};
+  for (const auto& c : cases) {
+    ResetPalette();
+    Bytes start = FadeStart(c.delta);
+    PaletteFade(start.data(), uint32_t(start.size()));
+    EXPECT_EQ(PaletteState(), 0);  // starting a fade changes nothing yet
+    Bytes step = FadeStep();
+    for (int i = 0; i < c.steps; ++i) PaletteFade(step.data(), uint32_t(step.size()));
+    EXPECT_EQ(CurrentPalette()[0], c.colour) << c.delta << " " << c.steps;
+    EXPECT_EQ(CurrentPalette()[767], c.colour);
+    EXPECT_EQ(PaletteState(), 1);
+  }
 }
 
 TEST_F(Palette, FadeFromNewPaletteWithoutStepLeavesStateAlone) {
