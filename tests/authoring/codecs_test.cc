@@ -4,9 +4,7 @@
 
 #include <cstring>
 
-#ifdef MV_WITH_DECODER
 #include "decoder/decoder.h"
-#endif
 
 namespace authoring {
 namespace {
@@ -171,7 +169,6 @@ TEST(DeltaTile, ScrolledPictureIsCodedWithMotionVectors) {
   EXPECT_LE(literals, size_t{w / 4 + h / 4 + 1});
 }
 
-#ifdef MV_WITH_DECODER
 
 class Decode : public ::testing::Test {
  protected:
@@ -180,8 +177,7 @@ class Decode : public ::testing::Test {
   }
   void TearDown() override { ShutdownDecoder(); }
 
-  // Draws on a canvas filled with `fill`; false when the codec drew nothing
-  // at all (its decoder is not in yet), which skips the test.
+  // Draws on a canvas filled with `fill`; true when any pixel changed.
   bool Draw(const Bytes& object, std::vector<uint8_t>& canvas, int w, int h, uint8_t fill,
             uint16_t flags = 0, int16_t* result = nullptr) {
     canvas.assign(static_cast<size_t>(w) * h, fill);
@@ -221,10 +217,7 @@ TEST_F(Decode, LineCodecsReproduceTheirPictures) {
   ASSERT_TRUE(zeros);
   for (const Case& c : cases) {
     std::vector<uint8_t> canvas;
-    if (!Draw(c.object, canvas, 64, 20, 0xEE)) {
-      std::printf("  (%s: no decoder yet, not checked)\n", c.name);
-      continue;
-    }
+    ASSERT_TRUE(Draw(c.object, canvas, 64, 20, 0xEE)) << c.name;
     std::vector<uint8_t> want = px;
     if (c.zero_shows_canvas)
       for (uint8_t& v : want)
@@ -257,7 +250,7 @@ TEST_F(Decode, DeltaTileSequencesDecodeBitExactly) {
         for (int x = 0; x < 12; ++x) pic[(y + 150) * w + x + 10 * k] = static_cast<uint8_t>(x ^ y ^ k);
       Bytes obj = k == 0 ? enc.Intra(pic.data(), w, v.method == 3 ? 0 : 2) : enc.Inter(pic.data(), w, v.method);
       int16_t r = 0;
-      if (!Draw(obj, canvas, w, h, 0xEE, 0, &r)) GTEST_SKIP() << "delta-tile decoder not in yet";
+      Draw(obj, canvas, w, h, 0xEE, 0, &r);
       ASSERT_EQ(r, 0);
       ASSERT_EQ(canvas, pic) << "table " << int(v.options.vector_table) << " frame " << k;
     }
@@ -286,7 +279,9 @@ TEST_F(Decode, DeltaTileOddSizesAndDroppedFrames) {
     // Late: the odd frames are dropped; the even ones still come out exact.
     int16_t r = 0;
     bool drew = Draw(objects[k], canvas, 320, 60, 0xEE, DrawLateFrame, &r);
-    if (k == 0 && !drew) GTEST_SKIP() << "delta-tile decoder not in yet";
+    if (k == 0) {
+      ASSERT_TRUE(drew);
+    }
     if (k % 2 == 1) {
       EXPECT_EQ(r, 1) << k;
       continue;
@@ -296,7 +291,6 @@ TEST_F(Decode, DeltaTileOddSizesAndDroppedFrames) {
   }
 }
 
-#endif  // MV_WITH_DECODER
 
 }  // namespace
 }  // namespace authoring
