@@ -1,8 +1,11 @@
 // libFuzzer target: any bytes as an object payload, drawn into a small
 // picture with a clip and flags taken from the input's first bytes.
-// Build by hand, e.g.:
-//   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc \
-//     fuzz/decoder_fuzz.cc src/decoder/*.cc src/stream/mem.cc src/shell/log.cc ...
+// Build and run (clang):
+//   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMV_BUILD_FUZZ=ON \
+//     -DMV_BUILD_SDL=OFF -DMV_BUILD_TESTS=OFF -DMV_BUILD_BENCH=OFF
+//   cmake --build build-fuzz --target decoder_fuzz make-demo-data -j2
+//   fuzz/make_corpus.py build-fuzz corpus
+//   build-fuzz/fuzz/decoder_fuzz corpus/decoder -max_total_time=300 -rss_limit_mb=2048
 #include <cstddef>
 #include <cstdint>
 #include <cstring>

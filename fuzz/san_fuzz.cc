@@ -1,0 +1,122 @@
+// libFuzzer target: any bytes as a whole ".san" file, played through the real
+// engines in process on the headless backend under the virtual clock, without
+// a reading thread, the way `santool export` plays it. Each input is played
+// for a bounded number of frames and loop passes so that runs stay short.
+//
+// Build and run (clang):
+//   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMV_BUILD_FUZZ=ON \
+//     -DMV_BUILD_SDL=OFF -DMV_BUILD_TESTS=OFF -DMV_BUILD_BENCH=OFF
+//   cmake --build build-fuzz --target san_fuzz make-demo-data -j2
+//   fuzz/make_corpus.py build-fuzz corpus   # seeds: corpus/san, corpus/text, ...
+//   build-fuzz/fuzz/san_fuzz corpus/san -max_total_time=300 -rss_limit_mb=2048
+// With MV_FUZZ_TEXT=DIR set, the strings and fonts the session loads
+// (COBALT2.TRS, TALKFONT.NUT, SMALFONT.NUT, TITLFONT.NUT in DIR) are loaded
+// once, so that "TRES" chunks and font escapes reach the text drawer.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "anim/player.h"
+#include "anim/reader.h"
+#include "decoder/decoder.h"
+#include "display/display.h"
+#include "frame/frame.h"
+#include "platform/dsound.h"
+#include "platform/messages.h"
+#include "platform/mmsystem.h"
+#include "shell/log.h"
+#include "sound/output.h"
+#include "sound/sound.h"
+#include "stream/stream.h"
+#include "text/font.h"
+#include "text/resource.h"
+#include "timer/timer.h"
+
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 200;
+constexpr int32_t kChannelSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
+constexpr int kMaxFrames = 24;
+constexpr int kMaxPasses = 4000;
+constexpr uint32_t kMaxSoundTailMs = 200;
+
+int g_frames = 0;
+int g_passes = 0;
+
+int16_t FuzzFrameDone(RenderBitmap*, const ClipRect*, int16_t, int16_t, int16_t number,
+                      int16_t count) {
+  if (++g_frames >= kMaxFrames || number >= count) AbortAnimation();
+  return 0;
+}
+
+void FuzzPass() {
+  if (++g_passes >= kMaxPasses) AbortAnimation();
+}
+
+LRESULT FuzzWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
+  return DefWindowProcA(window, msg, wparam, lparam);
+}
+
+bool StartEngines() {
+  platform::SetClockMode(platform::ClockMode::kVirtual);
+  WNDCLASSEXA wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = FuzzWindowProc;
+  wc.lpszClassName = "SanFuzz";
+  RegisterClassExA(&wc);
+  HWND window = CreateWindowExA(0, "SanFuzz", "san_fuzz", 0, 0, 0, kWidth, kHeight, nullptr,
+                                nullptr, nullptr, nullptr);
+  DisplayStartup(window, kDisplayWordDirectDraw | kDisplayWordPageFlipping);
+  if (SetVideoMode(19, nullptr, nullptr) != 0 || TimerInit() != 0 ||
+      StreamInit(400000, 300000) != 0 || FrameEngineInit(nullptr, 300000, 400000) != 0 ||
+      AnimationEngineInit(nullptr, FuzzFrameDone, kWidth, kHeight) != 0) {
+    std::fprintf(stderr, "san_fuzz: the engines could not be started\n");
+    std::abort();
+  }
+  InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, kWidth, kHeight);
+  SoundInit(SoundDriverProc, 22050, 200000, kChannelSizes);
+  if (const char* dir = std::getenv("MV_FUZZ_TEXT")) {
+    std::string d = dir;
+    LoadTextResource(nullptr, (d + "/COBALT2.TRS").c_str());
+    std::string a = d + "/TALKFONT.NUT", b = d + "/SMALFONT.NUT", c = d + "/TITLFONT.NUT";
+    const char* names[] = {a.c_str(), b.c_str(), c.c_str()};
+    LoadFonts(nullptr, 3, names);
+  }
+  return true;
+}
+
+std::string TempPath() {
+  // Memory-backed when /dev/shm is there: the file is rewritten every run.
+  const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+  return std::string(base) + "/mv_san_fuzz_" + std::to_string(getpid()) + ".san";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static bool started = StartEngines();
+  static const std::string path = TempPath();
+  (void)started;
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return 0;
+  if (size != 0) std::fwrite(data, 1, size, f);
+  std::fclose(f);
+
+  g_frames = 0;
+  g_passes = 0;
+  PlayAnimation(path.c_str(), 1, FuzzPass, 0, 15, kPlayNoThread);
+  // Let what the file started play a little, then stop every sound so the
+  // next input starts silent.
+  for (uint32_t t = 0; t < kMaxSoundTailMs && SoundStatus(kAnySoundPlaying) != 0; t += 10)
+    platform::AdvanceVirtualTime(10);
+  SoundShutdown();
+  SoundInit(SoundDriverProc, 22050, 200000, kChannelSizes);
+  ClearLogs();
+  std::remove(path.c_str());
+  return 0;
+}
