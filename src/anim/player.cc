@@ -71,8 +71,24 @@ UINT g_tick_timer = 0;
 int16_t g_sync_count = 0;
 int32_t g_frames_read = 0, g_late_frames = 0;
 
-std::thread g_reader;
 ManualResetEvent* g_wake = nullptr;
+
+// The reading thread. Should the process exit in the middle of a play (the
+// display connection lost, say), the thread is ended here rather than left
+// for std::thread's destructor to abort the process.
+struct ReaderThread : std::thread {
+  ~ReaderThread() {
+    if (!joinable()) return;
+    g_stop = 1;
+    if (g_wake) g_wake->Set();
+    join();
+  }
+  ReaderThread& operator=(std::thread&& other) {
+    std::thread::operator=(std::move(other));
+    return *this;
+  }
+};
+ReaderThread g_reader;
 
 // Above 1000 frames per second the period would be 0 ms, and a frame tick of
 // 0 ms cannot be started: playback (and the keys read after each frame)

@@ -260,6 +260,14 @@ struct Instance {
   std::string title;
   std::function<void()> handler;
   std::atomic<int> requests{0};
+
+  // A process that exits without releasing its claim (the display lost
+  // under it, say) must not leave a running listener to abort the exit.
+  ~Instance() {
+    if (!listener.joinable()) return;
+    if (listen_fd >= 0) shutdown(listen_fd, SHUT_RDWR);
+    listener.join();
+  }
 };
 
 Instance& I() {
