@@ -331,4 +331,112 @@ TEST(FidelityDeltaTile, FrameSequencesMatchTheModel) {
   }
 }
 
+// Codecs 2 (point list) and 45 (smoothing) next to models of their records.
+class PointModels {
+ public:
+  void DrawPoints(Canvas& c, const Bytes& p, int x, int y, const ClipRect* clip) {
+    int left, top, right, bottom;
+    Bounds(c, clip, left, top, right, bottom);
+    for (size_t k = 0; k < (p.size() - 14) / 4; ++k) {
+      const uint8_t* r = p.data() + 14 + 4 * k;
+      x = static_cast<int16_t>(x + static_cast<int16_t>(r[0] | (r[1] << 8)));
+      y = static_cast<int16_t>(y + r[2]);
+      if (x >= left && x < right && y >= top && y < bottom) c.at(x, y) = r[3];
+    }
+  }
+  void DrawSmoothing(Canvas& c, const Bytes& p, int x, int y, const ClipRect* clip) {
+    const uint8_t* d = p.data() + 14;
+    if (d[4] != 1) return;
+    size_t at = 20;
+    if ((d[2] | (d[3] << 8)) == 0) {
+      std::copy(p.begin() + 20, p.begin() + 20 + 768, palette_.begin());
+      at += 768;
+      for (int filled = 0; filled < 32768; at += 2)
+        for (int k = 0; k < p[at] && filled < 32768; ++k) table_[filled++] = p[at + 1];
+    }
+    int left, top, right, bottom;
+    Bounds(c, clip, left, top, right, bottom);
+    for (size_t k = 0; k < (p.size() - at) / 4; ++k) {
+      const uint8_t* r = p.data() + at + 4 * k;
+      x = static_cast<int16_t>(x + static_cast<int16_t>(r[0] | (r[1] << 8)));
+      y = static_cast<int16_t>(y + r[2]);
+      for (int i = 0; i <= r[3]; ++i) {
+        int px = x + i;
+        if (px < left + 1 || y < top + 1 || px >= right - 1) continue;
+        if (y >= bottom - 1) return;
+        int sum[3] = {0, 0, 0};
+        for (uint8_t n : {c.at(px - 1, y), c.at(px + 1, y), c.at(px, y - 1), c.at(px, y + 1)})
+          for (int j = 0; j < 3; ++j) sum[j] += palette_[3 * n + j];
+        c.at(px, y) = table_[(sum[0] / 32) * 1024 + (sum[1] / 32) * 32 + sum[2] / 32];
+      }
+      x = static_cast<int16_t>(x + r[3]);
+    }
+  }
+
+ private:
+  static void Bounds(const Canvas& c, const ClipRect* clip, int& left, int& top, int& right,
+                     int& bottom) {
+    left = 0, top = 0, right = c.width(), bottom = c.height();
+    if (clip != nullptr) {
+      left = std::max<int>(clip->left, 0);
+      top = std::max<int>(clip->top, 0);
+      right = std::min(clip->left + clip->width, c.width());
+      bottom = std::min(clip->top + clip->height, c.height());
+    }
+  }
+  std::array<uint8_t, 768> palette_{};
+  std::array<uint8_t, 32768> table_{};
+};
+
+TEST(FidelityPoints, PointListsAndSmoothingMatchTheModels) {
+  DecoderRun run;
+  PointModels model;
+  std::mt19937 rng(45);
+  auto rnd = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int round = 0; round < 400; ++round) {
+    bool smooth = round % 2 == 1;
+    // The smoothing tables are process state: the first object brings them.
+    bool tables = round == 1 || (smooth && rnd(0, 4) == 0);
+    Bytes p = Header(smooth ? 45 : 2, rnd(-10, 10), rnd(-10, 10), 0, 0);
+    if (smooth) {
+      Put16(p, 0);
+      Put16(p, tables ? 0 : rnd(1, 3));
+      p.push_back(static_cast<uint8_t>(rnd(0, 9) == 0 ? rnd(0, 2) : 1));
+      p.push_back(0);
+      if (tables) {
+        for (int k = 0; k < 768; ++k) p.push_back(static_cast<uint8_t>(rnd(0, 255)));
+        for (int filled = 0; filled < 32768;) {
+          int n = rnd(0, 255);
+          p.push_back(static_cast<uint8_t>(n));
+          p.push_back(static_cast<uint8_t>(rnd(0, 255)));
+          filled += n;
+        }
+      }
+    }
+    for (int k = rnd(0, 40); k > 0; --k) {
+      Put16(p, rnd(0, 9) == 0 ? rnd(-32768, 32767) : rnd(-20, 12));
+      p.push_back(static_cast<uint8_t>(rnd(0, 9) == 0 ? rnd(0, 255) : rnd(0, 3)));
+      p.push_back(static_cast<uint8_t>(smooth ? rnd(0, 12) : rnd(0, 255)));
+    }
+    p.resize(p.size() + static_cast<size_t>(rnd(0, 3)), 0);  // a partial record is not read
+    Canvas got(60, 40), want(60, 40);
+    for (int i = 0; i < 60 * 40; ++i)
+      got.at(i % 60, i / 60) = want.at(i % 60, i / 60) = rnd(0, 255);
+    ClipRect clip{static_cast<int16_t>(rnd(-5, 40)), static_cast<int16_t>(rnd(-5, 30)),
+                  static_cast<int16_t>(rnd(0, 70)), static_cast<int16_t>(rnd(0, 50))};
+    const ClipRect* use = rnd(0, 1) ? &clip : nullptr;
+    int16_t x = static_cast<int16_t>(rnd(-20, 60)), y = static_cast<int16_t>(rnd(-20, 40));
+    ASSERT_EQ(Draw(got, p, x, y, 0, use), 0);
+    int hx = static_cast<int16_t>(p[2] | (p[3] << 8)),
+        hy = static_cast<int16_t>(p[4] | (p[5] << 8));
+    int px = static_cast<int16_t>(x + hx), py = static_cast<int16_t>(y + hy);
+    if (smooth) {
+      model.DrawSmoothing(want, p, px, py, use);
+    } else {
+      model.DrawPoints(want, p, px, py, use);
+    }
+    ASSERT_EQ(got.Pixels(), want.Pixels()) << "round " << round;
+  }
+}
+
 }  // namespace
