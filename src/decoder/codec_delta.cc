@@ -107,16 +107,9 @@ int g_key_table = -1;
 
 void BuildOffsets(int32_t stride, int table) {
   for (int i = 0; i < 255; ++i) {
-    int32_t vx, vy;
-    if (table == 0) {
-      vx = kTable0Steps[i % 16];
-      vy = kTable0Steps[i / 16];
-    } else {
-      const int8_t* v = table == 1 ? kVectorTable1[i] : kVectorTable2[i];
-      vx = v[0];
-      vy = v[1];
-    }
-    g_offsets[i] = vy * stride + vx;
+    int8_t vx, vy;
+    CodecDeltaTileVector(table, i, &vx, &vy);
+    g_offsets[i] = int32_t(vy) * stride + vx;
   }
   g_key_stride = stride;
   g_key_table = table;
@@ -274,6 +267,22 @@ int16_t Start(int32_t width, int32_t height) {
 }
 
 }  // namespace
+
+void CodecDeltaTileVector(int table, int index, int8_t* dx, int8_t* dy) {
+  int8_t x = 0, y = 0;
+  if (index >= 0 && index < 255) {
+    if (table == 1 || table == 2) {
+      const int8_t* v = table == 1 ? kVectorTable1[index] : kVectorTable2[index];
+      x = v[0];
+      y = v[1];
+    } else {
+      x = kTable0Steps[index % 16];
+      y = kTable0Steps[index / 16];
+    }
+  }
+  *dx = x;
+  *dy = y;
+}
 
 int16_t CodecDeltaTile(int16_t operation, const Surface* surface, const ClipRect* clip,
                        int16_t x, int16_t y, const uint8_t* payload, uint32_t size,

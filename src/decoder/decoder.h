@@ -95,6 +95,9 @@ int16_t CodecOpaqueRunLength(int16_t operation, const Surface* surface, const Cl
 int16_t CodecPointList(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
                        int16_t y, const uint8_t* payload, uint32_t size, uint16_t draw_flags,
                        uint8_t tint, uint8_t fill_colour);  // codec 2
+// Motion vector `index` (0 to 254) of the delta-tile codec's table 0, 1 or 2
+// as (x, y) in pixels; anything else gives (0, 0). The encoder uses these too.
+void CodecDeltaTileVector(int table, int index, int8_t* dx, int8_t* dy);
 int16_t CodecDeltaTile(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
                        int16_t y, const uint8_t* payload, uint32_t size, uint16_t draw_flags,
                        uint8_t tint, uint8_t fill_colour);  // codec 37
