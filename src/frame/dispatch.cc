@@ -11,7 +11,7 @@
 #include "sound/sound.h"
 #include "stream/mem.h"
 #include "text/block.h"
-#include "text/resource.h"
+#include "text/chunks.h"
 
 namespace {
 
@@ -41,12 +41,6 @@ constexpr uint32_t kFetchMin = 6;
 constexpr uint32_t kFetchLong = 12;
 constexpr uint32_t kSkipMin = 4;
 constexpr uint32_t kLoadDataOffset = 10;
-constexpr uint32_t kTextOffset = 16;
-constexpr uint32_t kTresMin = 18;
-constexpr uint32_t kTextMaxChars = 4000;
-
-char g_text[kTextMaxChars + 1];
-
 const Surface* AsSurface(RenderBitmap* bitmap) { return RenderBitmapSurface(bitmap); }
 
 int16_t DrawOverlay(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16_t y,
@@ -74,54 +68,6 @@ void AddPreloadPiece(const uint8_t* payload, uint32_t size) {
     }
     g_last_piece = piece;
   }
-}
-
-// The text of a "TEXT" or "TRES" payload, or null.
-const char* ChunkText(uint32_t tag, const uint8_t* payload, uint32_t size) {
-  if (tag == kTagTRES) {
-    if (size < kTresMin) return nullptr;
-    return GetText(nullptr, ReadLE16s(payload + kTextOffset));
-  }
-  if (size < kTextOffset) return nullptr;
-  // The text need not be terminated inside its payload: copy it out.
-  uint32_t n = 0;
-  while (n < kTextMaxChars && kTextOffset + n < size && payload[kTextOffset + n] != 0) {
-    g_text[n] = char(payload[kTextOffset + n]);
-    ++n;
-  }
-  g_text[n] = 0;
-  return g_text;
-}
-
-void DrawChunkText(RenderBitmap* bitmap, const ClipRect* clip, uint32_t tag,
-                   const uint8_t* payload, uint32_t size) {
-  const char* text = ChunkText(tag, payload, size);
-  if (!text) return;
-  int16_t tx = ReadLE16s(payload);
-  int16_t ty = ReadLE16s(payload + 2);
-  uint16_t text_flags = ReadLE16(payload + 4);
-  if (!(text_flags & 4)) {
-    DrawText(kDefaultFont, AsSurface(bitmap), clip, tx, ty, 15, 0, text_flags, text);
-    return;
-  }
-  const Surface* s = AsSurface(bitmap);
-  int32_t cl = clip ? clip->left : 0, ct = clip ? clip->top : 0;
-  int32_t cw = clip ? clip->width : s->width, ch = clip ? clip->height : s->height;
-  int32_t left = ReadLE16s(payload + 6), top = ReadLE16s(payload + 8);
-  int32_t width = ReadLE16s(payload + 10), height = ReadLE16s(payload + 12);
-  if (left < cl) {
-    width -= cl - left;
-    left = cl;
-  }
-  if (left + width > cl + cw) width = cl + cw - left;
-  if (top < ct) {
-    height -= ct - top;
-    top = ct;
-  }
-  if (top + height > ct + ch) height = ct + ch - top;
-  if (width <= 0 || height <= 0) return;
-  ClipRect r{int16_t(left), int16_t(top), int16_t(width), int16_t(height)};
-  DrawText(kDefaultFont, s, &r, tx, ty, 15, 0, text_flags, text);
 }
 
 void DrawDebugFrame(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16_t y,
@@ -288,7 +234,7 @@ int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x
             g_client(bitmap, clip, x, y, &record, csize, frame_flags);
             g_text_record_in_call = nullptr;
           } else {
-            DrawChunkText(bitmap, clip, tag, payload, csize);
+            DrawTextChunk(AsSurface(bitmap), clip, tag, payload, csize);
           }
           break;
         case kTagIACT:
