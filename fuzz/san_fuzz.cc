@@ -2,6 +2,7 @@
 // engines in process on the headless backend under the virtual clock, without
 // a reading thread, the way `santool export` plays it. Each input is played
 // for a bounded number of frames and loop passes so that runs stay short.
+// The play flags are taken from the last byte (see kPlayFlagSets).
 //
 // Build and run (clang):
 //   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DMV_BUILD_FUZZ=ON \
@@ -44,6 +45,11 @@ constexpr int32_t kChannelSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800
 constexpr int kMaxFrames = 24;
 constexpr int kMaxPasses = 4000;
 constexpr uint32_t kMaxSoundTailMs = 200;
+
+// Play flags, chosen by the input's last byte: kept pixels, mirrored and
+// placed drawing, the opaque draw.
+constexpr uint16_t kPlayFlagSets[] = {0,      0x0020, 0x2000, 0x4000,
+                                      0x6000, 0x0101, 0x0012, 0x0440};
 
 int g_frames = 0;
 int g_passes = 0;
@@ -109,7 +115,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   g_frames = 0;
   g_passes = 0;
-  PlayAnimation(path.c_str(), 1, FuzzPass, 0, 15, kPlayNoThread);
+  const uint16_t play_flags = size != 0 ? kPlayFlagSets[data[size - 1] % 8] : 0;
+  PlayAnimation(path.c_str(), 1, FuzzPass, play_flags, 15, kPlayNoThread);
   // Let what the file started play a little, then stop every sound so the
   // next input starts silent.
   for (uint32_t t = 0; t < kMaxSoundTailMs && SoundStatus(kAnySoundPlaying) != 0; t += 10)
