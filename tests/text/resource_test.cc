@@ -33,14 +33,12 @@ TEST_F(TextResourceTest, MarkersStringsAndLineEnds) {
       // line; tabs and other text separate the number.
       {"# 1\nfirst\n# 1\nsecond\n//# 7\nseven\n//Hi\n/# 8\n//Eight\n#\t9\nnine\n# x ## 10\nten\n", 11,
        {{1, "second"}, {7, "seven\n\r\rHi"}, {8, "Eight"}, {9, "nine"}, {10, "ten"}}},
-      {"#12\ntwelve\n", 13, {{12, "twelve"}}},  // the opening "#" is the separator
       // A marker without a number ends the string before it and opens none;
       // the search does not go on into the next line.
       {"# 2\ntwo\n# none\n 5\nlost\n# 3\nthree\n", 4, {{2, "two"}, {3, "three"}}},
       // Numbers past 32766 open nothing; a last marker without a line end or
       // text is counted but has no string.
       {"# 99999\nbig\n# 4\nfour\n# 6", 7, {{4, "four"}, {6, "<null>"}}},
-      {"# 1\n", 2, {{1, "<null>"}}},
   };
   for (const auto& c : cases) {
     ASSERT_EQ(Load(c.file), 0) << c.file;
@@ -50,22 +48,6 @@ TEST_F(TextResourceTest, MarkersStringsAndLineEnds) {
   FreeTextResource(nullptr);
   EXPECT_EQ(DefaultTextResource(), nullptr);
   EXPECT_EQ(GetText(nullptr, 3), nullptr);
-}
-
-TEST_F(TextResourceTest, WriterOutputReadsBack) {
-  const std::vector<authoring::TrsEntry> entries = {{1, "One"}, {0, "Zero\nand more"}, {6, "Six"}};
-  for (bool crlf : {true, false}) {
-    for (bool scrambled : {false, true}) {
-      const auto name = Path("w.trs");
-      ASSERT_TRUE(authoring::WriteTrsFile(name, authoring::BuildTrsBody(entries, crlf), scrambled));
-      ASSERT_EQ(LoadTextResource(nullptr, name.c_str()), 0);
-      EXPECT_EQ(Count(), 7);
-      EXPECT_EQ(Str(1), "One");
-      EXPECT_EQ(Str(0), crlf ? "Zero\r\nand more" : "Zero\nand more");
-      EXPECT_EQ(Str(6), "Six");
-      EXPECT_EQ(GetText(nullptr, 2), nullptr);
-    }
-  }
 }
 
 TEST_F(TextResourceTest, ScrambledFilesUseTheKeyByte) {
@@ -86,22 +68,6 @@ TEST_F(TextResourceTest, ScrambledFilesUseTheKeyByte) {
     EXPECT_EQ(GetText(mine, 0), nullptr);
     FreeTextResource(&mine);
   }
-}
-
-TEST_F(TextResourceTest, CountingAndIndexingDirectly) {
-  const char text[] = "x\n//# 5\n#\t2\n";
-  EXPECT_EQ(CountTextEntries(reinterpret_cast<const uint8_t*>(text), sizeof text - 1), 6);
-  EXPECT_EQ(CountTextEntries(nullptr, 0), 1);
-  uint8_t body[] = {'#', ' ', '1', '\n', 'A', 'B', '\n'};
-  uint32_t offsets[2] = {0, 0};
-  IndexTextEntries(body, sizeof body, offsets, 2);
-  EXPECT_EQ(offsets[1], 4u);
-  EXPECT_EQ(body[0], 0);
-  EXPECT_EQ(body[6], 0);  // the last byte is dropped
-  // A pending number at or above the count is not stored.
-  uint8_t other[] = {'#', ' ', '3', '\n', 'A', '\n'};
-  IndexTextEntries(other, sizeof other, offsets, 2);
-  EXPECT_EQ(offsets[0], 0u);
 }
 
 TEST_F(TextResourceTest, MissingFileLeavesNothingLoaded) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -25,27 +26,17 @@ using Glyphs = std::vector<std::optional<authoring::GlyphBitmap>>;
 using Box4 = std::array<int, 4>;
 constexpr Box4 kNoInk = {-1, -1, -1, -1};
 
-// A glyph that fills its whole box with value 1.
-inline authoring::GlyphBitmap Box(uint16_t width, uint16_t height, int16_t x = 0, int16_t y = 0) {
-  authoring::GlyphBitmap g;
-  g.x = x;
-  g.y = y;
-  g.width = width;
-  g.height = height;
-  g.pixels.assign(size_t{width} * height, 1);
-  return g;
+// A glyph that fills its whole box with `value` (1 is the tint).
+inline authoring::GlyphBitmap Box(uint16_t width, uint16_t height, uint8_t value = 1) {
+  return {0, 0, width, height, std::vector<uint8_t>(size_t{width} * height, value)};
 }
 
-// Box glyphs of one size for every printable code (33 to 126) and a blank
-// (32) of its own width, transparent.
+// Box glyphs of one size for every printable code (33 to 126) and a
+// transparent blank (32) of its own width.
 inline Glyphs BoxFont(uint16_t width, uint16_t height, uint16_t blank = 4) {
   Glyphs glyphs(128);
   for (int c = 33; c < 127; ++c) glyphs[c] = Box(width, height);
-  authoring::GlyphBitmap space;
-  space.width = blank;
-  space.height = height;
-  space.pixels.assign(size_t{blank} * height, 0);
-  glyphs[32] = space;
+  glyphs[32] = Box(blank, height, 0);
   return glyphs;
 }
 
@@ -55,10 +46,9 @@ struct Picture {
   explicit Picture(uint16_t w = 320, uint16_t h = 200, uint8_t fill = 0)
       : pixels(size_t{w} * h, fill), surface{pixels.data(), w, h} {}
   uint8_t at(int x, int y) const { return pixels[size_t(y) * surface.width + x]; }
-  // Bounding box of pixels that differ from `background`: left, top, right,
-  // bottom (exclusive).
+  // Bounding box (left, top, right, bottom exclusive) of the pixels that
+  // differ from `background` in rows y0 <= y < y1; kNoInk when they are blank.
   Box4 Ink(uint8_t background = 0) const { return RowsInk(0, surface.height, background); }
-  // Ink of the rows y0 <= y < y1 only; kNoInk when they are blank.
   Box4 RowsInk(int y0, int y1, uint8_t background = 0) const {
     Box4 b = {surface.width, y1, -1, -1};
     for (int y = y0; y < y1; ++y)
@@ -67,11 +57,7 @@ struct Picture {
           b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x + 1), std::max(b[3], y + 1)};
     return b[2] < 0 ? kNoInk : b;
   }
-  int Count(uint8_t value) const {
-    int n = 0;
-    for (uint8_t p : pixels) n += p == value;
-    return n;
-  }
+  int Count(uint8_t value) const { return int(std::count(pixels.begin(), pixels.end(), value)); }
 };
 
 // Every test starts with the decoder running and nothing loaded.
@@ -102,8 +88,8 @@ class TextTest : public ::testing::Test {
         .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     return Path(name);
   }
-  std::string WriteText(const std::string& name, const std::string& text) {
-    return WriteBytes(name, std::vector<uint8_t>(text.begin(), text.end()));
+  std::string WriteText(const std::string& name, const std::string& t) {
+    return WriteBytes(name, {t.begin(), t.end()});
   }
   // Loads the given fonts as the default ring; returns LoadFonts' result.
   int16_t LoadRing(const std::vector<std::string>& paths) {
