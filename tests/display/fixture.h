@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -57,8 +58,7 @@ class DisplayTest : public ::testing::Test {
   }
 
   void FillRows(int first, int last, uint8_t colour) {
-    for (int y = first; y <= last; ++y)
-      for (int x = 0; x < bitmap_->width; ++x) bitmap_->pixels[y * bitmap_->width + x] = colour;
+    std::fill(bitmap_->pixels + first * bitmap_->width, bitmap_->pixels + (last + 1) * bitmap_->width, colour);
   }
 
   HWND window_ = nullptr;
@@ -68,11 +68,7 @@ class DisplayTest : public ::testing::Test {
 // Entry i is (i, 255 - i, i / 2): every entry differs from the others.
 inline std::array<uint8_t, 768> Ramp() {
   std::array<uint8_t, 768> p{};
-  for (int i = 0; i < 256; ++i) {
-    p[3 * i] = static_cast<uint8_t>(i);
-    p[3 * i + 1] = static_cast<uint8_t>(255 - i);
-    p[3 * i + 2] = static_cast<uint8_t>(i / 2);
-  }
+  for (int i = 0; i < 256; ++i) p[3 * i] = uint8_t(i), p[3 * i + 1] = uint8_t(255 - i), p[3 * i + 2] = uint8_t(i / 2);
   return p;
 }
 
