@@ -26,11 +26,6 @@ Bytes TenByTwo(uint8_t codec, int param = 0) {
                 {LengthLine({0x12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}), LengthLine({0x07, 0, 0x0B, 8})},
                 param);
 }
-Bytes Rows(std::initializer_list<Bytes> rows) {
-  Bytes b;
-  for (const Bytes& r : rows) Append(b, r);
-  return b;
-}
 Bytes Fill(int n, uint8_t v) { return Bytes(static_cast<size_t>(n), v); }
 Bytes Seq(int from, int n) {
   Bytes b;
@@ -73,27 +68,16 @@ const Case kCases[] = {
      Rows({Seq(1, 10), Fill(4, 0), Fill(6, 8)})},
     {"RunOf0PaintsWithDrawOpaque", 10, 2, E, TenByTwo(1), 0, 0, DrawOpaque,
      Rows({Seq(1, 10), Fill(4, 0), Fill(6, 8)})},
-    {"Literal0Paints", 3, 1, E, Object(1, 2, 1, {LengthLine({0x02, 0, 4})}), 0, 0, 0, {0, 4, E}},
-    {"LongestRunAndLiteral", 130, 1, E,
-     Object(1, 130, 1, {LengthLine(Rows({{0x01, 5, 0xFE}, Fill(128, 3), {0x01, 6}}))}), 0, 0, 0,
-     Rows({{5}, Fill(128, 3), {6}})},
     {"LeftCutLiteralDrawsItsLastBytes", 10, 2, E, TenByTwo(1), -3, 0, 0,
      Rows({Seq(4, 7), Fill(3, E), {E}, Fill(6, 8), Fill(3, E)})},
-    {"LineLongerThanTheWidth", 6, 2, E,
-     Object(3, 3, 2, {LengthLine({0x09, 1, 0x04, 2, 3, 4}), LengthLine({0x04, 5, 6, 7})}), 0, 0, 0,
-     Rows({Fill(3, 1), Fill(3, E), {5, 6, 7}, Fill(3, E)})},
     {"MirrorX", 10, 2, E, TenByTwo(1), 0, 0, DrawMirrorX,
      Rows({{10, 9, 8, 7, 6, 5, 4, 3, 2, 1}, Fill(6, 8), Fill(4, E)})},
-    {"MirrorXCutOnTheRightIsTransparent", 8, 2, E, TenByTwo(1), 0, 0, DrawMirrorX | DrawOpaque,
-     Rows({{10, 9, 8, 7, 6, 5, 4, 3}, Fill(6, 8), Fill(2, E)})},
     {"MirrorXCutOnTheLeft", 7, 1, E, Object(1, 10, 1, {LengthLine({0x12, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10})}),
      -4, 0, DrawMirrorX, {6, 5, 4, 3, 2, 1, E}},
     {"MirrorY", 10, 3, E, TenByTwo(1), 0, 0, DrawMirrorY,
      Rows({Fill(4, E), Fill(6, 8), Seq(1, 10), Fill(10, E)})},
     {"MirrorBothFirstPixelBottomRight", 10, 3, E, TenByTwo(1), 0, 1, DrawMirrorX | DrawMirrorY,
      Rows({Fill(10, E), Fill(6, 8), Fill(4, E), {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}})},
-    {"MirrorYBottomLineFallsBelow", 10, 1, E, TenByTwo(1), 0, 0, DrawMirrorY,
-     Rows({Fill(4, E), Fill(6, 8)})},
     {"Codec2WithParamIsCodec1", 10, 1, E, TenByTwo(2, 1), 0, 0, DrawMirrorX,
      {10, 9, 8, 7, 6, 5, 4, 3, 2, 1}},
     {"PointListMovesAccumulate", 6, 2, E,
@@ -102,21 +86,10 @@ const Case kCases[] = {
      0, 0, 0, Rows({{2, E, E, E, E, 1}, {E, 5, E, E, E, E}})},
     {"SkipThenLiteralWithAZero", 6, 1, E, Object(21, 5, 1, {SkipLitLine({{3, {7, 0}}})}), 0, 0, 0,
      {E, E, E, 7, 0, E}},
-    {"SkipLiteralLineEndsAtTheWidth", 4, 2, E,
-     Object(21, 3, 2, {SkipLitLine({{1, {1, 2, 3, 4, 5}}}), SkipLitLine({{0, {8, 9, 10}}})}), 0, 0,
-     0, {E, 1, 2, E, 8, 9, 10, E}},
     {"LeftCutSkipLiteral", 6, 1, E, Object(21, 6, 1, {SkipLitLine({{1, {1, 2, 3}}, {1, {4, 5}}})}),
      -2, 0, 0, {2, 3, E, 4, E, E}},
-    {"SkipPastTheCutThenLiteral", 6, 1, E,
-     Object(21, 8, 1, {SkipLitLine({{4, {1, 2}}, {0, {3, 4}}})}), -2, 0, 0, {E, E, 1, 2, 3, 4}},
     {"SkipEndingAtTheCutThenLiteral", 4, 1, E,
      Object(21, 7, 1, {SkipLitLine({{3, {1, 2}}, {1, {3}}})}), -3, 0, 0, {1, 2, E, 3}},
-    {"LiteralEndingAtTheCutThenSkip", 4, 1, E,
-     Object(21, 6, 1, {SkipLitLine({{0, {1, 2}}, {1, {3, 4, 5}}})}), -2, 0, 0, {E, 3, 4, 5}},
-    {"SkipLiteralIgnoresMirrors", 3, 1, E, Object(21, 3, 1, {SkipLitLine({{0, {1, 2, 3}}})}), 0, 0,
-     DrawMirrorX | DrawMirrorY, {1, 2, 3}},
-    {"TruncatedLiteral", 6, 1, E,
-     Object(21, 6, 1, {Bytes{10, 0, 1, 0, 3, 0, 1, 2}}), 0, 0, 0, {E, 1, 2, E, E, E}},
     {"Tint10", 3, 1, E, Object(44, 3, 1, {SkipLitLine({{0, {1, 0, 2}}})}), 0, 0, 0, {10, 9, 11},
      10},
     {"Tint0Wraps", 3, 1, E, Object(44, 3, 1, {SkipLitLine({{0, {1, 0, 2}}})}), 0, 0, 0, {0, 255, 1},
@@ -132,8 +105,6 @@ const Case kCases[] = {
      0, {9, 9, 9}},
     {"ShadeLeftCutAlternates", 5, 1, 10, Object(23, 7, 1, {LengthLine({2, 2, 1, 2})}, 1), -2, 0,
      0, {11, 11, 10, 11, 11}},
-    {"ShadeSkipPastTheCut", 5, 1, 10, Object(23, 6, 1, {LengthLine({3, 1, 1, 5})}, 1), -1, 0, 0,
-     {10, 10, 11, 10, 11}},
     {"RawFromTheFifthByteAtMinus4", 320, 1, E, Rows({Header(20, 0, 0, 8, 1), Seq(1, 8)}), -4, 0, 0,
      Rows({Seq(5, 4), Fill(316, E)})},
     {"RawShortDataDrawsWhatItHas", 4, 2, E, Rows({Header(20, 0, 0, 4, 2), Seq(1, 6)}), 0, 0, 0,
@@ -169,33 +140,6 @@ TEST(Clip, AllFourSides) {
         int want = !inside ? 100 : codec == 23 ? 101 : sy * 10 + sx + 1;
         ASSERT_EQ(c.at(x, y), want) << int(codec) << ": " << x << "," << y;
       }
-  }
-}
-
-// Literals of every length straight, mirrored and tinted: the word-sized
-// copies must write exactly their bytes.
-TEST(Literals, EveryLength) {
-  DecoderRun run;
-  for (int n = 1; n <= 130; ++n) {
-    Bytes lit;
-    for (int i = 0; i < n; ++i) lit.push_back(static_cast<uint8_t>(i * 37 + 200));
-    for (int variant = 0; variant < 3; ++variant) {
-      Bytes p = Header(variant == 2 ? 44 : 1, 0, 0, n + 2, 1);
-      if (variant == 2) {
-        Append(p, SkipLitLine({{1, lit}}));
-      } else if (n <= 128) {
-        Append(p, LengthLine(Rows({{0x01, 0, static_cast<uint8_t>((n - 1) << 1)}, lit, {0x01, 0}})));
-      } else {
-        continue;
-      }
-      Canvas c(n + 2, 1, E);
-      Draw(c, p, 0, 0, variant == 1 ? DrawMirrorX : 0, nullptr, 100);
-      Bytes want = Rows({{E}, lit, {E}});
-      if (variant == 1) want = Bytes(want.rbegin(), want.rend());
-      if (variant == 2)
-        for (int i = 1; i <= n; ++i) want[i] = static_cast<uint8_t>(want[i] + 99);
-      ASSERT_EQ(c.Pixels(), want) << "length " << n << " variant " << variant;
-    }
   }
 }
 

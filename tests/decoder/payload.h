@@ -23,6 +23,11 @@ inline void Put32(Bytes& b, uint32_t v) {
   Put16(b, static_cast<int>(v >> 16));
 }
 inline void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+inline Bytes Rows(std::initializer_list<Bytes> rows) {
+  Bytes b;
+  for (const Bytes& r : rows) Append(b, r);
+  return b;
+}
 
 inline Bytes Header(uint8_t codec, int x, int y, int width, int height, int param = 0) {
   Bytes b{codec, 0};
@@ -88,6 +93,17 @@ class Canvas {
   int width_, height_;
   std::vector<uint8_t> store_;
   Surface surface_;
+};
+
+// Where a draw may write: the clip, if any, within the picture.
+struct Area {
+  Area(const Canvas& c, const ClipRect* clip)
+      : left(clip ? std::max<int>(clip->left, 0) : 0),
+        top(clip ? std::max<int>(clip->top, 0) : 0),
+        right(clip ? std::min(clip->left + clip->width, c.width()) : c.width()),
+        bottom(clip ? std::min(clip->top + clip->height, c.height()) : c.height()) {}
+  bool Has(int x, int y) const { return x >= left && x < right && y >= top && y < bottom; }
+  int left, top, right, bottom;
 };
 
 // Starts the standard codecs for 320 x 200 for the life of a test.

@@ -149,20 +149,10 @@ void Exercise(int codec, uint32_t seed, int rounds) {
     ASSERT_GE(result, -1);
     ASSERT_LE(result, 1);
     ASSERT_TRUE(c.GuardsIntact()) << "codec " << codec << " round " << round;
-    int left = 0, top = 0, right = w, bottom = h;
-    if (use_clip) {
-      left = std::max<int>(clip.left, 0);
-      top = std::max<int>(clip.top, 0);
-      right = std::min<int>(clip.left + clip.width, w);
-      bottom = std::min<int>(clip.top + clip.height, h);
-    }
+    Area area(c, use_clip ? &clip : nullptr);
     for (int py = 0; py < h; ++py)
-      for (int px = 0; px < w; ++px) {
-        bool inside = px >= left && px < right && py >= top && py < bottom;
-        if (!inside) {
-          ASSERT_EQ(c.at(px, py), 0xEE) << "codec " << codec << " round " << round;
-        }
-      }
+      for (int px = 0; px < w; ++px)
+        ASSERT_TRUE(area.Has(px, py) || c.at(px, py) == 0xEE) << "codec " << codec << " round " << round;
   }
 }
 
@@ -206,19 +196,13 @@ void ModelDraw(Canvas& c, int codec, const Bytes& payload, int x, int y, uint16_
                const ClipRect* clip, uint8_t tint, uint8_t fill) {
   ObjectHeader h = ReadObjectHeader(payload.data());
   int width = static_cast<int16_t>(h.width), height = static_cast<int16_t>(h.height);
-  int left = 0, top = 0, right = c.width(), bottom = c.height();
-  if (clip != nullptr) {
-    left = std::max<int>(clip->left, 0);
-    top = std::max<int>(clip->top, 0);
-    right = std::min(clip->left + clip->width, c.width());
-    bottom = std::min(clip->top + clip->height, c.height());
-  }
+  Area a(c, clip);
   bool mirror_x = codec == 1 && (flags & DrawMirrorX);
   bool mirror_y = codec == 1 && (flags & DrawMirrorY);
   bool opaque = codec == 3 || (codec == 1 && !mirror_x && !mirror_y && (flags & DrawOpaque));
   if (codec == 44 && (flags & DrawOpaque))
-    for (int row = std::max(y, top); row < std::min(y + height, bottom); ++row)
-      for (int col = std::max(x, left); col < std::min(x + width, right); ++col) c.at(col, row) = fill;
+    for (int row = std::max(y, a.top); row < std::min(y + height, a.bottom); ++row)
+      for (int col = std::max(x, a.left); col < std::min(x + width, a.right); ++col) c.at(col, row) = fill;
   int param = static_cast<int16_t>(h.param);
   const uint8_t* p = payload.data() + kObjectHeaderSize;
   const uint8_t* end = payload.data() + payload.size();
@@ -227,11 +211,11 @@ void ModelDraw(Canvas& c, int codec, const Bytes& payload, int x, int y, uint16_
     const uint8_t* begin = p + 2;
     p = end - begin < length ? end : begin + length;
     int row = mirror_y ? y + height - 1 - line : y + line;
-    if (row < top || row >= bottom) continue;
+    if (row < a.top || row >= a.bottom) continue;
     std::vector<int> pixels = ExpandLine(codec, begin, p, width, opaque);
     for (int i = 0; i < std::min<int>(width, static_cast<int>(pixels.size())); ++i) {
       int col = mirror_x ? x + width - 1 - i : x + i;
-      if (col < left || col >= right || pixels[i] == -1) continue;
+      if (col < a.left || col >= a.right || pixels[i] == -1) continue;
       uint8_t& d = c.at(col, row);
       if (pixels[i] == -2) {
         d = static_cast<uint8_t>(d + param);  // offset mode only here
