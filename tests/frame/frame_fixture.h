@@ -21,7 +21,6 @@ class FrameFixture : public ::testing::Test {
     bitmap_.height = 200;
     bitmap_.size = 320 * 200;
   }
-  void TearDown() override {}
   RenderBitmap* bitmap() { return &bitmap_; }
   uint8_t Pixel(int x, int y) const { return pixels_[size_t(y) * 320 + x]; }
 
