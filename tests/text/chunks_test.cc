@@ -13,10 +13,7 @@ using texttest::BoxFont;
 using texttest::kNoInk;
 using texttest::Picture;
 
-void Le16(std::vector<uint8_t>& b, int v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
+void Le16(std::vector<uint8_t>& b, int v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
 
 // A text payload; the rectangle is written whatever the flags say. A number
 // makes it a string payload.
@@ -25,12 +22,8 @@ std::vector<uint8_t> Payload(int x, int y, int flags, ClipRect rect, const std::
   std::vector<uint8_t> b;
   for (int v : {x, y, flags, int(rect.left), int(rect.top), int(rect.width), int(rect.height), 0})
     Le16(b, v);
-  if (number) {
-    Le16(b, *number);
-    return b;
-  }
-  b.insert(b.end(), text.begin(), text.end());
-  b.push_back(0);
+  if (number) Le16(b, *number);
+  else b.insert(b.end(), text.c_str(), text.c_str() + text.size() + 1);
   return b;
 }
 
