@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "anim/player.h"
 #include "anim/reader.h"
@@ -40,6 +41,28 @@ inline santest::Bytes SolidFrames(int n, uint8_t base = 1, int rate = 0) {
   return f.Finish();
 }
 
+// What the post-frame callback saw of each frame: (0, 0) after its chunks.
+struct Seen {
+  int16_t number, count;
+  uint8_t pixel;
+  uint32_t time;
+};
+inline std::vector<Seen> g_seen;
+inline bool g_abort_at_end = true;
+inline std::string g_queue_at_end;  // queued with flags 0x28 at the end pass instead
+
+inline int16_t RecordFrame(RenderBitmap* bitmap, const ClipRect*, int16_t, int16_t, int16_t number,
+                           int16_t count) {
+  g_seen.push_back({number, count, RenderBitmapSurface(bitmap)->pixels[0], timeGetTime()});
+  if (number == count && !g_queue_at_end.empty()) {
+    QueueAnimation(g_queue_at_end.c_str(), 0x28);
+    g_queue_at_end.clear();
+  } else if (number == count && g_abort_at_end) {
+    AbortAnimation();
+  }
+  return 0;
+}
+
 class AnimFixture : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -48,12 +71,16 @@ class AnimFixture : public ::testing::Test {
     platform::headless::ResetHeadlessDisplay();
     ResetSwitches();
     ClearLogs();
+    g_seen.clear();
+    g_abort_at_end = true;
+    g_queue_at_end.clear();
     char tmpl[] = "/tmp/mvanimXXXXXX";
     ASSERT_NE(mkdtemp(tmpl), nullptr);
     dir_ = tmpl;
     SetCurrentDirectoryA(dir_.c_str());
+    StartEngines();
   }
-  void StartEngines(FrameCallback post_frame, FrameCallback pre_frame = nullptr) {
+  void StartEngines() {
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = AnimTestWindowProc;
@@ -66,7 +93,7 @@ class AnimFixture : public ::testing::Test {
     TimerInit();
     ASSERT_EQ(StreamInit(400000, 300000), 0);
     ASSERT_EQ(FrameEngineInit(nullptr, 300000, 400000), 0);
-    ASSERT_EQ(AnimationEngineInit(pre_frame, post_frame, 320, 200), 0);
+    ASSERT_EQ(AnimationEngineInit(nullptr, RecordFrame, 320, 200), 0);
     InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, 320, 200);
     ResetPalette();
     started_ = true;
@@ -83,8 +110,7 @@ class AnimFixture : public ::testing::Test {
       if (window_) DestroyWindow(window_);
     }
     platform::ResetWindows();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
+    std::filesystem::remove_all(dir_);
   }
   // Writes a file into the test's directory; returns its (relative) name.
   std::string Write(const std::string& name, const santest::Bytes& bytes) {

@@ -2,6 +2,7 @@
 // end-of-file passes, file switching and abort requests.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,39 +15,10 @@ using santest::Bytes;
 using santest::SanFile;
 using santest::SolidObject;
 
-struct Seen {
-  int16_t number, count;
-  uint8_t pixel;  // at (0, 0) after the frame's chunks
-};
-std::vector<Seen> g_seen;
-bool g_abort_at_end = true;
-std::string g_queue_at_end;
-
-int16_t PostFrame(RenderBitmap* bitmap, const ClipRect*, int16_t, int16_t, int16_t number,
-                  int16_t count) {
-  g_seen.push_back({number, count, RenderBitmapSurface(bitmap)->pixels[0]});
-  if (number == count) {
-    if (!g_queue_at_end.empty()) {
-      QueueAnimation(g_queue_at_end.c_str(), 0x28);
-      g_queue_at_end.clear();
-    } else if (g_abort_at_end) {
-      AbortAnimation();
-    }
-  }
-  return 0;
-}
-
 using Results = std::vector<int16_t>;
 
 class Reader : public AnimFixture {
  protected:
-  void SetUp() override {
-    AnimFixture::SetUp();
-    StartEngines(PostFrame);
-    g_seen.clear();
-    g_abort_at_end = true;
-    g_queue_at_end.clear();
-  }
   // One read once its data is in the ring.
   int16_t ReadOne(uint16_t flags = 0) {
     int16_t r;
@@ -94,11 +66,8 @@ Bytes Oversized() {
 }
 // The second frame's tag starts with `first`.
 Bytes SecondTagStartsWith(uint8_t first) {
-  SanFile f(2);
-  f.Frame({Dot(6)});
-  f.Frame({Dot(7)});
-  Bytes b = f.Finish();
-  b[8 + 8 + 794 + 8 + 8 + 15 + 1] = first;  // behind the first frame (24 bytes + pad)
+  Bytes b = SolidFrames(2, 6);
+  b[8 + 8 + 794 + 8 + 8 + 30] = first;  // behind the first frame
   return b;
 }
 Bytes WrongAnimSize() {
@@ -117,6 +86,7 @@ TEST_F(Reader, FilesAndTheirReadResults) {
     std::string error;  // the start of the one error logged, if any
   } cases[] = {
       {"one end pass", SolidFrames(3, 6), {2, 2, 2, 1, -1}, 6, ""},
+      {"the first ten are early", SolidFrames(12, 6), {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 0, 0, 1, -1}, 6, ""},
       {"wrong ANIM size", WrongAnimSize(), {2, 2, 1, -1}, 6, ""},
       {"pad byte", Padded(true), {2, 1, -1}, 42, ""},
       {"no pad byte", Padded(false), {2, 1, -1}, 42, ""},
@@ -126,7 +96,6 @@ TEST_F(Reader, FilesAndTheirReadResults) {
       {"oversized chunk", Oversized(), {2, -3}, 5, "File Streamer:  Invalid frame size 300001"},
       {"tag e", SecondTagStartsWith('e'), {2, -3}, 6, kDamaged},
       {"tag 0", SecondTagStartsWith(0), {2, -3}, 6, kDamaged},
-      {"tag X", SecondTagStartsWith('X'), {2, -3}, 6, kDamaged},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -136,15 +105,16 @@ TEST_F(Reader, FilesAndTheirReadResults) {
     EXPECT_EQ(Drive(), c.results);
     ASSERT_FALSE(g_seen.empty());
     EXPECT_EQ(g_seen[0].pixel, c.first_pixel);
-    if (c.error.empty()) {
-      EXPECT_TRUE(ErrorLogEntries().empty());
-    } else {
-      ASSERT_EQ(ErrorLogEntries().size(), 1u);
-      EXPECT_EQ(ErrorLogEntries()[0].rfind(c.error, 0), 0u) << ErrorLogEntries()[0];
+    const auto errors = ErrorLogEntries();
+    ASSERT_EQ(errors.size(), c.error.empty() ? 0u : 1u);
+    if (!errors.empty()) {
+      EXPECT_EQ(errors[0].rfind(c.error, 0), 0u) << errors[0];
     }
   }
 }
 
+// Numbers 0, 1, 2, then the end passes show frame 2 again as 3, 4, ...; an
+// abort takes effect at the next read.
 TEST_F(Reader, EndPassShowsTheLastFrameAgainWithRisingNumbersUntilAbort) {
   g_abort_at_end = false;
   Queue("three.san", SolidFrames(3));
@@ -158,23 +128,7 @@ TEST_F(Reader, EndPassShowsTheLastFrameAgainWithRisingNumbersUntilAbort) {
   EXPECT_EQ(ReadFrame(0), kReadEndPass);  // the request is used once
 }
 
-TEST_F(Reader, FirstTenFramesAreEarly) {
-  Queue("twelve.san", SolidFrames(12));
-  const Results results = Drive();
-  ASSERT_EQ(results.size(), 14u);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(results[i], kReadShownEarly) << i;
-  EXPECT_EQ(results[10], kReadShown);
-  EXPECT_EQ(results[11], kReadShown);
-  EXPECT_EQ(results[12], kReadEndPass);
-}
 
-TEST_F(Reader, AbortTakesEffectAtNextRead) {
-  Queue("three.san", SolidFrames(3));
-  EXPECT_EQ(ReadOne(), kReadShownEarly);
-  AbortAnimation();
-  EXPECT_EQ(ReadFrame(0), kReadAborted);
-  EXPECT_EQ(InspectReader().frame_number, 0);
-}
 
 TEST_F(Reader, QueuedFileFollowsAndKeepsPixels) {
   // The second file's frame paints only column 10, so the first file's last
@@ -187,29 +141,23 @@ TEST_F(Reader, QueuedFileFollowsAndKeepsPixels) {
   ASSERT_GE(g_seen.size(), 4u);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(g_seen[i].number, i);  // 2: the end pass queues
   // Then the second file starts from frame 0 over the kept picture.
-  size_t i = 3;
-  while (i < g_seen.size() && g_seen[i].number != 0) ++i;
-  ASSERT_LT(i, g_seen.size());
-  EXPECT_EQ(g_seen[i].count, 1);
-  EXPECT_EQ(g_seen[i].pixel, 21);
+  auto next = std::find_if(g_seen.begin() + 3, g_seen.end(), [](const Seen& s) { return s.number == 0; });
+  ASSERT_NE(next, g_seen.end());
+  EXPECT_EQ(next->count, 1);
+  EXPECT_EQ(next->pixel, 21);
   EXPECT_EQ(RenderBitmapSurface(AnimationRenderBitmap())->pixels[10], 99);
   EXPECT_EQ(InspectReader().file_flags, 0x28);
   EXPECT_EQ(results.back(), kReadAborted);
 }
 
 TEST_F(Reader, RateOnlyFromLaterVersionsWithoutFlagEight) {
-  const struct {
-    uint8_t version;
-    uint16_t flags;
-    int period;
-  } cases[] = {{1, 0, 66}, {2, 0, 100}, {2, 0x8, 66}};
-  for (const auto& c : cases) {
+  for (auto [version, flags, period] : {std::tuple{1, 0, 66}, {2, 0, 100}, {2, 0x8, 66}}) {
     SetFrameRate(15);
     Bytes b = SolidFrames(1, 1, 10);
-    b[16] = c.version;  // a version-1 header that still holds a rate field
-    Queue("rate.san", b, c.flags);
+    b[16] = uint8_t(version);  // a version-1 header that still holds a rate field
+    Queue("rate.san", b, uint16_t(flags));
     Drive();
-    EXPECT_EQ(InspectPlayer().frame_period, c.period) << int(c.version) << " " << c.flags;
+    EXPECT_EQ(InspectPlayer().frame_period, period) << version << " " << flags;
   }
 }
 
@@ -232,7 +180,6 @@ TEST_F(Reader, PresentationWithoutCallbackReachesTheScreen) {
   ReadOne();
   CompletePresentation();
   platform::headless::Screen screen = platform::headless::CurrentScreen();
-  ASSERT_EQ(screen.width, 320);
   EXPECT_EQ(screen.At(5, 5), 9);
   EXPECT_EQ(screen.palette[9 * 3], 9);
   // Frame flag 0x8000: the picture stays (no flip: nothing new was copied to

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,16 +12,11 @@ namespace santest {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void LE16(Bytes& b, int v) {
-  b.push_back(uint8_t(v));
-  b.push_back(uint8_t(v >> 8));
-}
+inline void LE16(Bytes& b, int v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 8)}); }
 inline void BE32(Bytes& b, uint32_t v) {
-  for (int i = 3; i >= 0; --i) b.push_back(uint8_t(v >> (8 * i)));
+  b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
 }
-inline void Tag(Bytes& b, std::string_view t) {
-  for (size_t i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
-}
+inline void Tag(Bytes& b, std::string_view t) { b.insert(b.end(), t.begin(), t.begin() + 4); }
 inline void PatchBE32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * (3 - i)));
 }
@@ -29,12 +24,7 @@ inline void PatchBE32(Bytes& b, size_t at, uint32_t v) {
 // A raw (codec 20) object: width x height bytes at x, y.
 inline Bytes RawObject(int x, int y, int w, int h, const Bytes& pixels) {
   Bytes b{20, 0};
-  LE16(b, x);
-  LE16(b, y);
-  LE16(b, w);
-  LE16(b, h);
-  LE16(b, 0);
-  LE16(b, 0);
+  for (int v : {x, y, w, h, 0, 0}) LE16(b, v);
   b.insert(b.end(), pixels.begin(), pixels.end());
   return b;
 }
@@ -56,9 +46,7 @@ class SanFile {
     BE32(b_, 0);
     Tag(b_, "AHDR");
     BE32(b_, version > 1 ? 794 : 774);
-    LE16(b_, version);
-    LE16(b_, frame_count);
-    LE16(b_, 0);
+    for (int v : {version, frame_count, 0}) LE16(b_, v);
     b_.insert(b_.end(), palette.begin(), palette.end());
     if (version > 1) {
       LE16(b_, rate);
@@ -77,7 +65,6 @@ class SanFile {
     b_.insert(b_.end(), payload.begin(), payload.end());
     if (pad && (b_.size() & 1)) b_.push_back(0);
   }
-  void Raw(const Bytes& bytes) { b_.insert(b_.end(), bytes.begin(), bytes.end()); }
   void EndFrame() { PatchBE32(b_, frame_at_, uint32_t(b_.size() - frame_at_ - 4)); }
   // Convenience: one frame holding these sub-chunks.
   void Frame(const std::vector<std::pair<std::string, Bytes>>& subs) {
@@ -89,7 +76,6 @@ class SanFile {
     if (anim_size) PatchBE32(b_, 4, uint32_t(b_.size() - 8));
     return b_;
   }
-  Bytes& bytes() { return b_; }
 
  private:
   Bytes b_;
@@ -97,10 +83,9 @@ class SanFile {
 };
 
 inline bool WriteFile(const std::string& path, const Bytes& b) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = std::fwrite(b.data(), 1, b.size(), f) == b.size();
-  return std::fclose(f) == 0 && ok;
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+  return bool(out.flush());
 }
 
 }  // namespace santest
