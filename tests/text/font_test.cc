@@ -143,6 +143,11 @@ TEST_F(FontTest, RingOrderAndSelection) {
   EXPECT_EQ(DefaultFont()->next, DefaultFont());
   FreeFonts(nullptr);
   EXPECT_EQ(DefaultFont(), nullptr);
+  Font* mine = nullptr;  // a caller's slot leaves the default alone
+  ASSERT_EQ(LoadFonts(&mine, 1, std::vector{a.c_str()}.data()), 0);
+  EXPECT_EQ(DefaultFont(), nullptr);
+  FreeFonts(&mine);
+  EXPECT_EQ(mine, nullptr);
 }
 
 TEST_F(FontTest, MissingFonts) {

@@ -109,6 +109,7 @@ TEST_F(LineTest, Measures) {
   EXPECT_EQ(TextWidth(f0, "A^f9"), 8);  // cut short: nothing switched
   EXPECT_EQ(CurrentFont(), f0);
   EXPECT_EQ(TextWidth(f0, "A^x^"), 32);  // other carets are characters
+  EXPECT_EQ(TextWidth(f0, "AB\nABCD\r\r"), 32);  // the widest line; CR has no width
   EXPECT_EQ(TextWidth(f0, "A\x7f\xc8" "B"), 16);  // no glyph: no width
   EXPECT_EQ(TextWidth(f0, "A^f07B"), 16);        // font 7 is font 0
 
@@ -117,6 +118,9 @@ TEST_F(LineTest, Measures) {
   EXPECT_EQ(TextHeight(f0, "^f02A"), 6);  // only font 2 carries a character
   EXPECT_EQ(TextHeight(f0, "A^f01\nB"), 9 + 12 + 1);  // the font carries over
   EXPECT_EQ(TextHeight(f0, "^f02\r"), 6);              // CR counts as a character
+
+  FreeFonts(nullptr);  // no fonts: the default selector is the built-in font
+  EXPECT_EQ(TextWidth(kDefaultFont, "Hello"), 20);
 }
 
 TEST_F(LineTest, DrawingFollowsPenFontAndColour) {
