@@ -128,8 +128,6 @@ TEST_F(Reader, EndPassShowsTheLastFrameAgainWithRisingNumbersUntilAbort) {
   EXPECT_EQ(ReadFrame(0), kReadEndPass);  // the request is used once
 }
 
-
-
 TEST_F(Reader, QueuedFileFollowsAndKeepsPixels) {
   // The second file's frame paints only column 10, so the first file's last
   // picture must stay under it (header flag 0x20).
