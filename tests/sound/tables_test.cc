@@ -12,16 +12,13 @@ class TablesTest : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(BuildMixTables(7, 1024), 0); }
   void TearDown() override { FreeMixTables(); }
   static std::vector<int32_t> Acc(int n) { return {MixAccumulator(), MixAccumulator() + n}; }
-  static void Clear() { std::fill(MixAccumulator(), MixAccumulator() + 1024, 0); }
 };
 
 TEST_F(TablesTest, VolumeTablesAndCurve) {
-  EXPECT_EQ(VolumeTableEntry(0, 0), 0);
-  EXPECT_EQ(VolumeTableEntry(32, 0), -2048);
-  EXPECT_EQ(VolumeTableEntry(32, 255), 2032);
-  EXPECT_EQ(VolumeTableEntry(1, 127), 0);   // -1/2 truncates toward zero
-  EXPECT_EQ(VolumeTableEntry(3, 125), -4);  // -9/2
-  EXPECT_EQ(VolumeTableEntry(3, 131), 4);
+  // (level, sample, entry): a signed sample times level / 2, truncated toward zero.
+  const int entries[][3] = {{0, 0, 0},    {32, 0, -2048}, {32, 255, 2032},
+                            {1, 127, 0},  {3, 125, -4},   {3, 131, 4}};
+  for (auto [level, sample, entry] : entries) EXPECT_EQ(VolumeTableEntry(level, sample), entry);
   // Volume to level, negative volumes by magnitude, rounded; 255 is read as -1.
   const std::pair<int, int> curve[] = {{0, 0},    {4, 2},     {40, 19}, {64, 24}, {111, 31}, {127, 32},
                                        {-127, 32}, {-64, 16}, {-1, 0},  {255, 0}, {-128, 32}};
@@ -29,15 +26,11 @@ TEST_F(TablesTest, VolumeTablesAndCurve) {
 }
 
 TEST_F(TablesTest, ClipTable) {
-  EXPECT_EQ(ClipTableAt(0), 127);
-  EXPECT_EQ(ClipTableAt(1), 128);
-  EXPECT_EQ(ClipTableAt(-1), 127);
-  EXPECT_EQ(ClipTableAt(2032 * 7), 255);
-  EXPECT_EQ(ClipTableAt(-2048 * 7), 0);
-  EXPECT_EQ(ClipTableAt(2032), 196);  // one channel at full scale of seven
-  // Beyond the ends the sums count as the ends.
-  EXPECT_EQ(ClipTableAt(1 << 20), 255);
-  EXPECT_EQ(ClipTableAt(-(1 << 20)), 0);
+  // Seven channels: 0 is 127, +1 is 128, the full sums are the ends and
+  // anything beyond counts as the ends; one channel at full scale is 196.
+  const std::pair<int32_t, int> seven[] = {{0, 127},         {1, 128},   {-1, 127},       {2032 * 7, 255},
+                                           {-2048 * 7, 0},   {2032, 196}, {1 << 20, 255}, {-(1 << 20), 0}};
+  for (auto [sum, value] : seven) EXPECT_EQ(ClipTableAt(sum), value) << sum;
   for (int32_t s = -2048 * 7; s < 2032 * 7; ++s) ASSERT_LE(ClipTableAt(s), ClipTableAt(s + 1));
   ASSERT_EQ(BuildMixTables(1, 1024), 0);
   EXPECT_EQ(ClipTableAt(2032), 255);
@@ -66,22 +59,17 @@ TEST_F(TablesTest, MixInRateConversion) {
       {"one sample over five uses that sample only", one, 0, 5, 1, 127, {160, 160, 160, 160, 160, 0}},
   };
   for (const auto& c : cases) {
-    Clear();
+    std::fill(MixAccumulator(), MixAccumulator() + 1024, 0);
     MixIn(c.source, c.index, c.out, c.in, 1, c.volume, 0);
     EXPECT_EQ(Acc(int(c.acc.size())), c.acc) << c.what;
   }
-}
-
-TEST_F(TablesTest, MixInStaysInsideTheAccumulator) {
   // A range past the accumulator's end is cut; outside it nothing happens.
-  std::vector<uint8_t> src(64, 129);
-  Clear();
-  MixIn(src.data(), 1020, 64, 64, 1, 127, 0);
+  std::vector<uint8_t> flat(64, 129);
+  std::fill(MixAccumulator(), MixAccumulator() + 1024, 0);
+  MixIn(flat.data(), 1020, 64, 64, 1, 127, 0);
   EXPECT_EQ(MixAccumulator()[1023], 16);
-  MixIn(src.data(), 1024, 4, 4, 1, 127, 0);
-  MixIn(src.data(), -1, 4, 4, 1, 127, 0);
-  MixIn(src.data(), 0, 4, 0, 1, 127, 0);
-  MixIn(src.data(), 0, -4, 4, 1, 127, 0);
+  for (auto [index, out, in] : {std::tuple{1024, 4, 4}, {-1, 4, 4}, {0, 4, 0}, {0, -4, 4}})
+    MixIn(flat.data(), index, out, in, 1, 127, 0);
   EXPECT_EQ(MixAccumulator()[0], 0);
 }
 
