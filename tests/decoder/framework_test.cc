@@ -62,23 +62,24 @@ TEST(Framework, PositionAbsoluteCentredAndWrapping) {
   uint8_t numbers[1] = {5};
   InitDecoder(1, procs, numbers, 320, 200);
   Canvas c(4, 4);
-  g_calls.clear();
-  Draw(c, Header(5, 3, 4, 7, 9), 10, 20);
-  Draw(c, Header(5, -30, -40, 7, 9), 10, 20, DrawAbsolute);
-  Draw(c, Header(5, -30, -40, 7, 9), 10, 20, DrawAbsolute | DrawCentred);
-  Draw(c, Header(5, 32767, 0, 7, 9), 1, 0);
-  Draw(c, Header(5, 0, 0, 0xFFFF, 0xFFFE), 0, 0, DrawCentred);  // arithmetic shifts
-  ASSERT_EQ(g_calls.size(), 5u);
-  EXPECT_EQ(g_calls[0].x, 13);
-  EXPECT_EQ(g_calls[0].y, 24);
-  EXPECT_EQ(g_calls[1].x, 10);
-  EXPECT_EQ(g_calls[1].y, 20);
-  EXPECT_EQ(g_calls[2].x, 7);
-  EXPECT_EQ(g_calls[2].y, 16);
-  EXPECT_EQ(g_calls[3].x, -32768);
-  EXPECT_EQ(g_calls[4].x, 1);
-  EXPECT_EQ(g_calls[4].y, 1);
-  EXPECT_EQ(g_calls[4].flags, DrawCentred);
+  struct Case {
+    int hx, hy, width, height;
+    int16_t x, y;
+    uint16_t flags;
+    int want_x, want_y;
+  } cases[] = {{3, 4, 7, 9, 10, 20, 0, 13, 24},
+               {-30, -40, 7, 9, 10, 20, DrawAbsolute, 10, 20},
+               {-30, -40, 7, 9, 10, 20, DrawAbsolute | DrawCentred, 7, 16},
+               {32767, 0, 7, 9, 1, 0, 0, -32768, 0},
+               {0, 0, 0xFFFF, 0xFFFE, 0, 0, DrawCentred, 1, 1}};  // arithmetic shifts
+  for (const Case& k : cases) {
+    g_calls.clear();
+    Draw(c, Header(5, k.hx, k.hy, k.width, k.height), k.x, k.y, k.flags);
+    ASSERT_EQ(g_calls.size(), 1u);
+    EXPECT_EQ(g_calls[0].x, k.want_x) << k.hx;
+    EXPECT_EQ(g_calls[0].y, k.want_y) << k.hy;
+    EXPECT_EQ(g_calls[0].flags, k.flags);
+  }
   ShutdownDecoder();
 }
 

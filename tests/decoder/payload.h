@@ -31,13 +31,16 @@ inline Bytes Rows(std::initializer_list<Bytes> rows) {
 
 inline Bytes Header(uint8_t codec, int x, int y, int width, int height, int param = 0) {
   Bytes b{codec, 0};
-  Put16(b, x);
-  Put16(b, y);
-  Put16(b, width);
-  Put16(b, height);
-  Put16(b, 0);
-  Put16(b, param);
+  for (int v : {x, y, width, height, 0, param}) Put16(b, v);
   return b;
+}
+
+// A line of raw field bytes behind its length.
+inline Bytes LengthLine(const Bytes& body) {
+  Bytes line;
+  Put16(line, static_cast<int>(body.size()));
+  Append(line, body);
+  return line;
 }
 
 // A skip-literal line: (skip, literal bytes) pairs.
@@ -49,18 +52,7 @@ inline Bytes SkipLitLine(std::initializer_list<std::pair<int, Bytes>> fields) {
     Put16(body, static_cast<int>(literal.size()) - 1);
     Append(body, literal);
   }
-  Bytes line;
-  Put16(line, static_cast<int>(body.size()));
-  Append(line, body);
-  return line;
-}
-
-// A line of raw field bytes behind its length.
-inline Bytes LengthLine(const Bytes& body) {
-  Bytes line;
-  Put16(line, static_cast<int>(body.size()));
-  Append(line, body);
-  return line;
+  return LengthLine(body);
 }
 
 // A picture with guard bytes before and after its pixels.
@@ -77,10 +69,9 @@ class Canvas {
   uint8_t& at(int x, int y) { return store_[kGuard + y * width_ + x]; }
   uint8_t at(int x, int y) const { return store_[kGuard + y * width_ + x]; }
   bool GuardsIntact() const {
-    for (int i = 0; i < kGuard; ++i) {
-      if (store_[i] != kGuardValue || store_[store_.size() - 1 - i] != kGuardValue) return false;
-    }
-    return true;
+    auto guard = [](uint8_t v) { return v == kGuardValue; };
+    return std::all_of(store_.begin(), store_.begin() + kGuard, guard) &&
+           std::all_of(store_.end() - kGuard, store_.end(), guard);
   }
   std::vector<uint8_t> Pixels() const {
     return std::vector<uint8_t>(store_.begin() + kGuard, store_.end() - kGuard);

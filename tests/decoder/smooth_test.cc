@@ -10,10 +10,7 @@ namespace {
 Bytes Smoothing(int x, int y, bool tables, const Bytes& records, const Bytes& palette = {},
                 const Bytes& pairs = {}) {
   Bytes p = Header(45, x, y, 0, 0);
-  Put16(p, 0);
-  Put16(p, tables ? 0 : 1);
-  p.push_back(1);  // version
-  p.push_back(0);
+  for (int v : {0, tables ? 0 : 1, 1}) Put16(p, v);  // 1: the version
   if (tables) {
     Append(p, palette);
     Append(p, pairs);
@@ -25,9 +22,7 @@ Bytes Smoothing(int x, int y, bool tables, const Bytes& records, const Bytes& pa
 Bytes Record(int dx, int dy, int n) {
   Bytes r;
   Put16(r, dx);
-  r.push_back(static_cast<uint8_t>(dy));
-  r.push_back(static_cast<uint8_t>(n));
-  return r;
+  return Rows({r, {static_cast<uint8_t>(dy), static_cast<uint8_t>(n)}});
 }
 
 // The given (count, value) pairs, then runs of `rest` up to 32768 entries.
