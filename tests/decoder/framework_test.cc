@@ -92,16 +92,4 @@ TEST(Framework, ShortOrMissingPayloadIsRefused) {
   EXPECT_EQ(DrawObjectWithin(c.surface(), nullptr, 0, 0, 0, header.data(), 500, 13, 1, 0), -1);
 }
 
-TEST(Framework, ClipWiderThanTheSurfaceStaysInsideIt) {
-  DecoderRun run;
-  Canvas c(6, 3, 0);
-  ClipRect clip{-5, -5, 100, 100};
-  Bytes p = Header(21, -2, -1, 10, 5);
-  for (int i = 0; i < 5; ++i) Append(p, SkipLitLine({{0, Bytes(10, 9)}}));
-  EXPECT_EQ(Draw(c, p, 0, 0, 0, &clip), 0);
-  EXPECT_TRUE(c.GuardsIntact());
-  for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 6; ++x) EXPECT_EQ(c.at(x, y), 9);
-}
-
 }  // namespace
