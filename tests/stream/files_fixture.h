@@ -32,26 +32,22 @@ inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint
             static_cast<std::streamsize>(bytes.size()));
 }
 
-inline void PutLe32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 // A checksum file for `data`: 8 unused bytes, one sum per sector (the last,
 // partial sector padded with zeros), then the total.
 inline std::vector<uint8_t> ChecksumFile(const std::vector<uint8_t>& data,
                                          uint32_t total_error = 0) {
   std::vector<uint8_t> out(8, 0);
-  uint32_t total = 0;
+  auto put = [&out](uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  };
+  uint32_t total = total_error;
   for (size_t at = 0; at < data.size(); at += kSectorBytes) {
     uint8_t sector[kSectorBytes] = {};
-    size_t n = std::min<size_t>(kSectorBytes, data.size() - at);
-    std::copy(data.begin() + static_cast<long>(at), data.begin() + static_cast<long>(at + n),
-              sector);
-    uint32_t sum = SectorChecksum(sector);
-    PutLe32(out, sum);
-    total += sum;
+    std::copy_n(data.begin() + static_cast<long>(at), std::min<size_t>(kSectorBytes, data.size() - at), sector);
+    put(SectorChecksum(sector));
+    total += SectorChecksum(sector);
   }
-  PutLe32(out, total + total_error);
+  put(total);
   return out;
 }
 
