@@ -32,7 +32,8 @@ TEST_F(LogTest, WritesOnlyWhileOpenWithErrorNamesAfterTheCallersText) {
   EXPECT_FALSE(LogIsOpen());
   WriteLog(0, 0, (dir_.string() + "\\").c_str());  // creates the directory
   ASSERT_TRUE(LogIsOpen());
-  EXPECT_EQ(std::string(LogPath()), dir_.string() + "\\logfile.txt");  // one backslash
+  // One backslash before the file name.
+  EXPECT_EQ(std::string(LogPath()), dir_.string() + "\\logfile.txt");
   WriteLog(3, 0, nullptr);  // only flushes
   WriteLog(3, 0, "kept\n");
   WriteLog(1, static_cast<int32_t>(0x88760005u), "dd: ");
