@@ -43,7 +43,8 @@ inline std::vector<uint8_t> ChecksumFile(const std::vector<uint8_t>& data,
   uint32_t total = total_error;
   for (size_t at = 0; at < data.size(); at += kSectorBytes) {
     uint8_t sector[kSectorBytes] = {};
-    std::copy_n(data.begin() + static_cast<long>(at), std::min<size_t>(kSectorBytes, data.size() - at), sector);
+    std::copy_n(data.begin() + static_cast<long>(at),
+                std::min<size_t>(kSectorBytes, data.size() - at), sector);
     put(SectorChecksum(sector));
     total += SectorChecksum(sector);
   }

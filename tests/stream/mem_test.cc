@@ -1,16 +1,15 @@
 // The whole-file loader: missing, empty and differently cased files, and the length
 // it hands back when the memory cannot be had.
+#include "stream/mem.h"
+
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-
-#include "stream/mem.h"
 
 namespace {
 

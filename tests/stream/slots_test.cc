@@ -72,9 +72,9 @@ TEST_F(SlotsTest, ChecksumTableIsFoundBesideTheDataFile) {
   WriteBytes(dir_.path() / "cv2vid" / "O_open_a.CHK", chk);
   std::string name = dir_.path().string() + "\\CV2VID\\O_open_a.san";
   EXPECT_EQ(Sectors(name), 3);
-  EXPECT_EQ(NoteLogEntries(), (std::vector<std::string>{
-                                  "Reading checksum size " + std::to_string(chk.size()) + ".\n",
-                                  "+ checksum okay."}));
+  EXPECT_EQ(NoteLogEntries(),
+            (std::vector<std::string>{"Reading checksum size " + std::to_string(chk.size()) + ".\n",
+                                      "+ checksum okay."}));
   // Other modes never load a table.
   int16_t s = FileOpen(name.c_str(), 0);
   EXPECT_EQ(FileChecksumSectors(s), -1);
@@ -147,8 +147,10 @@ TEST_F(SlotsTest, TinyChecksumFiles) {
   std::vector<uint8_t> total_one(12, 0);
   total_one[8] = 1;
   const std::tuple<std::vector<uint8_t>, int, size_t> cases[] = {
-      {std::vector<uint8_t>(12, 0), 0, 0}, {total_one, -1, 10},
-      {std::vector<uint8_t>(0), -1, 0},    {std::vector<uint8_t>(11, 0xFF), -1, 0}};
+      {std::vector<uint8_t>(12, 0), 0, 0},
+      {total_one, -1, 10},
+      {std::vector<uint8_t>(0), -1, 0},
+      {std::vector<uint8_t>(11, 0xFF), -1, 0}};
   for (const auto& [table, sectors, errors] : cases) {
     ClearLogs();
     WriteBytes(dir_ / "t.CHK", table);
