@@ -38,7 +38,8 @@ class DriverTest : public ::testing::Test {
 };
 
 size_t FirstNot(const Bytes& b, uint8_t v) {
-  return static_cast<size_t>(std::find_if(b.begin(), b.end(), [v](uint8_t x) { return x != v; }) - b.begin());
+  auto it = std::find_if(b.begin(), b.end(), [v](uint8_t x) { return x != v; });
+  return static_cast<size_t>(it - b.begin());
 }
 
 TEST_F(DriverTest, ASoundFromSilenceIsHeardAtTheNextTickWholeAndOnce) {
@@ -71,7 +72,8 @@ TEST_F(DriverTest, OpenCountAndCommands) {
   Start();
   EXPECT_EQ(OutputOpenCount(), 1);
   // The second open answers 1; close; status; an unknown command; set rate.
-  const int32_t answers[][4] = {{2, 22050, 1, 2}, {3, 0, 0, 1}, {1, 0, 0, 1}, {4, 0, -1, 1}, {7, 22050, 0, 1}};
+  const int32_t answers[][4] = {
+      {2, 22050, 1, 2}, {3, 0, 0, 1}, {1, 0, 0, 1}, {4, 0, -1, 1}, {7, 22050, 0, 1}};
   for (auto [command, rate, answer, count] : answers) {
     EXPECT_EQ(SoundDriverProc(command, rate, 7, 0, 0, 0), answer) << command;
     EXPECT_EQ(OutputOpenCount(), count) << command;
@@ -135,7 +137,8 @@ TEST_F(DriverTest, AStreamedToneIsHeardWholeAtItsLevelAndPitch) {
   platform::AdvanceVirtualTime(333);
   platform::headless::TakeCapturedAudio();
   Play(Psad16(4, 0, 77, 0, 128, 0x80,
-              Image(Script({Data(0, kTotal), End()}), Bytes(tone.begin(), tone.begin() + kFirst), kTotal)));
+              Image(Script({Data(0, kTotal), End()}), Bytes(tone.begin(), tone.begin() + kFirst),
+                    kTotal)));
   int sent = kFirst;
   uint32_t now = 0;
   for (int frame = 1; sent < kTotal; ++frame) {
@@ -155,7 +158,8 @@ TEST_F(DriverTest, AStreamedToneIsHeardWholeAtItsLevelAndPitch) {
   // Every sample once, in order, at the level and pitch the tables give: no
   // gap, no repeat, no fade.
   size_t mismatches = 0;
-  for (int i = 0; i < kTotal; ++i) mismatches += heard[start + i] != ClipTableAt(16 * (tone[i] - 128));
+  for (int i = 0; i < kTotal; ++i)
+    mismatches += heard[start + i] != ClipTableAt(16 * (tone[i] - 128));
   EXPECT_EQ(mismatches, 0u);
 }
 

@@ -112,8 +112,10 @@ TEST_F(MixerTest, CatchUpJumpsToTheMarginButNotPastTheEndNorTheBlock) {
   const Case cases[] = {
       {Script({Data(0, 1000000), End()}), 1000000, true, 2048, 9, 10000, 92048 - 15000 + 1024},
       {Script({Data(0, 100000), End()}), 100000, true, 2048, 9, 10000, 2048},
-      {Script({Data(0, 50000), Data(50000, 950000), End()}), 1000000, true, 2048, 9, 10000, 50000 + 1024},
-      {Script({Data(0, 100000), End()}), 150000, false, 1000, 149, 1000, 150000 - 99964 + 15000 + 1024},
+      {Script({Data(0, 50000), Data(50000, 950000), End()}), 1000000, true, 2048, 9, 10000,
+       50000 + 1024},
+      {Script({Data(0, 100000), End()}), 150000, false, 1000, 149, 1000,
+       150000 - 99964 + 15000 + 1024},
       {Script({Data(0, 60000), End()}), 150000, false, 1000, 149, 1000, -1},
   };
   for (const Case& c : cases) {

@@ -36,7 +36,9 @@ inline Bytes DataAt(int32_t offset, int32_t length, int32_t rate) {
 inline Bytes Repeat(int32_t offset, int32_t count, int32_t rate, int32_t length, int16_t jump) {
   return Block(7, {{offset, 4}, {count, 4}, {rate, 4}, {length, 4}, {jump, 2}});
 }
-inline Bytes Jump(int16_t offset, uint8_t variable) { return Block(2, {{offset, 2}, {variable, 1}}); }
+inline Bytes Jump(int16_t offset, uint8_t variable) {
+  return Block(2, {{offset, 2}, {variable, 1}});
+}
 inline Bytes Set(uint8_t target, uint8_t value) { return Bytes{3, 2, target, value}; }
 inline Bytes Add(uint8_t target, uint8_t value) { return Bytes{4, 2, target, value}; }
 inline Bytes Compare(uint8_t type, int16_t offset, uint8_t variable, uint8_t value) {
@@ -51,7 +53,8 @@ inline Bytes Script(std::initializer_list<Bytes> blocks) {
 
 // A sound image: "SAUD" tag, body size (the whole sound unless given), the
 // script sub-chunk, the sample sub-chunk header with the total, the samples.
-inline Bytes Image(const Bytes& script, const Bytes& samples, int64_t total = -1, int64_t body = -1) {
+inline Bytes Image(const Bytes& script, const Bytes& samples, int64_t total = -1,
+                   int64_t body = -1) {
   if (total < 0) total = static_cast<int64_t>(samples.size());
   if (body < 0) body = 16 + static_cast<int64_t>(script.size()) + total;
   Bytes b{'S', 'A', 'U', 'D'};

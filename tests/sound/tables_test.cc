@@ -20,16 +20,18 @@ TEST_F(TablesTest, VolumeTablesAndCurve) {
                             {1, 127, 0},  {3, 125, -4},   {3, 131, 4}};
   for (auto [level, sample, entry] : entries) EXPECT_EQ(VolumeTableEntry(level, sample), entry);
   // Volume to level, negative volumes by magnitude, rounded; 255 is read as -1.
-  const std::pair<int, int> curve[] = {{0, 0},    {4, 2},     {40, 19}, {64, 24}, {111, 31}, {127, 32},
-                                       {-127, 32}, {-64, 16}, {-1, 0},  {255, 0}, {-128, 32}};
+  const std::pair<int, int> curve[] = {{0, 0},     {4, 2},    {40, 19}, {64, 24},
+                                       {111, 31},  {127, 32}, {-1, 0},  {255, 0},
+                                       {-127, 32}, {-64, 16}, {-128, 32}};
   for (auto [volume, level] : curve) EXPECT_EQ(VolumeCurveLevel(volume), level) << volume;
 }
 
 TEST_F(TablesTest, ClipTable) {
   // Seven channels: 0 is 127, +1 is 128, the full sums are the ends and
   // anything beyond counts as the ends; one channel at full scale is 196.
-  const std::pair<int32_t, int> seven[] = {{0, 127},         {1, 128},   {-1, 127},       {2032 * 7, 255},
-                                           {-2048 * 7, 0},   {2032, 196}, {1 << 20, 255}, {-(1 << 20), 0}};
+  const std::pair<int32_t, int> seven[] = {{0, 127},       {1, 128},       {-1, 127},
+                                           {2032 * 7, 255}, {-2048 * 7, 0}, {2032, 196},
+                                           {1 << 20, 255},  {-(1 << 20), 0}};
   for (auto [sum, value] : seven) EXPECT_EQ(ClipTableAt(sum), value) << sum;
   for (int32_t s = -2048 * 7; s < 2032 * 7; ++s) ASSERT_LE(ClipTableAt(s), ClipTableAt(s + 1));
   ASSERT_EQ(BuildMixTables(1, 1024), 0);
@@ -56,7 +58,7 @@ TEST_F(TablesTest, MixInRateConversion) {
       {"5 over 3: one step a sum at first", src, 0, 3, 5, 127, {16, 32, 48, 0}},
       {"7 over 4", src, 0, 4, 7, 127, {16, 32, 48, 80}},
       {"level 24: 24 * 1 / 2", src, 0, 4, 4, 64, {12}},
-      {"one sample over five uses that sample only", one, 0, 5, 1, 127, {160, 160, 160, 160, 160, 0}},
+      {"one sample over five: that sample only", one, 0, 5, 1, 127, {160, 160, 160, 160, 160, 0}},
   };
   for (const auto& c : cases) {
     std::fill(MixAccumulator(), MixAccumulator() + 1024, 0);

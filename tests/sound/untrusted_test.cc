@@ -15,8 +15,9 @@ TEST_F(MixerTest, BadScriptsStopTheChannel) {
   // A jump before the script, one past it, an unknown type, a block cut off
   // by the end of the script, a rate of 0, a complete sound read past its data.
   const Bytes scripts[] = {
-      Script({Jump(-100, 0)}),     Script({Jump(1000, 0)}),          Script({Bytes{12, 0}}),
-      Script({Bytes{6, 12, 0, 0}}), Script({DataAt(0, 100, 0)}), Script({Data(1000000, 5000), End()}),
+      Script({Jump(-100, 0)}),      Script({Jump(1000, 0)}),     Script({Bytes{12, 0}}),
+      Script({Bytes{6, 12, 0, 0}}), Script({DataAt(0, 100, 0)}),
+      Script({Data(1000000, 5000), End()}),
   };
   for (const Bytes& script : scripts) {
     Play(Image(script, Fill(100, 1)));
@@ -56,7 +57,8 @@ TEST_F(MixerTest, RandomChunksAndScriptsStayInBounds) {
   auto byte = [&] { return static_cast<uint8_t>(random()); };
   // Mostly near the samples, now and then any 32-bit value.
   auto num = [&](int32_t range, int32_t low = 0) {
-    return random() % 8 == 0 ? static_cast<int32_t>(random()) : low + static_cast<int32_t>(random() % range);
+    if (random() % 8 == 0) return static_cast<int32_t>(random());
+    return low + static_cast<int32_t>(random() % range);
   };
   auto jump = [&] { return static_cast<int16_t>(static_cast<int>(random() % 80) - 40); };
   for (int round = 0; round < 300; ++round) {
