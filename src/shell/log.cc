@@ -14,6 +14,7 @@ struct Ring {
   char entries[kLogEntries][kLogEntryBytes] = {};
   int index = 0;
   int count = 0;
+  int total = 0;
 };
 
 std::mutex g_mutex;
@@ -25,6 +26,7 @@ void Record(Ring& ring, const char* format, va_list args) {
   vsnprintf(ring.entries[ring.index], kLogEntryBytes, format, args);
   ring.index = (ring.index + 1) % kLogEntries;
   if (ring.count < kLogEntries) ++ring.count;
+  ++ring.total;
 }
 
 std::vector<std::string> Entries(const Ring& ring) {
@@ -54,6 +56,11 @@ void RecordNote(const char* format, ...) {
 
 std::vector<std::string> ErrorLogEntries() { return Entries(g_errors); }
 std::vector<std::string> NoteLogEntries() { return Entries(g_notes); }
+
+int ErrorCount() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_errors.total;
+}
 
 void ClearLogs() {
   std::lock_guard<std::mutex> lock(g_mutex);

@@ -17,5 +17,8 @@ void RecordNote(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The entries recorded so far, oldest first (at most 10).
 std::vector<std::string> ErrorLogEntries();
 std::vector<std::string> NoteLogEntries();
+// Errors recorded since the last ClearLogs, including those the ring has
+// since dropped: the programs' exit status rests on it, not on the messages.
+int ErrorCount();
 // Empties both rings (start of a process or a test).
 void ClearLogs();
