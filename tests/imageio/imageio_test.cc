@@ -1,13 +1,17 @@
 #include "imageio/imageio.h"
+#include "imageio/output.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <algorithm>
 
 namespace {
 
@@ -116,6 +120,74 @@ TEST(Wav8, RoundTripLayoutAndRefusals) {
   EXPECT_EQ(wav.rate, 11025u);
   EXPECT_TRUE(wav.samples.empty());
   std::remove(path.c_str());
+}
+
+// What was at an output path before is never lost: a file is replaced
+// whole, a link is replaced and its target left alone, a device keeps its
+// node and the reason of a failed write is named, a folder is refused.
+TEST(Outputs, NeverLoseWhatWasThere) {
+  namespace fs = std::filesystem;
+  const fs::path dir = TempPath("outputs");
+  fs::remove_all(dir);
+  const std::string picture = (dir / "frames" / "frame_00000.png").string();
+  const std::string sound = (dir / "a.wav").string();
+  const std::vector<uint8_t> samples(4000, 128);
+  const uint8_t palette[768] = {};
+  const uint8_t pixel = 1;
+
+  // A folder that is a file, then the folder: earlier numbered pictures go,
+  // other files (and pictures of another pattern) stay.
+  fs::create_directories(dir);
+  WriteAll((dir / "frames").string(), {1});
+  EXPECT_FALSE(imageio::PrepareFrameFolder((dir / "frames").string(), "frame"));
+  fs::remove(dir / "frames");
+  fs::create_directories(dir / "frames");
+  for (const char* name : {"frame_00007.png", "frame_123456.png", "screen_00001.png", "frame_1.png",
+                           "notes.txt"})
+    WriteAll((dir / "frames" / name).string(), {1});
+  ASSERT_TRUE(imageio::PrepareFrameFolder((dir / "frames").string(), "frame"));
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir / "frames")) left.push_back(e.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"frame_1.png", "notes.txt", "screen_00001.png"}));
+
+  // A link named like the output is replaced; its target keeps its bytes.
+  const std::string target = (dir / "target").string();
+  WriteAll(target, {9, 9, 9});
+  fs::create_symlink(target, picture);
+  ASSERT_TRUE(imageio::WritePng8(picture, 1, 1, 1, &pixel, palette));
+  EXPECT_FALSE(fs::is_symlink(picture));
+  EXPECT_EQ(ReadAll(target), (std::vector<uint8_t>{9, 9, 9}));
+  fs::create_symlink(target, sound);
+  ASSERT_TRUE(imageio::WriteWav8(sound, samples, 22050));
+  EXPECT_FALSE(fs::is_symlink(sound));
+  EXPECT_EQ(ReadAll(target), (std::vector<uint8_t>{9, 9, 9}));
+
+  // An output that is an input, or a folder, is refused before anything is
+  // written; one in a missing folder names the reason.
+  EXPECT_FALSE(imageio::CheckOutput(target, {sound, target}));
+  EXPECT_TRUE(imageio::CheckOutput((dir / "new.wav").string(), {target}));
+  imageio::IoResult r = imageio::WriteWav8(dir.string(), samples, 22050);
+  EXPECT_FALSE(r);
+  EXPECT_TRUE(fs::is_directory(dir));
+  r = imageio::WriteWav8((dir / "missing" / "a.wav").string(), samples, 22050);
+  EXPECT_NE(r.message.find("No such file or directory"), std::string::npos) << r.message;
+
+  // A full device keeps its node, and the message says why the write failed.
+  const std::string full = (dir / "full").string();
+  if (mknod(full.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+    r = imageio::WriteWav8(full, samples, 22050);
+    EXPECT_NE(r.message.find("No space left on device"), std::string::npos) << r.message;
+    r = imageio::WritePng8(full, 1, 1, 1, &pixel, palette);
+    EXPECT_NE(r.message.find("No space left on device"), std::string::npos) << r.message;
+    struct stat st;
+    ASSERT_EQ(lstat(full.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+  }
+  // No temporary file is left behind by any of it.
+  for (const auto& e : fs::directory_iterator(dir))
+    EXPECT_EQ(e.path().filename().string().find(".mv-output"), std::string::npos) << e.path();
+  fs::remove_all(dir);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "imageio/imageio.h"
 
+#include "imageio/output.h"
+
 #include <png.h>
 
 #include <cerrno>
@@ -16,7 +18,8 @@ IoResult Fail(const std::string& path, const std::string& what) {
 // libpng reports errors by longjmp; everything that must survive the jump
 // lives in these records, outside the function that calls setjmp.
 struct PngJob {
-  FILE* file = nullptr;
+  FILE* file = nullptr;       // read side
+  OutputFile* output = nullptr;  // write side
   char error[200] = "";
   // write side
   const uint8_t* indices = nullptr;
@@ -35,6 +38,14 @@ void PngError(png_structp png, png_const_charp message) {
 
 void PngWarning(png_structp, png_const_charp) {}
 
+// Written through the output so that a failure keeps the system's reason.
+void PngWrite(png_structp png, png_bytep data, size_t size) {
+  auto* job = static_cast<PngJob*>(png_get_io_ptr(png));
+  if (!job->output->Write(data, size)) png_error(png, "write failed");
+}
+
+void PngFlush(png_structp) {}
+
 bool WriteJob(PngJob* job) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, job, PngError, PngWarning);
   if (png == nullptr) return false;
@@ -47,7 +58,7 @@ bool WriteJob(PngJob* job) {
     png_destroy_write_struct(&png, &info);
     return false;
   }
-  png_init_io(png, job->file);
+  png_set_write_fn(png, job, PngWrite, PngFlush);
   png_set_IHDR(png, info, job->width, job->height, 8, PNG_COLOR_TYPE_PALETTE, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_color plte[256];
@@ -131,21 +142,19 @@ IoResult WritePng8(const std::string& path, int width, int height, int pitch,
   }
   if (pitch < width) return Fail(path, "row pitch smaller than the width");
   if (indices == nullptr || palette768 == nullptr) return Fail(path, "no pixels or no palette");
+  OutputFile output(path);
+  if (!output.ok()) return output.Commit();
   PngJob job;
-  job.file = std::fopen(path.c_str(), "wb");
-  if (job.file == nullptr) return Fail(path, std::string("cannot create: ") + std::strerror(errno));
+  job.output = &output;
   job.indices = indices;
   job.palette = palette768;
   job.width = width;
   job.height = height;
   job.pitch = pitch;
   bool written = WriteJob(&job);
-  bool closed = std::fclose(job.file) == 0;
-  if (!written || !closed) {
-    std::remove(path.c_str());
-    return Fail(path, job.error[0] ? job.error : "write failed");
-  }
-  return {};
+  // A failed write's reason is the output's; libpng's own errors are kept.
+  if (!written && output.ok()) return Fail(path, job.error[0] ? job.error : "write failed");
+  return output.Commit();
 }
 
 IoResult ReadPng8(const std::string& path, Png8* out) {
@@ -178,17 +187,10 @@ IoResult WriteWav8(const std::string& path, const uint8_t* samples, size_t count
   PutLE16(header + 34, 8);     // bits per sample
   std::memcpy(header + 36, "data", 4);
   PutLE32(header + 40, static_cast<uint32_t>(count));
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (f == nullptr) return Fail(path, std::string("cannot create: ") + std::strerror(errno));
-  bool ok = std::fwrite(header, 1, sizeof header, f) == sizeof header;
-  if (ok && count > 0) ok = std::fwrite(samples, 1, count, f) == count;
-  if (ok && pad) ok = std::fputc(0, f) != EOF;
-  if (std::fclose(f) != 0) ok = false;
-  if (!ok) {
-    std::remove(path.c_str());
-    return Fail(path, "write failed");
-  }
-  return {};
+  OutputFile output(path);
+  const uint8_t zero = 0;
+  if (output.Write(header, sizeof header) && output.Write(samples, count)) output.Write(&zero, pad);
+  return output.Commit();
 }
 
 IoResult ReadWav8(const std::string& path, Wav8* out) {

@@ -1,0 +1,136 @@
+#include "imageio/output.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace imageio {
+namespace {
+
+std::string Folder(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+IoResult Fail(const std::string& path, const std::string& what) {
+  return IoResult{false, path + ": " + what};
+}
+
+bool IsNumberedPicture(const char* name, const std::string& prefix) {
+  size_t length = std::strlen(name);
+  if (length < prefix.size() + 1 + 5 + 4 || std::strncmp(name, prefix.c_str(), prefix.size()) != 0 ||
+      name[prefix.size()] != '_' || std::strcmp(name + length - 4, ".png") != 0)
+    return false;
+  for (size_t i = prefix.size() + 1; i < length - 4; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
+  struct stat st;
+  if (path_.empty()) {
+    refusal_ = "no file name";
+    return;
+  }
+  if (lstat(path_.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+    if (S_ISDIR(st.st_mode)) {
+      refusal_ = "is a folder";
+      return;
+    }
+    // A device or a pipe takes the bytes where it is; it is never replaced.
+    stream_ = std::fopen(path_.c_str(), "wb");
+    if (stream_ == nullptr) error_ = errno;
+    return;
+  }
+  std::string pattern = Folder(path_) + "/.mv-output-XXXXXX";
+  int fd = mkstemp(pattern.data());
+  if (fd < 0) {
+    error_ = errno;
+    return;
+  }
+  // mkstemp makes the file private; an output gets the usual permissions.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(fd, 0666 & ~mask);
+  stream_ = fdopen(fd, "wb");
+  if (stream_ == nullptr) {
+    error_ = errno;
+    close(fd);
+    unlink(pattern.c_str());
+    return;
+  }
+  temporary_ = pattern;
+}
+
+OutputFile::~OutputFile() {
+  if (stream_ != nullptr) std::fclose(stream_);
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+}
+
+bool OutputFile::Write(const void* data, size_t size) {
+  if (!ok()) return false;
+  if (size == 0 || std::fwrite(data, 1, size, stream_) == size) return true;
+  error_ = errno ? errno : EIO;
+  return false;
+}
+
+IoResult OutputFile::Commit() {
+  if (!refusal_.empty()) return Fail(path_, refusal_);
+  if (stream_ == nullptr) return Fail(path_, std::string("cannot create: ") + std::strerror(error_));
+  if (std::fflush(stream_) != 0 && error_ == 0) error_ = errno;
+  if (std::fclose(stream_) != 0 && error_ == 0) error_ = errno;
+  stream_ = nullptr;
+  if (error_ == 0 && !temporary_.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0)
+    error_ = errno;
+  if (error_ != 0) return Fail(path_, std::string("cannot write: ") + std::strerror(error_));
+  temporary_.clear();
+  return {};
+}
+
+bool SameFile(const std::string& output, const std::string& input) {
+  struct stat out, in;
+  if (lstat(output.c_str(), &out) != 0 || S_ISLNK(out.st_mode)) return false;
+  if (stat(input.c_str(), &in) != 0) return false;
+  return out.st_dev == in.st_dev && out.st_ino == in.st_ino;
+}
+
+IoResult CheckOutput(const std::string& output, const std::vector<std::string>& inputs) {
+  struct stat st;
+  if (stat(output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return Fail(output, "is a folder");
+  for (const std::string& input : inputs) {
+    if (SameFile(output, input)) return Fail(output, "is one of the input files");
+  }
+  return {};
+}
+
+IoResult PrepareFrameFolder(const std::string& dir, const std::string& prefix) {
+  std::error_code ec;
+  std::filesystem::create_directories(dir, ec);
+  struct stat st;
+  if (ec) return Fail(dir, "cannot make the folder: " + ec.message());
+  if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return Fail(dir, "is not a folder");
+  DIR* folder = opendir(dir.c_str());
+  if (folder == nullptr) return Fail(dir, std::string("cannot read the folder: ") + std::strerror(errno));
+  IoResult result;
+  while (dirent* entry = readdir(folder)) {
+    if (!IsNumberedPicture(entry->d_name, prefix)) continue;
+    std::string path = dir + "/" + entry->d_name;
+    if (lstat(path.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) continue;
+    if (unlink(path.c_str()) != 0 && result.ok)
+      result = Fail(path, std::string("cannot remove an earlier picture: ") + std::strerror(errno));
+  }
+  closedir(folder);
+  return result;
+}
+
+}  // namespace imageio
