@@ -6,9 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 #include <vector>
 
 struct platform::File {
@@ -21,6 +23,23 @@ namespace {
 std::mutex g_hook_mutex;
 platform::ReadFaultHook g_hook;
 std::string g_module_path;
+// Short engine names and the host path each stands for, in registration order.
+std::mutex g_alias_mutex;
+std::vector<std::pair<std::string, std::string>> g_aliases;
+constexpr char kAliasMark = '@';
+
+// The host path for a name that starts with an alias (followed by its end,
+// a dot or a separator); the name itself otherwise.
+std::string SubstituteAlias(const std::string& name) {
+  if (name.empty() || name[0] != kAliasMark) return name;
+  std::lock_guard<std::mutex> lock(g_alias_mutex);
+  for (const auto& [alias, host] : g_aliases) {
+    if (name.compare(0, alias.size(), alias) != 0) continue;
+    if (name.size() == alias.size() || std::strchr("./\\", name[alias.size()]) != nullptr)
+      return host + name.substr(alias.size());
+  }
+  return name;
+}
 
 bool Exists(const std::string& path) {
   struct stat st;
@@ -50,7 +69,7 @@ namespace platform {
 
 std::string ResolvePath(const char* name) {
   if (name == nullptr) return std::string();
-  std::string path(name);
+  std::string path = SubstituteAlias(name);
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
@@ -133,6 +152,49 @@ void SetReadFaultHook(ReadFaultHook hook) {
 }
 
 void SetModulePath(const std::string& path) { g_module_path = path; }
+
+std::string ShortEngineName(const std::string& host_path) {
+  size_t component = host_path.find_last_of("/\\");
+  component = component == std::string::npos ? 0 : component + 1;
+  size_t dot = host_path.find('.', component);
+  if (dot == std::string::npos) dot = host_path.size();
+  std::string stem = host_path.substr(0, dot);
+  std::lock_guard<std::mutex> lock(g_alias_mutex);
+  std::string alias;
+  for (const auto& [a, host] : g_aliases) {
+    if (host == stem) alias = a;
+  }
+  if (alias.empty()) {
+    alias = kAliasMark + std::to_string(g_aliases.size() + 1);
+    g_aliases.emplace_back(alias, stem);
+  }
+  return alias + host_path.substr(dot);
+}
+
+std::string ExpandAliases(const std::string& text) {
+  std::string out;
+  std::lock_guard<std::mutex> lock(g_alias_mutex);
+  for (size_t i = 0; i < text.size();) {
+    // The longest alias that starts here and is not followed by a digit.
+    const std::pair<std::string, std::string>* best = nullptr;
+    if (text[i] == kAliasMark) {
+      for (const auto& entry : g_aliases) {
+        const std::string& a = entry.first;
+        if (text.compare(i, a.size(), a) == 0 &&
+            (i + a.size() == text.size() || !std::isdigit(static_cast<unsigned char>(text[i + a.size()]))) &&
+            (best == nullptr || a.size() > best->first.size()))
+          best = &entry;
+      }
+    }
+    if (best != nullptr) {
+      out += best->second;
+      i += best->first.size();
+    } else {
+      out += text[i++];
+    }
+  }
+  return out;
+}
 
 }  // namespace platform
 

@@ -21,7 +21,17 @@ namespace platform {
 
 // Turns an engine path into a host path: separators and the case of every
 // existing component resolved. Missing components are kept as written.
+// A name that starts with a registered alias starts with its host path.
 std::string ResolvePath(const char* name);
+
+// Host paths of any length for the engines, whose own names are short: the
+// host file's folder and name up to the first dot of its name are registered
+// under a short alias, and the engine name is the alias followed by the rest
+// ("/a/long/folder/demo.san" becomes "@1.san"). Names the engines derive from
+// it by their usual rules (the ".CHK" beside it) lead to the same folder.
+std::string ShortEngineName(const std::string& host_path);
+// Writes every alias in a message back as its host path.
+std::string ExpandAliases(const std::string& text);
 
 // A buffered binary stream (the engines' "file").
 struct File;

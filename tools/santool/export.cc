@@ -1,6 +1,9 @@
 // Deterministic export: the real engines on the headless backend under the
 // virtual clock, one indexed PNG per frame and what the sound card played.
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -13,10 +16,13 @@
 #include "frame/frame.h"
 #include "frame/palette.h"
 #include "imageio/imageio.h"
+#include "imageio/output.h"
 #include "platform/dsound.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
+#include "platform/files.h"
 #include "santool/santool.h"
+#include "santool/scan.h"
 #include "shell/log.h"
 #include "sound/output.h"
 #include "sound/sound.h"
@@ -60,14 +66,16 @@ void ExportPresent(RenderBitmap* bitmap, const ClipRect*, uint16_t, int32_t, int
       std::memcpy(&g_screen[size_t(y) * kWidth], s->pixels + size_t(y) * s->width,
                   std::min<size_t>(kWidth, s->width));
   }
-  if (g_frame_number < 0 || g_frame_number >= g_frame_count) return;
+  if (g_write_failed || g_frame_number < 0 || g_frame_number >= g_frame_count) return;
   char name[32];
   std::snprintf(name, sizeof name, "frame_%05d.png", int(g_frame_number));
   imageio::IoResult r = imageio::WritePng8(g_frames_dir + "/" + name, kWidth, kHeight, kWidth,
                                            g_screen.data(), CurrentPalette());
   if (!r) {
+    // The first picture that cannot be written ends the run; the reason is named once.
     std::fprintf(stderr, "santool: %s\n", r.message.c_str());
     g_write_failed = true;
+    AbortAnimation();
     return;
   }
   ++g_frames_written;
@@ -77,48 +85,90 @@ LRESULT ExportWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcA(window, msg, wparam, lparam);
 }
 
-bool IsDamageMessage(const std::string& m) {
-  return m.rfind("Bad IFF Header found", 0) == 0 ||
-         m.rfind("Read invalid frame header", 0) == 0 ||
-         m.rfind("File Streamer:  Invalid frame size", 0) == 0;
+// An engine message for the user: aliases written back as the host paths,
+// and the address a damaged frame's dispatcher names replaced by the file
+// offset this file's own walk found for that sub-chunk.
+std::string ForUser(const std::string& message, const santool::Report& scan) {
+  std::string m = platform::ExpandAliases(message);
+  static const std::string kBadHeader = "Bad IFF Header found ";
+  if (m.rfind(kBadHeader, 0) != 0) return m;
+  size_t at = m.find(" at ", kBadHeader.size());
+  if (at == std::string::npos) return m;
+  unsigned long tag = std::strtoul(m.c_str() + kBadHeader.size(), nullptr, 16);
+  std::string out = m.substr(0, at);
+  for (const santool::Damage& d : scan.damage) {
+    if (d.tag == tag) return out + " at file offset " + std::to_string(d.offset);
+  }
+  return out;
+}
+
+// Refuses the run when an input is one of the numbered pictures that
+// preparing the frame folder would remove.
+bool InFrameFolder(const std::string& input, const std::string& dir) {
+  std::string host = platform::ResolvePath(input.c_str());
+  size_t slash = host.find_last_of('/');
+  std::string folder = slash == std::string::npos ? "." : host.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? host : host.substr(slash + 1);
+  struct stat a, b;
+  if (stat(folder.c_str(), &a) != 0 || stat(dir.c_str(), &b) != 0) return false;
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino && name.rfind("frame_", 0) == 0 &&
+         name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0;
+}
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "santool: %s\n", message.c_str());
+  return 1;
 }
 
 }  // namespace
 
-int RunExport(const std::vector<std::string>& args) {
-  std::string file, audio, strings;
+int RunExport(const ExportOptions& options) {
+  const std::string& file = options.file;
   std::vector<std::string> fonts;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--frames" && i + 1 < args.size()) {
-      g_frames_dir = args[++i];
-    } else if (args[i] == "--audio" && i + 1 < args.size()) {
-      audio = args[++i];
-    } else if (args[i] == "--strings" && i + 1 < args.size()) {
-      strings = args[++i];
-    } else if (args[i] == "--fonts" && i + 1 < args.size()) {
-      // Comma-separated, loaded in order as the session loads its three.
-      std::string list = args[++i];
-      for (size_t start = 0; start <= list.size();) {
-        size_t comma = list.find(',', start);
-        if (comma == std::string::npos) comma = list.size();
-        if (comma > start) fonts.push_back(list.substr(start, comma - start));
-        start = comma + 1;
-      }
-    } else if (file.empty() && args[i].rfind("--", 0) != 0) {
-      file = args[i];
-    } else {
-      std::fprintf(stderr, "santool export: unexpected argument %s\n", args[i].c_str());
-      return 2;
-    }
+  for (const std::string& f : options.fonts) {
+    if (!f.empty()) fonts.push_back(f);
   }
-  if (file.empty() || g_frames_dir.empty()) {
-    std::fprintf(stderr,
-                 "usage: santool export FILE.san --frames DIR [--audio OUT.wav]\n"
-                 "                      [--strings FILE.TRS] [--fonts A.NUT,B.NUT,...]\n");
-    return 2;
+  // Everything is checked before anything is written, so a run that cannot
+  // succeed leaves nothing behind.
+  // Repair: missing fonts, strings or input, an empty or frameless file and outputs that were
+  // inputs used to pass or be overwritten; each is refused up front with its reason, status 1.
+  std::vector<std::string> inputs = {file};
+  if (!options.strings.empty()) inputs.push_back(options.strings);
+  inputs.insert(inputs.end(), fonts.begin(), fonts.end());
+  bool refused = false;
+  for (const std::string& input : inputs) {
+    std::string error = santool::CheckInput(input);
+    if (!error.empty()) refused = Fail(error);
   }
-  std::error_code ec;
-  std::filesystem::create_directories(g_frames_dir, ec);
+  if (refused) return 1;
+  santool::Report scan;
+  std::string error;
+  if (!santool::Scan(file, &scan, &error)) return Fail(error);
+  if (scan.frames.empty() || scan.frame_count <= 0) {
+    for (const santool::Damage& d : scan.damage)
+      Fail(file + ": damage at " + std::to_string(d.offset) + ": " + d.what);
+    return Fail(file + ": no frames to export (the header says " +
+                std::to_string(scan.frame_count) + ", the file holds " +
+                std::to_string(scan.frames.size()) + ")");
+  }
+  std::vector<std::string> host_inputs;
+  for (const std::string& input : inputs) host_inputs.push_back(platform::ResolvePath(input.c_str()));
+  if (!options.audio.empty()) {
+    imageio::IoResult r = imageio::CheckOutput(options.audio, host_inputs);
+    if (!r) refused = Fail(r.message);
+  }
+  struct stat st;
+  if (stat(options.frames.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+    refused = Fail(options.frames + ": is not a folder");
+  for (const std::string& input : host_inputs) {
+    if (InFrameFolder(input, options.frames))
+      refused = Fail(input + ": is one of the input files and would be replaced by a frame");
+  }
+  if (refused) return 1;
+  // Repair: a folder that could not be made failed once per frame; it fails once, up front.
+  imageio::IoResult prepared = imageio::PrepareFrameFolder(options.frames, "frame");
+  if (!prepared) return Fail(prepared.message);
+  g_frames_dir = options.frames;
 
   platform::SetClockMode(platform::ClockMode::kVirtual);
   platform::headless::SetAudioCapture(true);
@@ -142,11 +192,16 @@ int RunExport(const std::vector<std::string>& args) {
     SetPresentCallback(ExportPresent);
     // The text the player's session loads for its first demonstration; the
     // file's "TRES" chunks and font escapes need them to look as they do there.
-    if (!strings.empty()) LoadTextResource(nullptr, strings.c_str());
+    if (!options.strings.empty() && LoadTextResource(nullptr, options.strings.c_str()) != 0)
+      exit_code = 1;
     std::vector<const char*> font_names;
     for (const std::string& f : fonts) font_names.push_back(f.c_str());
-    if (!font_names.empty()) LoadFonts(nullptr, int(font_names.size()), font_names.data());
-    if (PlayAnimation(file.c_str(), 1, nullptr, 0, 15, kPlayNoThread) != 0) exit_code = 1;
+    if (!font_names.empty() && LoadFonts(nullptr, int(font_names.size()), font_names.data()) != 0)
+      exit_code = 1;
+    // Repair: host paths longer than the engines' names ran away; the engines get a short alias.
+    std::string engine_name = platform::ShortEngineName(file);
+    if (exit_code == 0 && PlayAnimation(engine_name.c_str(), 1, nullptr, 0, 15, kPlayNoThread) != 0)
+      exit_code = 1;
     SetPresentCallback(nullptr);
     FreeTextResource(nullptr);
     FreeFonts(nullptr);
@@ -158,8 +213,8 @@ int RunExport(const std::vector<std::string>& args) {
     }
     platform::AdvanceVirtualTime(kOutputLatencyMs);
     std::vector<uint8_t> sound = platform::headless::TakeCapturedAudio();
-    if (!audio.empty()) {
-      imageio::IoResult r = imageio::WriteWav8(audio, sound, uint32_t(kOutputRate));
+    if (!options.audio.empty()) {
+      imageio::IoResult r = imageio::WriteWav8(options.audio, sound, uint32_t(kOutputRate));
       if (!r) {
         std::fprintf(stderr, "santool: %s\n", r.message.c_str());
         exit_code = 1;
@@ -181,14 +236,21 @@ int RunExport(const std::vector<std::string>& args) {
   DestroyWindow(window);
   platform::headless::SetAudioCapture(false);
 
-  bool damaged = false;
-  for (const std::string& e : ErrorLogEntries()) {
-    std::fprintf(stderr, "%s\n", e.c_str());
-    if (IsDamageMessage(e)) damaged = true;
+  for (const std::string& e : ErrorLogEntries()) std::fprintf(stderr, "%s\n", ForUser(e, scan).c_str());
+  // Repair: success was judged by matching three message texts; any recorded error, damage
+  // found in the file, or a frame short of the header's count fails the run.
+  bool failed = exit_code != 0 || ErrorCount() > 0 || g_write_failed;
+  if (!failed && !scan.damage.empty()) {
+    for (const santool::Damage& d : scan.damage)
+      Fail(file + ": damage at " + std::to_string(d.offset) + ": " + d.what);
+    failed = true;
   }
-  if (exit_code == 0 && (damaged || g_frames_written < g_frame_count || g_write_failed))
-    exit_code = 1;
-  if (exit_code == 0)
-    std::fprintf(stdout, "%d frames written to %s\n", int(g_frames_written), g_frames_dir.c_str());
-  return exit_code;
+  if (!failed && g_frames_written < scan.frame_count) {
+    Fail(std::to_string(g_frames_written) + " of " + std::to_string(scan.frame_count) +
+         " frames written");
+    failed = true;
+  }
+  if (failed) return 1;
+  std::fprintf(stdout, "%d frames written to %s\n", int(g_frames_written), g_frames_dir.c_str());
+  return 0;
 }
