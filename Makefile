@@ -8,6 +8,8 @@
 
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# The project's own builds treat warnings as errors; a plain CMake configure does not.
+WERROR := -DMV_WERROR=ON
 # Tests of the engines that run threads: run again under the thread sanitizer.
 TSAN_TESTS ?= platform stream timer anim sound e2e
 
@@ -17,7 +19,7 @@ setup:
 	@scripts/setup
 
 build: setup
-	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build -j $(JOBS)
 
 test: test-normal test-asan test-tsan
@@ -27,12 +29,12 @@ test-normal: build
 	@cd build && ctest --output-on-failure -j $(JOBS)
 
 test-asan: setup
-	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMV_SANITIZE=address,undefined -DMV_BUILD_BENCH=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMV_SANITIZE=address,undefined -DMV_BUILD_BENCH=OFF $(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-asan -j $(JOBS)
 	@cd build-asan && ctest --output-on-failure -j $(JOBS)
 
 test-tsan: setup
-	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMV_SANITIZE=thread -DMV_BUILD_BENCH=OFF -DMV_BUILD_SDL=OFF $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMV_SANITIZE=thread -DMV_BUILD_BENCH=OFF -DMV_BUILD_SDL=OFF $(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target $(addprefix test_,$(TSAN_TESTS))
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -R '^($(shell echo $(TSAN_TESTS) | tr ' ' '|'))$$'
 
@@ -41,7 +43,7 @@ bench: build
 
 # Only what the demonstration needs is built here; `make test` builds the rest.
 demo: setup
-	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build -j $(JOBS) --target morvane-demos make-demo-data santool
 	@build/data/make-demo-data build/demo
 	@build/morvane-demos --data=build/demo || { \

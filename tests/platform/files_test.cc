@@ -48,6 +48,28 @@ TEST_F(FilesTest, BackslashesAndCaseAreResolved) {
   EXPECT_EQ(platform::OpenFile("cv2vid", "rb"), nullptr);  // a directory is no file
 }
 
+TEST_F(FilesTest, ShortNamesStandForHostPathsOfAnyLength) {
+  const std::string folder = dir_ + "/" + std::string(80, 'f') + "/Mixed";
+  Write(folder + "/Demo.San", "data");
+  Write(folder + "/DEMO.CHK", "sums");
+  std::string name = platform::ShortEngineName(folder + "/Demo.San");
+  EXPECT_LE(name.size(), 12u) << name;
+  EXPECT_EQ(platform::ShortEngineName(folder + "/Demo.San"), name);  // registered once
+  platform::File* f = platform::OpenFile(name.c_str(), "rb");
+  ASSERT_NE(f, nullptr);
+  platform::CloseFile(f);
+  // The name the engines derive by replacing what follows the first dot.
+  std::string chk = name.substr(0, name.find('.')) + ".chk";
+  EXPECT_EQ(platform::ResolvePath(chk.c_str()), folder + "/DEMO.CHK");
+  EXPECT_EQ(platform::ExpandAliases("Cannot open file " + chk + "."),
+            "Cannot open file " + folder + "/Demo.chk.");
+  // A longer alias sharing a prefix is not taken for a shorter one.
+  std::string names[10];
+  for (int i = 0; i < 10; ++i) names[i] = platform::ShortEngineName(dir_ + "/n" + std::to_string(i) + ".san");
+  EXPECT_EQ(platform::ExpandAliases(names[9]), dir_ + "/n9.san");
+  EXPECT_EQ(platform::ResolvePath("@nothing.san"), "@nothing.san");
+}
+
 TEST_F(FilesTest, ExactNameWinsOverOtherCase) {
   Write("a/Data.bin", "upper");
   Write("a/data.bin", "lower");

@@ -1,5 +1,6 @@
 #include "authoring/trs.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "text/resource.h"
@@ -23,9 +24,13 @@ std::string BuildTrsBody(const std::vector<TrsEntry>& entries, bool crlf) {
 }
 
 std::vector<uint8_t> ScrambleTrs(const std::string& body) {
-  std::vector<uint8_t> out = {'E', 'T', 'R', 'S'};
-  out.resize(kTextScrambleHeaderSize, 0);
-  for (char c : body) out.push_back(static_cast<uint8_t>(c) ^ kTextScrambleKey);
+  // The header is sized once and filled in place: growing a vector made from a
+  // four-byte list is what the optimiser's bounds analysis misreads.
+  std::vector<uint8_t> out(kTextScrambleHeaderSize + body.size(), 0);
+  const char kMagic[] = "ETRS";
+  std::copy(kMagic, kMagic + 4, out.begin());
+  for (size_t i = 0; i < body.size(); ++i)
+    out[kTextScrambleHeaderSize + i] = static_cast<uint8_t>(body[i]) ^ kTextScrambleKey;
   return out;
 }
 

@@ -97,7 +97,7 @@ std::string ForUser(const std::string& message, const santool::Report& scan) {
   unsigned long tag = std::strtoul(m.c_str() + kBadHeader.size(), nullptr, 16);
   std::string out = m.substr(0, at);
   for (const santool::Damage& d : scan.damage) {
-    if (d.tag == tag) return out + " at file offset " + std::to_string(d.offset);
+    if (d.sub_chunk && d.tag == tag) return out + " at file offset " + std::to_string(d.offset);
   }
   return out;
 }
@@ -240,11 +240,8 @@ int RunExport(const ExportOptions& options) {
   // Repair: success was judged by matching three message texts; any recorded error, damage
   // found in the file, or a frame short of the header's count fails the run.
   bool failed = exit_code != 0 || ErrorCount() > 0 || g_write_failed;
-  if (!failed && !scan.damage.empty()) {
-    for (const santool::Damage& d : scan.damage)
-      Fail(file + ": damage at " + std::to_string(d.offset) + ": " + d.what);
-    failed = true;
-  }
+  for (const santool::Damage& d : scan.damage)
+    failed = Fail(file + ": damage at " + std::to_string(d.offset) + ": " + d.what);
   if (!failed && g_frames_written < scan.frame_count) {
     Fail(std::to_string(g_frames_written) + " of " + std::to_string(scan.frame_count) +
          " frames written");

@@ -105,11 +105,11 @@ void WalkFrame(Report& r, const std::vector<uint8_t>& d, uint32_t base, FrameInf
       r.damage.push_back({offset,
                           "sub-chunk " + TagText(tag) + " of " + std::to_string(csize) +
                               " bytes runs past the end of its frame",
-                          tag});
+                          true, tag});
       return;
     }
     if (!IsPlainTag(tag)) {
-      r.damage.push_back({offset, "bad sub-chunk tag " + TagText(tag), tag});
+      r.damage.push_back({offset, "bad sub-chunk tag " + TagText(tag), true, tag});
       return;
     }
     std::string name = TagText(tag);

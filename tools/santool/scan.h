@@ -18,10 +18,11 @@ struct FrameInfo {
   uint32_t offset, size;
   std::vector<Sub> subs;
 };
-// What is wrong at a file offset; `tag` is the sub-chunk's when one is named.
+// What is wrong at a file offset; a damaged sub-chunk names its tag.
 struct Damage {
   uint32_t offset;
   std::string what;
+  bool sub_chunk = false;
   uint32_t tag = 0;
 };
 struct Sound {
