@@ -129,6 +129,8 @@ int RunInfo(const InfoOptions& options) {
   int status = 0;
   for (const std::string& file : options.files) {
     Report r;
+    // Repair: a folder aborted and a 2.5 GB file ran out of memory; inputs are judged by the
+    // engines' rule for opening and sizes and read a chunk at a time.
     std::string error = CheckInput(file);
     if (error.empty() && !Scan(file, &r, &error)) status = 1;
     if (!error.empty()) {

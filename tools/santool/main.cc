@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
     words.push_back("--help");
   }
   std::reverse(words.begin(), words.end());  // CLI11 takes the words last first
+  // Repair: unknown options were ignored and "--help" was opened as a file; options are checked,
+  // help goes to stdout with status 0, errors to stderr with status 2.
   try {
     app.parse(words);
   } catch (const CLI::CallForHelp& e) {
