@@ -181,7 +181,8 @@ std::string ExpandAliases(const std::string& text) {
       for (const auto& entry : g_aliases) {
         const std::string& a = entry.first;
         if (text.compare(i, a.size(), a) == 0 &&
-            (i + a.size() == text.size() || !std::isdigit(static_cast<unsigned char>(text[i + a.size()]))) &&
+            (i + a.size() == text.size() ||
+             !std::isdigit(static_cast<unsigned char>(text[i + a.size()]))) &&
             (best == nullptr || a.size() > best->first.size()))
           best = &entry;
       }

@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "platform/files.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -7,8 +8,6 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include "platform/files.h"
 
 namespace fs = std::filesystem;
 
@@ -65,7 +64,8 @@ TEST_F(FilesTest, ShortNamesStandForHostPathsOfAnyLength) {
             "Cannot open file " + folder + "/Demo.chk.");
   // A longer alias sharing a prefix is not taken for a shorter one.
   std::string names[10];
-  for (int i = 0; i < 10; ++i) names[i] = platform::ShortEngineName(dir_ + "/n" + std::to_string(i) + ".san");
+  for (int i = 0; i < 10; ++i)
+    names[i] = platform::ShortEngineName(dir_ + "/n" + std::to_string(i) + ".san");
   EXPECT_EQ(platform::ExpandAliases(names[9]), dir_ + "/n9.san");
   EXPECT_EQ(platform::ResolvePath("@nothing.san"), "@nothing.san");
 }

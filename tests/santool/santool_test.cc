@@ -1,14 +1,12 @@
 // santool export and info on generated files: pictures compared pixel for
 // pixel, sound present, damage reported with a failing exit code.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -137,10 +135,10 @@ TEST_F(Santool, ExportIsDeterministicAndCapturesSound) {
   for (int i = 1; i < 4; ++i) f.Frame({{"FOBJ", santest::SolidObject(i * 8, 0, 8, 8, 3)}});
   std::string san = dir_ + "/sound.san";
   ASSERT_TRUE(santest::WriteFile(san, f.Finish()));
-  ASSERT_EQ(RunSantool("export " + san + " --frames " + dir_ + "/a --audio " + dir_ + "/a.wav").code,
-            0);
-  ASSERT_EQ(RunSantool("export " + san + " --frames " + dir_ + "/b --audio " + dir_ + "/b.wav").code,
-            0);
+  ASSERT_EQ(
+      RunSantool("export " + san + " --frames " + dir_ + "/a --audio " + dir_ + "/a.wav").code, 0);
+  ASSERT_EQ(
+      RunSantool("export " + san + " --frames " + dir_ + "/b --audio " + dir_ + "/b.wav").code, 0);
   imageio::Wav8 a, b;
   ASSERT_TRUE(imageio::ReadWav8(dir_ + "/a.wav", &a));
   ASSERT_TRUE(imageio::ReadWav8(dir_ + "/b.wav", &b));
@@ -161,8 +159,8 @@ TEST_F(Santool, ExportDrawsStringChunksOnlyWithTheirStringFile) {
   f.Frame({{"TRES", tres}});
   std::string san = dir_ + "/text.san";
   ASSERT_TRUE(santest::WriteFile(san, f.Finish()));
-  ASSERT_TRUE(authoring::WriteTrsFile(dir_ + "/s.trs",
-                                      authoring::BuildTrsBody({{3, "HELLO"}}), true));
+  ASSERT_TRUE(
+      authoring::WriteTrsFile(dir_ + "/s.trs", authoring::BuildTrsBody({{3, "HELLO"}}), true));
 
   auto ink = [&](const std::string& extra, const std::string& out) {
     ToolRun r = RunSantool("export " + san + " --frames " + dir_ + out + extra);
@@ -184,7 +182,8 @@ TEST_F(Santool, InfoReportsStructureTextsAudioAndDamage) {
   Bytes samples(1000, 128);
   SanFile f(2, 2, 12);
   f.Frame({{"FOBJ", santest::SolidObject(0, 0, 2, 2, 3)}, {"TEXT", text}, {"SAUD", Saud(samples)}});
-  f.Frame({{"FOBJ", santest::SolidObject(0, 0, 2, 2, 3)}, {"FOBJ", santest::SolidObject(0, 0, 2, 2, 3)}});
+  f.Frame({{"FOBJ", santest::SolidObject(0, 0, 2, 2, 3)},
+           {"FOBJ", santest::SolidObject(0, 0, 2, 2, 3)}});
   std::string san = dir_ + "/info.san";
   Bytes escape = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1b, ']', '0', ';', 'x', 7, 0};
   SanFile g(1);
@@ -229,9 +228,10 @@ TEST_F(Santool, HostPathsFollowOneRule) {
   const Bytes bytes = f.Finish();
   ASSERT_TRUE(santest::WriteFile(deep + "/a.san", bytes));
   ASSERT_TRUE(santest::WriteFile(deep + "/a long font name.nut", bytes));
-  ASSERT_TRUE(authoring::WriteTrsFile(deep + "/strings.trs", authoring::BuildTrsBody({{3, "HI"}}), true));
-  ToolRun r = RunSantool("export '" + deep + "/a.san' --frames '" + deep + "/out' --audio '" + deep +
-                         "/a.wav' --strings '" + deep + "/strings.trs' --fonts '" + deep +
+  ASSERT_TRUE(
+      authoring::WriteTrsFile(deep + "/strings.trs", authoring::BuildTrsBody({{3, "HI"}}), true));
+  ToolRun r = RunSantool("export '" + deep + "/a.san' --frames '" + deep + "/out' --audio '" +
+                         deep + "/a.wav' --strings '" + deep + "/strings.trs' --fonts '" + deep +
                          "/a long font name.nut'");
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(Has(r.out, "2 frames written")) << r.out;
@@ -246,19 +246,18 @@ TEST_F(Santool, HostPathsFollowOneRule) {
   std::remove((deep + "/A.CHK").c_str());
 
   // The engines' rule: backslashes and any case.
-  std::string engine_style = dir_ + "\\SOME\\folder/deep/enough/to/make/the/path/longer/than/55/chars/A.SAN";
+  std::string engine_style =
+      dir_ + "\\SOME\\folder/deep/enough/to/make/the/path/longer/than/55/chars/A.SAN";
   EXPECT_EQ(RunSantool("info '" + engine_style + "'").code, 0);
   EXPECT_EQ(RunSantool("export '" + engine_style + "' --frames " + dir_ + "/o2").code, 0);
 
   // What the engines refuse, both commands refuse with the same words.
   const std::string huge = dir_ + "/huge.san";
-  {
-    std::ofstream(huge, std::ios::binary) << "ANIM";
-  }
+  { std::ofstream(huge, std::ios::binary) << "ANIM"; }
   std::filesystem::resize_file(huge, 2500ull << 20);  // sparse: no space taken
   for (const std::string& input : {dir_, huge, dir_ + "/none.san"}) {
-    for (const std::string& command : {"info '" + input + "'",
-                                       "export '" + input + "' --frames " + dir_ + "/never"}) {
+    for (const std::string& command :
+         {"info '" + input + "'", "export '" + input + "' --frames " + dir_ + "/never"}) {
       ToolRun refused = RunSantool(command);
       EXPECT_EQ(refused.code, 1) << command;
       EXPECT_TRUE(Has(refused.err, "Cannot open file " + input + ": ")) << refused.err;
@@ -312,7 +311,8 @@ TEST_F(Santool, OutputsAreCheckedBeforeWriting) {
   EXPECT_TRUE(intact(san));
   EXPECT_FALSE(std::filesystem::is_symlink(used + "/frame_00000.png"));
   std::vector<std::string> left;
-  for (const auto& e : std::filesystem::directory_iterator(used)) left.push_back(e.path().filename());
+  for (const auto& e : std::filesystem::directory_iterator(used))
+    left.push_back(e.path().filename());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (std::vector<std::string>{"frame_00000.png", "frame_00001.png", "notes.txt"}));
   // An input among the pictures the folder's preparation would remove.
@@ -384,8 +384,10 @@ TEST_F(Santool, FailuresAreReportedAsFailures) {
       {"minus1", with_count(-1), "", "header says -1 frames", true},
       {"minus32768", with_count(-32768), "", "header says -32768 frames", true},
       {"past", past, "", "runs past the end of the file", true},
-      {"nofont", good, "--fonts " + ok + "," + dir_ + "/none.nut", "Cannot open file " + dir_ + "/none.nut", false},
-      {"nostrings", good, "--strings " + dir_ + "/none.trs", "Cannot open file " + dir_ + "/none.trs", false},
+      {"nofont", good, "--fonts " + ok + "," + dir_ + "/none.nut",
+       "Cannot open file " + dir_ + "/none.nut", false},
+      {"nostrings", good, "--strings " + dir_ + "/none.trs",
+       "Cannot open file " + dir_ + "/none.trs", false},
   };
   for (const Case& c : cases) {
     const std::string san = dir_ + "/" + c.name + ".san";
@@ -397,7 +399,8 @@ TEST_F(Santool, FailuresAreReportedAsFailures) {
     ToolRun i = RunSantool("info " + san);
     EXPECT_EQ(i.code, c.info_fails ? 1 : 0) << c.name << i.out;
   }
-  EXPECT_TRUE(std::filesystem::exists(dir_ + "/damaged/frame_00000.png"));  // shown before the abort
+  EXPECT_TRUE(
+      std::filesystem::exists(dir_ + "/damaged/frame_00000.png"));  // shown before the abort
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/nofont"));
   // info reads every file it is given and fails if any fails.
   ToolRun both = RunSantool("info " + dir_ + "/damaged.san " + ok);
@@ -438,8 +441,14 @@ TEST_F(Santool, CommandLineConventions) {
   for (const Case& c : cases) {
     ToolRun r = RunSantool(c.args);
     EXPECT_EQ(r.code, c.code) << c.args;
-    if (c.out.empty()) EXPECT_EQ(r.out, "") << c.args; else EXPECT_TRUE(Has(r.out, c.out)) << c.args << ": " << r.out;
-    if (c.err.empty()) EXPECT_EQ(r.err, "") << c.args; else EXPECT_TRUE(Has(r.err, c.err)) << c.args << ": " << r.err;
+    if (c.out.empty())
+      EXPECT_EQ(r.out, "") << c.args;
+    else
+      EXPECT_TRUE(Has(r.out, c.out)) << c.args << ": " << r.out;
+    if (c.err.empty())
+      EXPECT_EQ(r.err, "") << c.args;
+    else
+      EXPECT_TRUE(Has(r.err, c.err)) << c.args << ": " << r.err;
   }
 }
 

@@ -18,9 +18,9 @@
 #include "imageio/imageio.h"
 #include "imageio/output.h"
 #include "platform/dsound.h"
+#include "platform/files.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
-#include "platform/files.h"
 #include "santool/santool.h"
 #include "santool/scan.h"
 #include "shell/log.h"
@@ -152,7 +152,8 @@ int RunExport(const ExportOptions& options) {
                 std::to_string(scan.frames.size()) + ")");
   }
   std::vector<std::string> host_inputs;
-  for (const std::string& input : inputs) host_inputs.push_back(platform::ResolvePath(input.c_str()));
+  for (const std::string& input : inputs)
+    host_inputs.push_back(platform::ResolvePath(input.c_str()));
   if (!options.audio.empty()) {
     imageio::IoResult r = imageio::CheckOutput(options.audio, host_inputs);
     if (!r) refused = Fail(r.message);
@@ -236,7 +237,8 @@ int RunExport(const ExportOptions& options) {
   DestroyWindow(window);
   platform::headless::SetAudioCapture(false);
 
-  for (const std::string& e : ErrorLogEntries()) std::fprintf(stderr, "%s\n", ForUser(e, scan).c_str());
+  for (const std::string& e : ErrorLogEntries())
+    std::fprintf(stderr, "%s\n", ForUser(e, scan).c_str());
   // Repair: success was judged by matching three message texts; any recorded error, damage
   // found in the file, or a frame short of the header's count fails the run.
   bool failed = exit_code != 0 || ErrorCount() > 0 || g_write_failed;

@@ -98,10 +98,11 @@ void PrintJson(const std::string& file, const Report& r, bool frames) {
   std::printf("}, \"audio\": [");
   for (size_t i = 0; i < r.sounds.size(); ++i) {
     const Sound& s = r.sounds[i];
-    std::printf("%s{\"kind\": %s, \"track\": %d, \"key\": %d, \"first_frame\": %d, "
-                "\"blocks\": %d, \"samples\": %d, \"seconds\": %.3f, \"rates\": [",
-                i ? ", " : "", Json(s.kind).c_str(), s.track, s.key, s.first_frame, s.blocks,
-                s.total, Seconds(s));
+    std::printf(
+        "%s{\"kind\": %s, \"track\": %d, \"key\": %d, \"first_frame\": %d, "
+        "\"blocks\": %d, \"samples\": %d, \"seconds\": %.3f, \"rates\": [",
+        i ? ", " : "", Json(s.kind).c_str(), s.track, s.key, s.first_frame, s.blocks, s.total,
+        Seconds(s));
     for (size_t j = 0; j < s.rates.size(); ++j) std::printf("%s%d", j ? ", " : "", s.rates[j]);
     std::printf("]}");
   }

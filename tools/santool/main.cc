@@ -1,6 +1,5 @@
 // santool: inspect and export ".san" animation files.
 #include <CLI/CLI.hpp>
-
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -19,26 +18,29 @@ int main(int argc, char** argv) {
   app.set_version_flag("--version", kVersion);
   app.require_subcommand(1);
   app.fallthrough();  // --version after a command too
-  app.footer("Statuses: 0 success, 1 a file could not be read or written or is damaged, 2 a "
-             "command-line error.\n");
+  app.footer(
+      "Statuses: 0 success, 1 a file could not be read or written or is damaged, 2 a "
+      "command-line error.\n");
 
   ExportOptions export_options;
   CLI::App* exporter = app.add_subcommand(
-      "export",
-      "Writes every frame of FILE as an indexed PNG, and the sound as a WAV");
+      "export", "Writes every frame of FILE as an indexed PNG, and the sound as a WAV");
   exporter->add_option("file", export_options.file, "the .san file")->required();
-  exporter->add_option("--frames", export_options.frames,
-                       "folder for the pictures, made when missing; pictures frame_NNNNN.png "
-                       "that an earlier run left there are removed first")
+  exporter
+      ->add_option("--frames", export_options.frames,
+                   "folder for the pictures, made when missing; pictures frame_NNNNN.png "
+                   "that an earlier run left there are removed first")
       ->required();
   exporter->add_option("--audio", export_options.audio, "WAV file for what the sound card played");
   exporter->add_option("--strings", export_options.strings, "the .TRS string file");
-  exporter->add_option("--fonts", export_options.fonts, "the .NUT fonts, comma-separated, font 0 first")
+  exporter
+      ->add_option("--fonts", export_options.fonts, "the .NUT fonts, comma-separated, font 0 first")
       ->delimiter(',')
       ->allow_extra_args(false);
-  exporter->footer("FILE is played on the real engines under a virtual clock. Inputs and outputs\n"
-                   "are checked before anything is written; an output that is one of the inputs\n"
-                   "is refused.\n");
+  exporter->footer(
+      "FILE is played on the real engines under a virtual clock. Inputs and outputs\n"
+      "are checked before anything is written; an output that is one of the inputs\n"
+      "is refused.\n");
 
   InfoOptions info_options;
   CLI::App* info = app.add_subcommand(

@@ -125,8 +125,8 @@ void WalkFrame(Report& r, const std::vector<uint8_t>& d, uint32_t base, FrameInf
       Audio(r, frame_index, tag, d.data() + at, csize);
     } else if (tag == kTagTEXT || tag == kTagTRES) {
       if (csize >= (tag == kTagTRES ? 18u : 16u)) {
-        Text t{frame_index, name, ReadLE16s(payload), ReadLE16s(payload + 2),
-               ReadLE16(payload + 4), {}, -1};
+        Text t{frame_index, name, ReadLE16s(payload), ReadLE16s(payload + 2), ReadLE16(payload + 4),
+               {},          -1};
         if (tag == kTagTRES) {
           t.number = ReadLE16s(payload + 16);
         } else {
@@ -250,8 +250,8 @@ bool Scan(const std::string& path, Report* report, std::string* error) {
   // damage.
   if (!header && size >= 8) r.damage.push_back({uint32_t(kFirstChunkOffset), "no header chunk"});
   if (header && r.frame_count < 0)
-    r.damage.push_back({uint32_t(kFirstChunkOffset),
-                        "header says " + std::to_string(r.frame_count) + " frames"});
+    r.damage.push_back(
+        {uint32_t(kFirstChunkOffset), "header says " + std::to_string(r.frame_count) + " frames"});
   else if (header && int(r.frames.size()) != r.frame_count)
     r.damage.push_back({size, "header says " + std::to_string(r.frame_count) +
                                   " frames, the file holds " + std::to_string(r.frames.size())});
