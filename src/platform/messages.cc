@@ -155,10 +155,12 @@ void Idle(uint32_t max_ms) {
   // Repair: without an event source the real clock's idle pass returned at
   // once, so the playback loop spun a core; it now sleeps until something
   // can have happened.
+  // A multimedia timer already due runs on the timer thread: nothing to
+  // hurry for here. A scheduled message already due is taken by the next
+  // pass's poll.
   int64_t wait = max_ms;
   for (int64_t due : {platform::NextTimerDueIn(), NextScheduledIn()})
-    if (due >= 0) wait = std::min(wait, due);
-  if (wait <= 0) return;
+    if (due > 0) wait = std::min(wait, due);
   std::unique_lock<std::mutex> lock(s.posted_mutex);
   uint64_t posts = s.posts;
   s.posted.wait_for(lock, std::chrono::milliseconds(wait), [&] { return s.posts != posts; });
