@@ -19,27 +19,47 @@ using namespace anim_internal;
 
 namespace {
 
-// A manual-reset event: stays set until cleared.
-class ManualResetEvent {
+// The wake event of the reading thread: the playback loop wakes it once per
+// pass and, on the virtual clock, waits until the step it asked for is done.
+// Wake-ups are counted, so one that comes while a step runs is never lost.
+class ReaderWake {
  public:
   void Set() {
     std::lock_guard<std::mutex> lock(mutex_);
-    set_ = true;
+    ++asked_;
     cv_.notify_all();
   }
-  void Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    set_ = false;
-  }
-  void Wait() {
+  // Reading thread: waits for a wake-up newer than the last step (or stop).
+  void Wait(const std::atomic<int32_t>& stop) {
     std::unique_lock<std::mutex> lock(mutex_);
-    cv_.wait(lock, [this] { return set_; });
+    cv_.wait(lock, [&] { return asked_ != taken_ || stop.load(); });
+    taken_ = asked_;
+  }
+  // Reading thread: the step for every wake-up taken so far is over.
+  void StepDone() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    done_ = taken_;
+    cv_.notify_all();
+  }
+  // Playback loop: waits until the steps asked for so far are over, or the
+  // thread has ended.
+  void WaitForStep() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    cv_.wait(lock, [&] { return done_ == asked_ || ended_; });
+  }
+  void Ended() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ended_ = true;
+    cv_.notify_all();
   }
 
  private:
   std::mutex mutex_;
   std::condition_variable cv_;
-  bool set_ = false;
+  uint64_t asked_ = 1;  // the thread's first step needs no wake-up
+  uint64_t taken_ = 1;
+  uint64_t done_ = 0;
+  bool ended_ = false;
 };
 
 constexpr int32_t kSectorSize = 2048;
@@ -71,7 +91,7 @@ UINT g_tick_timer = 0;
 int16_t g_sync_count = 0;
 int32_t g_frames_read = 0, g_late_frames = 0;
 
-ManualResetEvent* g_wake = nullptr;
+ReaderWake* g_wake = nullptr;
 
 // The reading thread. Should the process exit in the middle of a play (the
 // display connection lost, say), the thread is ended here rather than left
@@ -156,17 +176,22 @@ int16_t AdaptBlocks(int16_t count, int16_t fill, int16_t high) {
   return count;
 }
 
-void ReadingThread(ManualResetEvent* wake) {
+void ReadingThread(ReaderWake* wake) {
   int16_t count = 8;
   while (!g_stop.load()) {
     count = AdaptBlocks(count, StreamFillPercent(), 70);
     StreamReadAhead(count * kSectorSize);
-    wake->Clear();
-    // Checked again under the event so a stop that set the event after the
-    // clear is never missed.
-    if (g_stop.load()) break;
-    wake->Wait();
+    wake->StepDone();
+    wake->Wait(g_stop);
   }
+  wake->Ended();
+}
+
+// Repair: on the virtual clock, time went on while the reading thread still
+// read what the loop needed, so captures differed from run to run; the pass
+// that wakes it (and the start) waits for that step's end.
+void WaitForReaderStep() {
+  if (g_wake && platform::GetClockMode() == platform::ClockMode::kVirtual) g_wake->WaitForStep();
 }
 
 // Ends the reading thread: it only ever waits on the event outside the
@@ -250,8 +275,9 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
     g_stop = 0;
     QueueAnimation(name, 0);
     if (threaded) {
-      g_wake = new ManualResetEvent;
+      g_wake = new ReaderWake;
       g_reader = std::thread(ReadingThread, g_wake);
+      WaitForReaderStep();
       g_render_timer = TimerAdd(RenderTick, g_frame_period, kRenderTimerFlags, 0);
       if (!g_render_timer) {
         RecordError("Cannot allocate render timer");
@@ -279,6 +305,7 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
       TimerService();
       if (threaded) {
         g_wake->Set();
+        WaitForReaderStep();
       } else {
         g_block_count = AdaptBlocks(g_block_count, StreamFillPercent(), 60);
         StreamReadAhead(g_block_count * kSectorSize);

@@ -48,6 +48,13 @@ void ApplyHeader(const uint8_t* p, uint32_t size) {
   if (!(g_file_flags & kFlagKeepPalette) && size >= uint32_t(kHeaderPaletteOffset + kPaletteBytes))
     SetCurrentPalette(p + kHeaderPaletteOffset, 1);
   g_frame_count = ReadLE16s(p + kHeaderFrameCountOffset);
+  if (g_frame_count < 1) {
+    // Repair: a count below 1 was never met by a frame number, so the last
+    // frame was shown again until the number wrapped; it is reported and the
+    // file plays the frames it has (the count is set when its data ends).
+    RecordError("Read invalid frame count %hd -- CD may be dirty or damaged.", g_frame_count);
+    g_frame_count = INT16_MAX;
+  }
   if ((p[kHeaderVersionOffset] > 1) && size >= uint32_t(kHeaderRateOffset + 2)) {
     int16_t rate = ReadLE16s(p + kHeaderRateOffset);
     if (rate != 0 && !(g_file_flags & kFlagIgnoreRate)) SetFrameRate(rate);
@@ -109,6 +116,20 @@ int16_t ReadFrame(uint16_t frame_flags) {
         StreamChunk c = StreamFetch(kChunkHeaderSize);
         if (c.status == kStreamNotYet) return kReadWaitHeader;
         if (c.status == kStreamError) return kReadDamaged;
+        if (c.status == kStreamEnd) {
+          // No file at all (its request failed), or its data ended before
+          // the count said: nothing else is coming.
+          if (g_chunk_data == nullptr || g_frame_number < 0) return kReadEnded;
+          // Repair: a file with fewer frames than its count ran into the
+          // bytes behind it; the count becomes the frames it had, so the end
+          // pass reaches the post-frame callback with number == count.
+          int16_t had = int16_t(g_frame_number + 1);
+          if (g_frame_count != INT16_MAX)
+            RecordError("Frame count %hd but the file ends after %hd frames", g_frame_count, had);
+          g_frame_count = had;
+          g_state = kStateEnd;
+          continue;
+        }
         g_chunk_data = nullptr;
         if (c.status == kStreamSwitched) {
           g_frame_number = -1;
@@ -124,7 +145,7 @@ int16_t ReadFrame(uint16_t frame_flags) {
       case kStateAnimHeader: {
         StreamChunk c = StreamFetch(FetchSize(g_chunk_size));
         if (c.status == kStreamNotYet) return kReadWaitAnimHeader;
-        if (c.status == kStreamError) return kReadDamaged;
+        if (c.status == kStreamError || c.status == kStreamEnd) return kReadDamaged;
         g_state = kStateChunkHeader;
         g_chunk_data = nullptr;
         if (c.status == kStreamSwitched) {
@@ -142,7 +163,7 @@ int16_t ReadFrame(uint16_t frame_flags) {
       case kStateFrame: {
         StreamChunk c = StreamFetch(FetchSize(g_chunk_size));
         if (c.status == kStreamNotYet) return kReadWaitFrame;
-        if (c.status == kStreamError) return kReadDamaged;
+        if (c.status == kStreamError || c.status == kStreamEnd) return kReadDamaged;
         g_state = kStateChunkHeader;
         g_chunk_data = nullptr;
         if (c.status == kStreamSwitched) {
@@ -157,6 +178,9 @@ int16_t ReadFrame(uint16_t frame_flags) {
         return g_frame_number < kFirstFramesFast ? kReadShownEarly : kReadShown;
       }
       case kStateEnd:
+        // Repair: a queued file that could not be opened left the last frame
+        // shown on every read for ever; with no switch coming the play ends.
+        if (g_frame_number >= g_frame_count && StreamSwitchFailed()) return kReadEnded;
         g_frame_number = int16_t(g_frame_number + 1);
         ProcessFrame(g_draw_x, g_draw_y, frame_flags);
         if (StreamSwitchDone()) g_state = kStateChunkHeader;

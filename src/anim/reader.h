@@ -9,6 +9,7 @@
 
 // ReadFrame results.
 constexpr int16_t kReadAborted = -1;
+constexpr int16_t kReadEnded = -2;  // the file ended and no other file is coming
 constexpr int16_t kReadDamaged = -3;
 constexpr int16_t kReadShown = 0;
 constexpr int16_t kReadEndPass = 1;

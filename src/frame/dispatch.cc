@@ -148,8 +148,10 @@ int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x
     const uint8_t* payload = p + kChunkHeaderSize;
     if (int64_t(csize) > remaining - kChunkHeaderSize) {
       // A payload that runs out of the frame cannot be followed.
+      // Repair: the position was a host memory address; it is the offset of
+      // the sub-chunk inside the frame.
       RecordError("Bad IFF Header found %lx at %lx", static_cast<unsigned long>(tag),
-                  static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)));
+                  static_cast<unsigned long>(p - frame));
       return -1;
     }
     bool stored_now = false;
@@ -247,7 +249,7 @@ int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x
         default:
           if (!IsPlainTag(tag)) {
             RecordError("Bad IFF Header found %lx at %lx", static_cast<unsigned long>(tag),
-                        static_cast<unsigned long>(reinterpret_cast<uintptr_t>(p)));
+                        static_cast<unsigned long>(p - frame));
             return -1;
           }
           break;

@@ -4,6 +4,9 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <condition_variable>
 #include <deque>
 #include <map>
 #include <memory>
@@ -31,6 +34,10 @@ struct Scheduled {
 
 struct State {
   std::recursive_mutex mutex;
+  // Wakes an idle wait of the real clock when a message is posted.
+  std::mutex posted_mutex;
+  std::condition_variable posted;
+  uint64_t posts = 0;
   std::map<std::string, WNDPROC> classes;  // keyed by lower-case name
   std::vector<std::unique_ptr<WindowObject>> windows;
   WindowObject desktop{"#desktop", "", nullptr, 0, {0, 0, 640, 480}};
@@ -85,6 +92,13 @@ void Poll() {
   if (S().source.poll) S().source.poll();
 }
 
+void NotifyPosted() {
+  State& s = S();
+  std::lock_guard<std::mutex> lock(s.posted_mutex);
+  ++s.posts;
+  s.posted.notify_all();
+}
+
 bool Matches(const MSG& m, HWND window, UINT lo, UINT hi) {
   if (window != nullptr && m.hwnd != window) return false;
   if (lo == 0 && hi == 0) return true;
@@ -108,13 +122,48 @@ bool TakeMessage(MSG* out, HWND window, UINT lo, UINT hi, bool remove) {
   return false;
 }
 
-// Nothing waits: let time pass (one virtual millisecond, or a short wait).
-void Idle() {
+// The longest idle wait of a pass that polls (PeekMessageA): the playback
+// loop's own timers are serviced by its passes, so it gets one a millisecond.
+constexpr uint32_t kPollIdleMs = 1;
+// The longest idle wait of GetMessageA between looks at the backend.
+constexpr uint32_t kGetIdleMs = 50;
+
+// Milliseconds until the next scheduled message, or -1.
+int64_t NextScheduledIn() {
+  State& s = S();
+  std::lock_guard<std::recursive_mutex> lock(s.mutex);
+  if (s.scheduled.empty()) return -1;
+  uint32_t now = timeGetTime();
+  int64_t best = INT64_MAX;
+  for (auto& e : s.scheduled) best = std::min<int64_t>(best, int64_t(e.time) - int64_t(now));
+  return std::max<int64_t>(best, 0);
+}
+
+// Nothing waits: let time pass (one virtual millisecond, or a wait of at
+// most max_ms that ends early when a message is posted or a timer or a
+// scheduled message falls due).
+void Idle(uint32_t max_ms) {
+  State& s = S();
   if (platform::GetClockMode() == platform::ClockMode::kVirtual) {
     platform::AdvanceVirtualTime(1);
-  } else if (S().source.wait) {
-    S().source.wait(1);
+    return;
   }
+  if (s.source.wait) {
+    s.source.wait(1);
+    return;
+  }
+  // Repair: without an event source the real clock's idle pass returned at
+  // once, so the playback loop spun a core; it now sleeps until something
+  // can have happened.
+  // A multimedia timer already due runs on the timer thread: nothing to
+  // hurry for here. A scheduled message already due is taken by the next
+  // pass's poll.
+  int64_t wait = max_ms;
+  for (int64_t due : {platform::NextTimerDueIn(), NextScheduledIn()})
+    if (due > 0) wait = std::min(wait, due);
+  std::unique_lock<std::mutex> lock(s.posted_mutex);
+  uint64_t posts = s.posts;
+  s.posted.wait_for(lock, std::chrono::milliseconds(wait), [&] { return s.posts != posts; });
 }
 
 }  // namespace
@@ -224,6 +273,7 @@ BOOL PostMessageA(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   if (window != nullptr && !Alive(window)) return 0;
   s.queue.push_back(MSG{window, msg, wparam, lparam, timeGetTime(), {}});
+  NotifyPosted();
   return 1;
 }
 
@@ -232,12 +282,13 @@ void PostQuitMessage(int exit_code) {
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.quit_posted = true;
   s.quit_code = exit_code;
+  NotifyPosted();
 }
 
 BOOL PeekMessageA(MSG* msg, HWND window, UINT lo, UINT hi, UINT remove) {
   Poll();
   if (TakeMessage(msg, window, lo, hi, (remove & PM_REMOVE) != 0)) return 1;
-  Idle();
+  Idle(kPollIdleMs);
   return 0;
 }
 
@@ -249,7 +300,7 @@ BOOL GetMessageA(MSG* msg, HWND window, UINT lo, UINT hi) {
       if (msg) *msg = m;
       return m.message == WM_QUIT ? 0 : 1;
     }
-    Idle();
+    Idle(kGetIdleMs);
   }
 }
 

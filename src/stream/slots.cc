@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 #include "platform/files.h"
 #include "shell/log.h"
@@ -17,6 +18,7 @@ struct Slot {
   int32_t sectors = 0;       // N: checksums in the table
   int32_t position = 0;
   int32_t length = 0;
+  std::string name;  // as opened, for the messages
 };
 
 Slot g_slots[kFileSlots];
@@ -64,6 +66,16 @@ void LoadChecksumTable(Slot& slot, const char* name) {
     platform::SeekFile(file, 0, 2);
     long size = platform::TellFile(file);
     platform::SeekFile(file, 0, 0);
+    // Repair: a table was read whole whatever its size (1.5 GB of zeros was
+    // taken); one larger than the data file's sectors need is refused.
+    int64_t needed = 12 + 4 * ((int64_t(slot.length) + kSectorBytes - 1) / kSectorBytes) + 3;
+    if (size > needed) {
+      RecordError("Checksum file %s is too large (%ld bytes for %ld sectors); %s read unverified",
+                  chk_name, size, long((int64_t(slot.length) + kSectorBytes - 1) / kSectorBytes),
+                  name);
+      platform::CloseFile(file);
+      return;
+    }
     uint8_t* table = nullptr;
     if (size < 0 || size > INT32_MAX || MemAlloc(&table, static_cast<size_t>(size)) != 0) {
       platform::CloseFile(file);
@@ -96,25 +108,26 @@ void LoadChecksumTable(Slot& slot, const char* name) {
   }
 }
 
-// True when every whole sector in [buffer, buffer + count), read at the
-// slot's position, matches its checksum. Sectors past the end of the table
-// are unverified.
-bool SectorsMatch(const Slot& slot, const uint8_t* buffer, int32_t count) {
+// The file index of the first whole sector in [buffer, buffer + count), read
+// at the slot's position, from `from` on, that does not match its checksum;
+// -1 when all match. Sectors past the end of the table are unverified.
+int64_t FirstBadSector(const Slot& slot, const uint8_t* buffer, int32_t count, int64_t from = 0) {
   int32_t position = slot.position;
-  if (position < 0) return true;
+  if (position < 0) return -1;
   int32_t skip = (kSectorBytes - position % kSectorBytes) % kSectorBytes;
-  if (count < skip) return true;
+  if (count < skip) return -1;
   int32_t sectors = (count - skip) / kSectorBytes;
   int64_t first = (static_cast<int64_t>(position) + kSectorBytes - 1) / kSectorBytes;
   for (int32_t i = 0; i < sectors; ++i) {
     int64_t index = first + i;
     if (index >= slot.sectors) break;
+    if (index < from) continue;
     uint32_t expected = LoadLe32(slot.table + 8 + 4 * static_cast<size_t>(index));
     if (SectorChecksum(buffer + skip + static_cast<size_t>(i) * kSectorBytes) != expected) {
-      return false;
+      return index;
     }
   }
-  return true;
+  return -1;
 }
 
 }  // namespace
@@ -160,6 +173,7 @@ int16_t FileOpen(const char* name, int mode) {
   slot.sectors = 0;
   slot.position = 0;
   slot.length = static_cast<int32_t>(length);
+  slot.name = name;
   if (mode == 2) LoadChecksumTable(slot, name);
   return index;
 }
@@ -190,16 +204,25 @@ int32_t FileReadChecked(int16_t index, void* buffer, int32_t count) {
     int32_t checked = got;
     int32_t left = slot->length - slot->position;
     if (checked > left) checked = left < 0 ? 0 : left;
-    if (SectorsMatch(*slot, bytes, checked)) {
+    int64_t bad = FirstBadSector(*slot, bytes, checked);
+    if (bad < 0) {
       slot->position += got;
       return got;
     }
     RecordNote("CD Checksum error--CD may be dirty or damaged");
     if (++failures % kReadsPerSeries == 0) {
       if (series >= kReadSeries - 1) {
+        // Repair: giving up returned 0 and the stream read the same block
+        // again for ever; the sectors that never matched are recorded and
+        // the data goes on as read (the decoders take damaged bytes).
+        for (; bad >= 0; bad = FirstBadSector(*slot, bytes, checked, bad + 1)) {
+          RecordError("Checksum of sector %lld of %s (offset %lld) never matched; read as it is",
+                      static_cast<long long>(bad), slot->name.c_str(),
+                      static_cast<long long>(bad * kSectorBytes));
+        }
         platform::ClearFileError(slot->stream);
-        platform::SeekFile(slot->stream, slot->position, 0);
-        return 0;
+        slot->position += got;
+        return got;
       }
       // Move the drive's head away and back before the next series.
       platform::ClearFileError(slot->stream);

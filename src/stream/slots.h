@@ -12,7 +12,8 @@ constexpr int32_t kSectorBytes = 2048;
 // The checksum file's name is built in a buffer of this many characters
 // (terminating zero included).
 constexpr int kChecksumNameBytes = 64;
-// Loading a checksum table whose total does not match is tried this often.
+// Loading a checksum table whose total does not match is tried this often. A
+// table larger than the data file's sectors need is refused (read unverified).
 constexpr int kChecksumLoadAttempts = 51;
 // A block whose sectors keep failing is read kReadsPerSeries times per
 // series, over kReadSeries series (306 reads), before the read gives up.
@@ -31,8 +32,9 @@ constexpr int kReadSeries = 6;
 int16_t FileOpen(const char* name, int mode);
 // Closes the stream and frees the slot and its table; slot 0 does nothing.
 void FileClose(int16_t slot);
-// Reads count bytes at the slot's position. Returns the bytes read, or 0
-// when the sectors never verified (the stream is then back at the position).
+// Reads count bytes at the slot's position. Returns the bytes read. Sectors
+// that never verified within the retries are recorded in the error log (file,
+// sector, offset) and handed on as read.
 int32_t FileReadChecked(int16_t slot, void* buffer, int32_t count);
 // origin 0 start, 1 current, any other value end. Returns the new position
 // (stored as the slot's position), or -1 for a slot that is not open.

@@ -33,6 +33,10 @@ struct Engine {
   char requested_name[kStreamNameChars + 1] = {};
   int32_t requested_offset = 0;
   bool request_pending = false;
+  bool request_failed = false;
+  // Where the bytes read from the current file end in the ring: the write
+  // position, except after a last block shorter than the room it took.
+  int32_t data_end = 0;
 };
 
 Engine g;
@@ -41,6 +45,20 @@ std::mutex g_lock;
 int32_t Available() {
   int32_t read = g.read, write = g.write;
   return read > write ? g.ring_size - (read - write) : write - read;
+}
+
+// Bytes of the current file between `read` and the end of what was read of
+// it (the zeros behind a file's last, partial block are not its bytes).
+int32_t FileBytesFrom(int32_t read) {
+  int32_t end = g.data_end;
+  return read > end ? g.ring_size - (read - end) : end - read;
+}
+
+// Nothing more of the current file can come and no other file is coming.
+bool NothingComing() {
+  if (g.request_pending || g.switched) return false;
+  if (g.current == 0) return g.request_failed;
+  return g.file_position >= g.file_size;
 }
 
 void CloseCurrent() {
@@ -55,7 +73,11 @@ bool CarryOutRequest() {
   if (g.requested_name[0] != 0) {
     int16_t slot = FileOpen(g.requested_name, 2);
     if (slot == 0) {
+      // Repair: a file that could not be opened was dropped silently (the
+      // consumer then waited for ever); it is recorded and the switch fails.
+      RecordError("Cannot open file %s", g.requested_name);
       g.request_pending = false;
+      g.request_failed = true;
       return false;
     }
     CloseCurrent();
@@ -64,6 +86,7 @@ bool CarryOutRequest() {
   }
   if (g.current == 0) {  // a restart with nothing to restart
     g.request_pending = false;
+    g.request_failed = true;
     return false;
   }
   int32_t aligned = g.requested_offset - g.requested_offset % kSectorBytes;
@@ -71,6 +94,7 @@ bool CarryOutRequest() {
   g.file_position = aligned;
   g.first_block_skip = g.requested_offset % kSectorBytes;
   g.switch_position = g.write;
+  g.data_end = g.write;
   g.reached = false;
   g.request_pending = false;
   g.switched = true;
@@ -107,6 +131,8 @@ int16_t StreamInit(int32_t ring_size_request, int32_t largest_frame) {
   g.requested_name[0] = 0;
   g.requested_offset = 0;
   g.request_pending = false;
+  g.request_failed = false;
+  g.data_end = 0;
   return 0;
 }
 
@@ -127,6 +153,9 @@ void StreamReset() {
   g.reached = false;
   g.last_block = 0;
   g.first_block_skip = 0;
+  g.request_pending = false;
+  g.request_failed = false;
+  g.data_end = 0;
   CloseCurrent();
 }
 
@@ -135,13 +164,15 @@ int16_t StreamRequestOpen(const char* name, int32_t offset) {
   size_t length = name == nullptr ? 0 : std::strlen(name);
   if (length > static_cast<size_t>(kStreamNameChars) || offset < 0) {
     g.request_pending = false;
-    RecordError("File Streamer:  Cannot request %.60s (offset %ld)", name ? name : "",
+    g.request_failed = true;
+    RecordError("File Streamer:  Cannot request %s (offset %ld)", name ? name : "",
                 static_cast<long>(offset));
     return kErrCannotOpen;
   }
   std::memcpy(g.requested_name, length ? name : "", length + 1);
   g.requested_offset = offset;
   g.request_pending = true;
+  g.request_failed = false;
   return 0;
 }
 
@@ -178,6 +209,7 @@ void StreamReadAhead(int32_t maximum_bytes) {
     // bytes no file filled are zeroed so that an old file's data never
     // passes for this one's.
     if (n < room) MemFill(g.buffer + write + n, 0, static_cast<size_t>(room - n));
+    g.data_end = write + n >= ring_size ? write + n - ring_size : write + n;
     g.file_position = static_cast<int32_t>(
         std::min<int64_t>(static_cast<int64_t>(g.file_position) + room, INT32_MAX));
     write += room;
@@ -190,12 +222,26 @@ void StreamReadAhead(int32_t maximum_bytes) {
 
 StreamChunk StreamFetch(int32_t n) {
   std::lock_guard<std::mutex> lock(g_lock);
-  if (g.current == 0) return {kStreamNotYet, nullptr};
+  // Repair: with no file, or at its end, and nothing coming (a refused or
+  // failed request) the consumer was told "not yet" for ever; now: the end.
+  if (g.current == 0) return {NothingComing() ? kStreamEnd : kStreamNotYet, nullptr};
   if (n < 0 || n > g.largest_frame) {
     RecordError("File Streamer:  Invalid frame size %ld", static_cast<long>(n));
     return {kStreamError, nullptr};
   }
   int32_t ring_size = g.ring_size;
+  if (!g.switched && NothingComing()) {
+    // The last block stays held at the end, so a consumer may show it again.
+    int32_t next = g.read + (g.released ? 0 : g.last_block);
+    if (next >= ring_size) next -= ring_size;
+    int32_t left = FileBytesFrom(next);
+    if (left == 0) return {kStreamEnd, nullptr};
+    // The block can never arrive (a cut-off file): damage, not a wait.
+    if (static_cast<int64_t>(n) + g.first_block_skip > left) {
+      RecordError("File Streamer:  Read past end of file %ld", static_cast<long>(n));
+      return {kStreamError, nullptr};
+    }
+  }
   if (!g.released) {
     int32_t read = g.read + g.last_block;
     g.read = read >= ring_size ? read - ring_size : read;
@@ -211,16 +257,10 @@ StreamChunk StreamFetch(int32_t n) {
     return {kStreamSwitched, nullptr};
   }
   int32_t available = Available();
+  // The zeros behind a file's last block are never handed out as its bytes.
+  if (g.file_position >= g.file_size) available = std::min(available, FileBytesFrom(g.read));
   int32_t skip = g.first_block_skip;
-  if (static_cast<int64_t>(n) + skip > available) {
-    // The whole file is in the ring and nothing else is coming: the block
-    // can never arrive (a cut-off file), which is damage, not a wait.
-    if (g.file_position >= g.file_size && !g.request_pending) {
-      RecordError("File Streamer:  Read past end of file %ld", static_cast<long>(n));
-      return {kStreamError, nullptr};
-    }
-    return {kStreamNotYet, nullptr};
-  }
+  if (static_cast<int64_t>(n) + skip > available) return {kStreamNotYet, nullptr};
   // The skipped bytes are dropped first, so the handed-out block itself is at
   // most the largest frame and its wrapped part always fits the overflow area.
   int32_t read = g.read + skip;
@@ -254,9 +294,15 @@ bool StreamSwitchDone() {
   return g.switched && g.reached;
 }
 
+bool StreamSwitchFailed() {
+  std::lock_guard<std::mutex> lock(g_lock);
+  return g.request_failed && !g.request_pending && !g.switched;
+}
+
 StreamState StreamInspect() {
   std::lock_guard<std::mutex> lock(g_lock);
   return StreamState{
       g.buffer,        g.ring_size, g.largest_frame,    g.write,    g.read,    g.current,
-      g.file_position, g.file_size, g.first_block_skip, g.switched, g.reached, g.request_pending};
+      g.file_position, g.file_size, g.first_block_skip, g.switched, g.reached, g.request_pending,
+      g.request_failed, g.data_end};
 }

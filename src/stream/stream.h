@@ -16,7 +16,10 @@ enum StreamStatus : int32_t {
   kStreamData = 1,      // `data` points to n contiguous bytes
   kStreamSwitched = 0,  // the requested file is reached; the next fetch starts at its first byte
   kStreamNotYet = -1,   // the ring does not hold n bytes yet (or there is no file)
-  kStreamError = -2,    // n is negative or larger than the largest frame
+  kStreamError = -2,    // n is negative or larger than the largest frame, or the file
+                        // ends inside the n bytes and nothing else is coming
+  kStreamEnd = -3,      // the current file's bytes are all taken and nothing else is
+                        // coming (no request pending, or the last one failed)
 };
 
 struct StreamChunk {
@@ -38,7 +41,9 @@ void StreamReset();
 // at `offset`. 0, or -103 when the name is longer than 55 characters or the
 // offset is negative: such a request is refused like a file that cannot be
 // opened (any earlier pending request is dropped too), and the error log
-// says so; a name is never cut short into another file's name.
+// says so; a name is never cut short into another file's name. A refused
+// request, like one whose file the reader cannot open, counts as failed
+// (StreamSwitchFailed) until the next request.
 int16_t StreamRequestOpen(const char* name, int32_t offset);
 // One reader step: carry out a pending request, then read at most
 // `maximum_bytes` (rounded down to whole sectors) into the ring.
@@ -50,6 +55,9 @@ StreamChunk StreamFetch(int32_t n);
 int16_t StreamFillPercent();
 // The reader has opened the requested file and put its first block in the ring.
 bool StreamSwitchDone();
+// The last request was refused or its file could not be opened, and no other
+// is pending: no switch is coming.
+bool StreamSwitchFailed();
 
 // A consistent look at the engine, for the debug overlay and tests.
 struct StreamState {
@@ -65,5 +73,7 @@ struct StreamState {
   bool switched;
   bool reached;
   bool request_pending;
+  bool request_failed;
+  int32_t data_end;  // ring offset where the current file's bytes end
 };
 StreamState StreamInspect();

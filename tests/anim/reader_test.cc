@@ -128,6 +128,53 @@ TEST_F(Reader, EndPassShowsTheLastFrameAgainWithRisingNumbersUntilAbort) {
   EXPECT_EQ(ReadFrame(0), kReadEndPass);  // the request is used once
 }
 
+// A count that disagrees with the file, or a queued file that cannot be had:
+// the file plays the frames it has and the end passes are bounded.
+Bytes ThreeFramesCounted(int16_t count) {
+  SanFile f(count);
+  for (uint8_t i = 0; i < 3; ++i) f.Frame({{"FOBJ", SolidObject(0, 0, 4, 4, uint8_t(6 + i))}});
+  return f.Finish();
+}
+
+TEST_F(Reader, BadCountsAndMissingQueuedFilesEndTheFile) {
+  const std::string kBadCount = "Read invalid frame count ";
+  const std::string overlong = "/" + std::string(60, 'd') + "/x.san";
+  const struct {
+    int16_t count;
+    std::string queue_at_end;  // instead of aborting at the end pass
+    Results results;
+    std::string error;
+  } cases[] = {
+      {0, "", {2, 2, 2, 1, -1}, kBadCount + "0 -- CD may be dirty or damaged."},
+      {-1, "", {2, 2, 2, 1, -1}, kBadCount + "-1 -- CD may be dirty or damaged."},
+      {-32768, "", {2, 2, 2, 1, -1}, kBadCount + "-32768 -- CD may be dirty or damaged."},
+      {7, "", {2, 2, 2, 1, -1}, "Frame count 7 but the file ends after 3 frames"},
+      {3, "missing.san", {2, 2, 2, 1, kReadEnded}, "Cannot open file missing.san"},
+      {3, overlong, {2, 2, 2, 1, kReadEnded}, "File Streamer:  Cannot request " + overlong},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.count) + " " + c.queue_at_end);
+    ClearLogs();
+    g_seen.clear();
+    g_queue_at_end = c.queue_at_end;
+    Queue("counted.san", ThreeFramesCounted(c.count));
+    EXPECT_EQ(Drive(), c.results);
+    ASSERT_EQ(g_seen.size(), 4u);
+    EXPECT_EQ(g_seen[3].number, 3);  // the end pass reaches number == count
+    EXPECT_EQ(g_seen[3].count, 3);
+    EXPECT_EQ(g_seen[3].pixel, 8);
+    const auto errors = ErrorLogEntries();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind(c.error, 0), 0u) << errors[0];
+  }
+  // A first file that cannot be had ends the reading at once.
+  ClearLogs();
+  ResetAnimationReader();
+  QueueAnimation(overlong.c_str(), 0);
+  EXPECT_EQ(Drive(), Results{kReadEnded});
+  EXPECT_EQ(ErrorLogEntries().size(), 1u);
+}
+
 TEST_F(Reader, QueuedFileFollowsAndKeepsPixels) {
   // The second file's frame paints only column 10, so the first file's last
   // picture must stay under it (header flag 0x20).

@@ -189,3 +189,34 @@ std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens) {
 }
 
 }  // namespace e2e
+
+#include <fstream>
+#include <iterator>
+
+namespace e2e {
+
+RunResult RunTool(const std::string& relative_path, const std::vector<std::string>& args) {
+  std::string player = PlayerPath();
+  std::string dir = player.substr(0, player.find_last_of('/') + 1);
+  auto quote = [](const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  };
+  char err_name[] = "/tmp/mv_tool_err_XXXXXX";
+  int err_fd = mkstemp(err_name);
+  if (err_fd >= 0) close(err_fd);
+  std::string command = "timeout -s KILL " + std::to_string(kRunLimitMs / 1000) + " " +
+                        quote(dir + relative_path);
+  for (const std::string& a : args) command += " " + quote(a);
+  command += " >/dev/null 2>" + quote(err_name) + " </dev/null";
+  RunResult result;
+  int status = std::system(command.c_str());
+  result.exit_code = WIFEXITED(status) && WEXITSTATUS(status) != 137 ? WEXITSTATUS(status) : -1;
+  std::ifstream in(err_name);
+  result.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  unlink(err_name);
+  return result;
+}
+
+}  // namespace e2e

@@ -73,3 +73,12 @@ std::vector<imageio::Png8> Screens(const std::string& dir);
 std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens);
 
 }  // namespace e2e
+
+namespace e2e {
+
+// Runs another built program (path relative to the build folder, e.g.
+// "tools/santool") the same way, its stderr kept; killed when it does not
+// end within the same limit.
+RunResult RunTool(const std::string& relative_path, const std::vector<std::string>& args);
+
+}  // namespace e2e

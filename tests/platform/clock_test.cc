@@ -64,4 +64,33 @@ TEST(RealClock, KillWaitsForARunningCallback) {
   platform::SetClockMode(platform::ClockMode::kVirtual);
 }
 
+std::atomic<int> g_fired{0};
+void Fire(UINT, UINT, uintptr_t, uintptr_t, uintptr_t) { g_fired.fetch_add(1); }
+
+// Without an event source the real clock's idle passes wait: until a timer
+// is due (a one-shot 60 ms away takes tens of passes, not a spinning
+// million), and a message posted from another thread is taken at once.
+TEST(RealClock, IdlePassesWaitForTimersAndPostedMessages) {
+  platform::SetClockMode(platform::ClockMode::kReal);
+  platform::ResetWindows();
+  g_fired = 0;
+  timeSetEvent(60, 1, Fire, 0, TIME_ONESHOT);
+  MSG msg;
+  long passes = 0;
+  while (!g_fired.load()) {
+    EXPECT_FALSE(PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE));
+    ++passes;
+  }
+  EXPECT_LT(passes, 1000);
+  std::thread poster([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    PostMessageA(nullptr, WM_COMMAND, 7, 0);
+  });
+  ASSERT_EQ(GetMessageA(&msg, nullptr, 0, 0), 1);
+  EXPECT_EQ(msg.message, WM_COMMAND);
+  EXPECT_EQ(msg.wParam, 7u);
+  poster.join();
+  platform::SetClockMode(platform::ClockMode::kVirtual);
+}
+
 }  // namespace

@@ -130,22 +130,44 @@ TEST_F(SlotsTest, WrongTotalIsReloadedFiftyOneTimesThenUnverified) {
   FileClose(s);
 }
 
-TEST_F(SlotsTest, TinyChecksumFiles) {
-  WriteBytes(dir_ / "t.san", Pattern(6, kSectorBytes));
-  // 12 bytes: 0 sectors and a total that must be 0. Shorter: no total at all,
-  // unverified without an error.
+// A table needs 12 bytes and 4 per sector of the data file (up to 3 more are
+// ignored). Shorter than 12: no total, unverified without an error. Larger
+// than the data file needs: refused with an error, never read.
+TEST_F(SlotsTest, ChecksumFileSizes) {
+  auto data = Pattern(6, kSectorBytes + 1);  // two sectors
+  WriteBytes(dir_ / "t.san", data);
+  auto fits = ChecksumFile(data);
+  auto fits_plus3 = fits;
+  fits_plus3.insert(fits_plus3.end(), 3, 0xEE);
+  auto one_more = ChecksumFile(Pattern(6, 3 * kSectorBytes));
   std::vector<uint8_t> total_one(12, 0);
   total_one[8] = 1;
-  const std::tuple<std::vector<uint8_t>, int, size_t> cases[] = {
-      {std::vector<uint8_t>(12, 0), 0, 0},
-      {total_one, -1, 10},
-      {std::vector<uint8_t>(0), -1, 0},
-      {std::vector<uint8_t>(11, 0xFF), -1, 0}};
-  for (const auto& [table, sectors, errors] : cases) {
+  const std::tuple<std::vector<uint8_t>, int, size_t, int> cases[] = {
+      // table, sectors, errors, reads of the table
+      {std::vector<uint8_t>(12, 0), 0, 0, 1},
+      {total_one, -1, 10, 51},
+      {std::vector<uint8_t>(0), -1, 0, 0},
+      {std::vector<uint8_t>(11, 0xFF), -1, 0, 1},
+      {fits, 2, 0, 1},
+      {fits_plus3, 2, 0, 1},
+      {one_more, -1, 1, 0},
+      {std::vector<uint8_t>(1 << 20, 0), -1, 1, 0},
+  };
+  for (const auto& [table, sectors, errors, reads] : cases) {
     ClearLogs();
     WriteBytes(dir_ / "t.CHK", table);
+    int table_reads = 0;
+    platform::SetReadFaultHook([&](const std::string& path, long, uint8_t*, size_t got) {
+      table_reads += path.ends_with(".CHK");
+      return got;
+    });
     EXPECT_EQ(Sectors(dir_ / "t.san"), sectors) << table.size();
     EXPECT_EQ(ErrorLogEntries().size(), errors) << table.size();
+    EXPECT_EQ(table_reads, reads) << table.size();
+    if (reads == 0 && errors == 1) {
+      EXPECT_NE(ErrorLogEntries()[0].find((dir_ / "t.CHK") + " is too large"), std::string::npos)
+          << ErrorLogEntries()[0];
+    }
   }
 }
 
@@ -211,17 +233,23 @@ TEST_F(VerifyTest, ReadAtOffset1000VerifiesExactlySectorOne) {
   EXPECT_EQ(reads_[8 * kSectorBytes], 1);
 }
 
-TEST_F(VerifyTest, SectorThatNeverHealsGivesUpAfter306Reads) {
-  std::vector<uint8_t> b(2 * kSectorBytes);
-  Damage(kSectorBytes, -1);
+TEST_F(VerifyTest, SectorThatNeverHealsIsRecordedAfter306ReadsAndHandedOnAsRead) {
+  std::vector<uint8_t> b(3 * kSectorBytes);
+  Damage(2 * kSectorBytes + 7, -1);
   FileSeek(slot_, kSectorBytes, 0);
-  EXPECT_EQ(FileReadChecked(slot_, b.data(), 2 * kSectorBytes), 0);
+  EXPECT_EQ(FileReadChecked(slot_, b.data(), 3 * kSectorBytes), 3 * kSectorBytes);
   EXPECT_EQ(reads_[kSectorBytes], 306);
   EXPECT_EQ(reads_[0], 5);  // after the 51st, 102nd, 153rd, 204th and 255th failure
-  EXPECT_EQ(FileTell(slot_), kSectorBytes);
-  // Healed later: the same block reads normally.
+  EXPECT_EQ(FileTell(slot_), 4 * kSectorBytes);
+  EXPECT_EQ(b[kSectorBytes + 7], data_[2 * kSectorBytes + 7] ^ 0x40);  // the damage as read
+  EXPECT_EQ(ErrorLogEntries(),
+            std::vector<std::string>{"Checksum of sector 2 of " + (dir_ / "v.san") +
+                                     " (offset 4096) never matched; read as it is"});
+  // Healed later: the next block reads normally, without an error.
   platform::SetReadFaultHook(nullptr);
+  ClearLogs();
   EXPECT_EQ(FileReadChecked(slot_, b.data(), 2 * kSectorBytes), 2 * kSectorBytes);
+  EXPECT_TRUE(ErrorLogEntries().empty());
 }
 
 TEST_F(VerifyTest, SectorsPastAShortTableAreUnverified) {

@@ -48,17 +48,12 @@ class StreamTest : public ::testing::Test {
         << name << " at " << offset;
     return c.data;
   }
-  // Past a file's end the positions moved by the whole block: that padding
-  // reads as zeros, and then nothing more can come. A cut-off file is
-  // damage, not an endless wait.
-  void ExpectZerosThenError() {
-    for (int i = 0; i < 20000; ++i) {
-      StreamChunk c = StreamFetch(1);
-      if (c.status == kStreamError) return;
-      ASSERT_EQ(c.status, kStreamData);
-      ASSERT_EQ(c.data[0], 0);
-    }
-    ADD_FAILURE() << "no end";
+  // Past a file's end the positions moved by the whole block, but the zeros
+  // there are not the file's: a fetch at the end reports it, one that runs
+  // past it is damage. Neither is an endless wait.
+  void ExpectEnd() {
+    EXPECT_EQ(StreamFetch(1).status, kStreamEnd);
+    EXPECT_EQ(StreamFetch(8).status, kStreamEnd);  // nothing was taken
   }
   TempDir dir_{"stream"};
   std::map<std::string, std::vector<uint8_t>> files_;
@@ -183,17 +178,60 @@ TEST_F(StreamTest, FileEndNeverShowsAnOlderFilesBytes) {
   File("b.san", Pattern(2, 5000));
   Open("a.san", 0);
   for (int32_t offset = 0; offset < 20000; offset += 4000) Expect("a.san", offset, 4000);
-  ExpectZerosThenError();
-  EXPECT_EQ(ErrorLogEntries().back(), "File Streamer:  Read past end of file 1");
+  ExpectEnd();
   Open("b.san", 0);
-  Expect("b.san", 0, 5000);
-  ExpectZerosThenError();
+  Expect("b.san", 0, 4996);
+  EXPECT_EQ(StreamFetch(8).status, kStreamError);  // cut off
+  EXPECT_EQ(ErrorLogEntries().back(), "File Streamer:  Read past end of file 8");
+  Expect("b.san", 4996, 4);
+  ExpectEnd();
   // While another file is asked for, the end of this one is only a wait.
   ASSERT_EQ(StreamRequestOpen(Path("a.san").c_str(), 0), 0);
   EXPECT_EQ(StreamFetch(8).status, kStreamNotYet);
   StreamReadAhead(4096);
   EXPECT_EQ(StreamFetch(8).status, kStreamSwitched);
   Expect("a.san", 0, 8);
+}
+
+// A request that is refused or whose file cannot be opened is recorded with
+// the name; once the current file (if any) is used up, the end is reported
+// instead of "not yet" for ever.
+TEST_F(StreamTest, FailedRequestsEndTheStream) {
+  const std::string overlong = "/" + std::string(60, 'd') + "/x.san";
+  const struct {
+    std::string name;
+    int16_t result;
+    std::string error;
+  } cases[] = {
+      {Path("missing.san"), 0, "Cannot open file " + Path("missing.san")},
+      {overlong, kErrCannotOpen, "File Streamer:  Cannot request " + overlong + " (offset 8)"},
+  };
+  File("a.san", Pattern(1, 3000));
+  for (const auto& c : cases) {
+    for (bool with_file : {false, true}) {
+      SCOPED_TRACE(c.name + (with_file ? " after a.san" : " first"));
+      ClearLogs();
+      Start(65536, 8192);
+      if (with_file) Open("a.san", 0);
+      EXPECT_EQ(StreamRequestOpen(c.name.c_str(), 8), c.result);
+      StreamReadAhead(4096);
+      EXPECT_TRUE(StreamSwitchFailed());
+      EXPECT_EQ(ErrorLogEntries(), std::vector<std::string>{c.error});
+      if (with_file) {
+        Expect("a.san", 0, 3000);  // the current file goes on to its end
+        ExpectEnd();
+      } else {
+        EXPECT_EQ(StreamFetch(8).status, kStreamEnd);
+      }
+      // A later request that works clears it.
+      ASSERT_EQ(StreamRequestOpen(Path("a.san").c_str(), 0), 0);
+      EXPECT_FALSE(StreamSwitchFailed());
+      StreamReadAhead(4096);
+      EXPECT_EQ(StreamFetch(8).status, kStreamSwitched);
+      Expect("a.san", 0, 8);
+      StreamShutdown();
+    }
+  }
 }
 
 TEST_F(StreamTest, FillAndReset) {

@@ -1,0 +1,155 @@
+// The player and santool end to end on damaged or missing data: every run
+// ends by itself, says what was wrong in its error log, and headless runs on
+// the virtual clock give the same screens and sound every time.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "player_harness.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using e2e::RunPlayer;
+using e2e::TempDir;
+
+std::vector<uint8_t> ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+// A checksum file for `data` (8 unused bytes, a sum per 2048-byte sector,
+// the total), with `bump` added to sector `bad`'s sum (and to the total, so
+// the table itself loads).
+std::vector<uint8_t> Checksums(const std::vector<uint8_t>& data, size_t bad, uint32_t bump) {
+  std::vector<uint8_t> out(8, 0);
+  auto put = [&out](uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+  };
+  uint32_t total = 0;
+  for (size_t at = 0, sector = 0; at < data.size(); at += 2048, ++sector) {
+    uint32_t sum = 0;
+    for (size_t i = 0; i < 2048; i += 4) {
+      uint32_t word = 0;
+      for (size_t b = 0; b < 4; ++b)
+        if (at + i + b < data.size()) word |= uint32_t(data[at + i + b]) << (8 * b);
+      sum += word;
+    }
+    if (sector == bad) sum += bump;
+    put(sum);
+    total += sum;
+  }
+  put(total);
+  return out;
+}
+
+// The header's frame count: a little-endian 16-bit value two bytes into the
+// first chunk's payload, behind the 8-byte file header and that chunk's own.
+void SetFrameCount(const std::string& path, int16_t count) {
+  std::vector<uint8_t> bytes = ReadAll(path);
+  bytes[18] = uint8_t(count);
+  bytes[19] = uint8_t(uint16_t(count) >> 8);
+  WriteAll(path, bytes);
+}
+
+class Damage : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(access(e2e::PlayerPath().c_str(), X_OK), 0) << e2e::PlayerPath();
+    e2e::WriteDemoFolder(data_.path(), e2e::DemoFolder{12, 8, 9, 7});
+  }
+  e2e::RunResult Lantern(const std::string& capture) {
+    return RunPlayer({"--platform=headless", "--data=" + data_.path(), "--capture=" + capture,
+                      "/thelantern"});
+  }
+  std::string First() const { return data_.path() + "/lanvid/demofrnt.san"; }
+  TempDir data_;
+  TempDir work_;
+};
+
+// Each damage ends the run with its message; the screens stay few.
+TEST_F(Damage, DamagedDemonstrationsEndWithTheirErrors) {
+  const std::string chk = data_.path() + "/lanvid/demofrnt.CHK";
+  const struct {
+    const char* name;
+    std::function<void()> damage;
+    std::string error;
+  } cases[] = {
+      {"second file missing", [&] { fs::remove(data_.path() + "/lanvid/demoend.san"); },
+       "Cannot open file lanvid\\demoend.san"},
+      {"frame count 0", [&] { SetFrameCount(First(), 0); },
+       "Read invalid frame count 0 -- CD may be dirty or damaged."},
+      {"frame count -1", [&] { SetFrameCount(First(), -1); },
+       "Read invalid frame count -1 -- CD may be dirty or damaged."},
+      {"frame count -32768", [&] { SetFrameCount(First(), -32768); },
+       "Read invalid frame count -32768 -- CD may be dirty or damaged."},
+      {"sector sum that never matches", [&] { WriteAll(chk, Checksums(ReadAll(First()), 1, 1)); },
+       "Checksum of sector 1 of lanvid\\demofrnt.san (offset 2048) never matched; read as it is"},
+      {"checksum file too large",
+       [&] { WriteAll(chk, std::vector<uint8_t>(Checksums(ReadAll(First()), 0, 0).size() + 4)); },
+       "Checksum file lanvid\\demofrnt.CHK is too large"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(data_.path());
+    e2e::WriteDemoFolder(data_.path(), e2e::DemoFolder{12, 8, 9, 7});
+    c.damage();
+    std::string capture = work_ / c.name;
+    e2e::RunResult r = Lantern(capture);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    EXPECT_LT(e2e::Screens(capture).size(), 100u);
+  }
+}
+
+// A file the stream refuses after the opening test passed (a name over 55
+// characters) ends santool's export with the error instead of running away.
+TEST_F(Damage, RefusedFileEndsTheExport) {
+  std::string deep = data_.path() + "/" + std::string(60, 'd');
+  fs::create_directories(deep);
+  fs::copy_file(First(), deep + "/x.san");
+  e2e::RunResult r = e2e::RunTool("tools/santool", {"export", deep + "/x.san", "--frames",
+                                                    work_ / "frames"});
+  EXPECT_NE(r.exit_code, -1) << "killed: it did not end";
+  EXPECT_NE(r.err.find(deep), std::string::npos) << r.err;
+}
+
+// Two runs of the threaded player on the virtual clock: the same bytes.
+TEST_F(Damage, HeadlessRunsAreReproducible) {
+  std::vector<std::vector<uint8_t>> wavs, screens;
+  for (int run = 0; run < 2; ++run) {
+    std::string capture = work_ / ("run" + std::to_string(run));
+    std::string wav = work_ / ("run" + std::to_string(run) + ".wav");
+    e2e::RunResult r = RunPlayer({"--platform=headless", "--data=" + data_.path(),
+                                  "--capture=" + capture, "--audio-out=" + wav, "/thelantern"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    wavs.push_back(ReadAll(wav));
+    std::vector<uint8_t> all;
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(capture)) names.push_back(e.path().string());
+    std::sort(names.begin(), names.end());
+    for (const auto& n : names) {
+      std::vector<uint8_t> b = ReadAll(n);
+      all.insert(all.end(), b.begin(), b.end());
+    }
+    screens.push_back(all);
+  }
+  EXPECT_GT(screens[0].size(), 0u);
+  EXPECT_EQ(screens[0], screens[1]);
+  EXPECT_EQ(wavs[0], wavs[1]);
+}
+
+}  // namespace
