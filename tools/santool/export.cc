@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -85,23 +84,6 @@ LRESULT ExportWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcA(window, msg, wparam, lparam);
 }
 
-// An engine message for the user: aliases written back as the host paths,
-// and the address a damaged frame's dispatcher names replaced by the file
-// offset this file's own walk found for that sub-chunk.
-std::string ForUser(const std::string& message, const santool::Report& scan) {
-  std::string m = platform::ExpandAliases(message);
-  static const std::string kBadHeader = "Bad IFF Header found ";
-  if (m.rfind(kBadHeader, 0) != 0) return m;
-  size_t at = m.find(" at ", kBadHeader.size());
-  if (at == std::string::npos) return m;
-  unsigned long tag = std::strtoul(m.c_str() + kBadHeader.size(), nullptr, 16);
-  std::string out = m.substr(0, at);
-  for (const santool::Damage& d : scan.damage) {
-    if (d.sub_chunk && d.tag == tag) return out + " at file offset " + std::to_string(d.offset);
-  }
-  return out;
-}
-
 // Refuses the run when an input is one of the numbered pictures that
 // preparing the frame folder would remove.
 bool InFrameFolder(const std::string& input, const std::string& dir) {
@@ -130,8 +112,6 @@ int RunExport(const ExportOptions& options) {
   }
   // Everything is checked before anything is written, so a run that cannot
   // succeed leaves nothing behind.
-  // Repair: missing fonts, strings or input, an empty or frameless file and outputs that were
-  // inputs used to pass or be overwritten; each is refused up front with its reason, status 1.
   std::vector<std::string> inputs = {file};
   if (!options.strings.empty()) inputs.push_back(options.strings);
   inputs.insert(inputs.end(), fonts.begin(), fonts.end());
@@ -166,7 +146,6 @@ int RunExport(const ExportOptions& options) {
       refused = Fail(input + ": is one of the input files and would be replaced by a frame");
   }
   if (refused) return 1;
-  // Repair: a folder that could not be made failed once per frame; it fails once, up front.
   imageio::IoResult prepared = imageio::PrepareFrameFolder(options.frames, "frame");
   if (!prepared) return Fail(prepared.message);
   g_frames_dir = options.frames;
@@ -199,7 +178,7 @@ int RunExport(const ExportOptions& options) {
     for (const std::string& f : fonts) font_names.push_back(f.c_str());
     if (!font_names.empty() && LoadFonts(nullptr, int(font_names.size()), font_names.data()) != 0)
       exit_code = 1;
-    // Repair: host paths longer than the engines' names ran away; the engines get a short alias.
+    // Host paths may be of any length; the engines get a short alias.
     std::string engine_name = platform::ShortEngineName(file);
     if (exit_code == 0 && PlayAnimation(engine_name.c_str(), 1, nullptr, 0, 15, kPlayNoThread) != 0)
       exit_code = 1;
@@ -238,9 +217,9 @@ int RunExport(const ExportOptions& options) {
   platform::headless::SetAudioCapture(false);
 
   for (const std::string& e : ErrorLogEntries())
-    std::fprintf(stderr, "%s\n", ForUser(e, scan).c_str());
-  // Repair: success was judged by matching three message texts; any recorded error, damage
-  // found in the file, or a frame short of the header's count fails the run.
+    std::fprintf(stderr, "%s\n", platform::ExpandAliases(e).c_str());  // host paths, not aliases
+  // Any recorded error, damage found in the file, or a frame short of the
+  // header's count fails the run.
   bool failed = exit_code != 0 || ErrorCount() > 0 || g_write_failed;
   for (const santool::Damage& d : scan.damage)
     failed = Fail(file + ": damage at " + std::to_string(d.offset) + ": " + d.what);

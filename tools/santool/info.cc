@@ -61,7 +61,7 @@ void PrintText(const Report& r, bool frames) {
       std::printf("text frame %d %s at %d,%d flags %u: string %d\n", t.frame, t.tag.c_str(), t.x,
                   t.y, t.flags, t.number);
     else
-      // Repair: text mode wrote a chunk's control bytes to the terminal raw; they are escaped.
+      // Quoted and escaped: a chunk's control bytes never reach the terminal raw.
       std::printf("text frame %d %s at %d,%d flags %u: %s\n", t.frame, t.tag.c_str(), t.x, t.y,
                   t.flags, Json(t.text).c_str());
   }
@@ -126,12 +126,11 @@ void PrintJson(const std::string& file, const Report& r, bool frames) {
 }  // namespace
 
 int RunInfo(const InfoOptions& options) {
-  // Repair: only the first file was read; each is reported, and any failure fails the run.
+  // Every file is reported; any failure fails the run.
   int status = 0;
   for (const std::string& file : options.files) {
     Report r;
-    // Repair: a folder aborted and a 2.5 GB file ran out of memory; inputs are judged by the
-    // engines' rule for opening and sizes and read a chunk at a time.
+    // The engines' rule for opening and sizes; read a chunk at a time.
     std::string error = CheckInput(file);
     if (error.empty() && !Scan(file, &r, &error)) status = 1;
     if (!error.empty()) {

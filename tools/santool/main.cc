@@ -56,8 +56,7 @@ int main(int argc, char** argv) {
     words.push_back("--help");
   }
   std::reverse(words.begin(), words.end());  // CLI11 takes the words last first
-  // Repair: unknown options were ignored and "--help" was opened as a file; options are checked,
-  // help goes to stdout with status 0, errors to stderr with status 2.
+  // Help and version on stdout with status 0, errors on stderr with status 2.
   try {
     app.parse(words);
   } catch (const CLI::CallForHelp& e) {

@@ -246,8 +246,7 @@ bool Scan(const std::string& path, Report* report, std::string* error) {
     at += 8 + csize;
   }
   platform::CloseFile(file);
-  // Repair: a file without a header chunk and a negative frame count passed as sound; both are
-  // damage.
+  // A file without a header chunk, or with a negative frame count, is damaged.
   if (!header && size >= 8) r.damage.push_back({uint32_t(kFirstChunkOffset), "no header chunk"});
   if (header && r.frame_count < 0)
     r.damage.push_back(
