@@ -189,3 +189,31 @@ std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens) {
 }
 
 }  // namespace e2e
+
+#include "authoring/nut.h"
+#include "authoring/trs.h"
+
+namespace e2e {
+
+void WriteTextResources(const std::string& dir) {
+  fs::create_directories(dir + "/cv2vid");
+  authoring::WriteTrsFile(dir + "/cv2vid/COBALT2.TRS", authoring::BuildTrsBody({{1, "A"}}), false);
+  std::vector<std::optional<authoring::GlyphBitmap>> glyphs(66);
+  glyphs[65] = authoring::GlyphFromRows({"#.#", ".#.", "#.#"});
+  for (const char* font : {"TALKFONT.NUT", "SMALFONT.NUT", "TITLFONT.NUT"})
+    authoring::WriteNutFont(dir + "/cv2vid/" + font, glyphs);
+}
+
+std::string WithoutLines(const std::string& text, const std::string& prefix) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    end = end == std::string::npos ? text.size() : end + 1;
+    if (text.compare(pos, prefix.size(), prefix) != 0) out += text.substr(pos, end - pos);
+    pos = end;
+  }
+  return out;
+}
+
+}  // namespace e2e

@@ -73,3 +73,15 @@ std::vector<imageio::Png8> Screens(const std::string& dir);
 std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens);
 
 }  // namespace e2e
+
+namespace e2e {
+
+// The first demonstration's string file and three fonts (one glyph each), so
+// that a run of it records no error.
+void WriteTextResources(const std::string& dir);
+
+// The whole standard error a run printed, without the lines that start with
+// `prefix` (to compare the rest exactly).
+std::string WithoutLines(const std::string& text, const std::string& prefix);
+
+}  // namespace e2e
