@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -280,6 +281,18 @@ bool PrepareOutputs(const PlatformOptions& options) {
     const bool device = stat(options.audio_out.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
     if (!device && access(folder.c_str(), W_OK) != 0) {
       Say("cannot write " + options.audio_out + ": " + std::strerror(errno));
+      return false;
+    }
+  }
+  // A named instance folder that cannot be made would silently drop the
+  // single-copy check.
+  if (options.instance_dir_given) {
+    std::error_code error;
+    std::filesystem::create_directories(options.instance_dir, error);
+    if (!std::filesystem::is_directory(options.instance_dir) ||
+        access(options.instance_dir.c_str(), W_OK) != 0) {
+      Say("cannot use the instance folder " + options.instance_dir +
+          (error ? ": " + error.message() : std::string(": not a writable folder")));
       return false;
     }
   }

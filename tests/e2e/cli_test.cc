@@ -209,6 +209,7 @@ TEST_F(Cli, OutputsNeverCostWhatWasThere) {
     EXPECT_NE(r.err.find(input), std::string::npos) << r.err;
     EXPECT_EQ(Slurp(input), before);
     EXPECT_EQ(play({"--audio-out=" + work_.path()}).exit_code, 2);  // a folder
+    EXPECT_EQ(play({"--instance-dir=" + input}).exit_code, 2);  // a file, not a folder
   }
   {  // A used capture folder keeps only this run's screens.
     const std::string screens = work_ / "screens";
