@@ -113,11 +113,18 @@ namespace headless {
 void SetDirectSoundFailure(bool fail);
 // Makes Lock fail with DSERR_BUFFERLOST while set.
 void SetDirectSoundLockFailure(bool fail);
-// While on, every byte a playing buffer's cursor passes over is kept, in order.
+// While on, every byte a playing buffer's cursor passes over is kept, in order,
+// up to the capture limit; turning it on or off clears the overflow flag.
 void SetAudioCapture(bool on);
 // The bytes captured so far (the cursors brought up to the clock first); empties
 // the capture.
 std::vector<uint8_t> TakeCapturedAudio();
+// The most bytes the capture holds; what comes later is dropped and the
+// overflow flag set, so a run that never ends cannot eat the memory.
+constexpr size_t kDefaultAudioCaptureLimit = size_t{22050} * 3600;  // an hour at 22050 Hz
+void SetAudioCaptureLimit(size_t bytes);
+// True once bytes were dropped since the capture was turned on.
+bool AudioCaptureOverflowed();
 // Headless buffers alive now (leak checks in tests).
 int LiveSoundBuffers();
 

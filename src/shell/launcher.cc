@@ -22,6 +22,7 @@ uint16_t g_demo_choice = 0;
 uint16_t g_display_mode_word = kDisplayModeDefault;
 int32_t g_playing = 0;
 std::string g_data_directory;
+void (*g_run_timeout_handler)() = nullptr;
 
 bool SameWord(std::string_view word, const char* option) {
   size_t length = std::char_traits<char>::length(option);
@@ -92,6 +93,9 @@ LRESULT MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   switch (msg) {
     case WM_CREATE:
     case WM_COMMAND:
+      return 0;
+    case kRunTimeoutMessage:
+      if (g_run_timeout_handler) g_run_timeout_handler();
       return 0;
     case WM_ACTIVATEAPP:
       if (g_playing) HandleActivation(static_cast<int32_t>(wparam));
@@ -201,6 +205,7 @@ int32_t PlayingFlag() { return g_playing; }
 void SetPlayingFlag(int32_t flag) { g_playing = flag; }
 HWND MainWindow() { return g_main_window; }
 void SetDataDirectory(const std::string& dir) { g_data_directory = dir; }
+void SetRunTimeoutHandler(void (*handler)()) { g_run_timeout_handler = handler; }
 
 void ResetLauncher() {
   g_instance = nullptr;
@@ -210,4 +215,5 @@ void ResetLauncher() {
   g_display_mode_word = kDisplayModeDefault;
   g_playing = 0;
   g_data_directory.clear();
+  g_run_timeout_handler = nullptr;
 }

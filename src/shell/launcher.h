@@ -25,6 +25,11 @@ constexpr uint16_t kDisplayModeDib = 0x0001;
 
 constexpr int kMaxCommandWords = 10;
 
+// A message of the executable's own, scheduled for the end of its time
+// limit: the main window procedure hands it to the run-timeout handler.
+constexpr UINT kRunTimeoutMessage = 0x8001;  // WM_APP + 1
+void SetRunTimeoutHandler(void (*handler)());
+
 // The launcher: returns 0 on a normal end, when another copy runs or when the
 // class cannot be registered; -1 when the window cannot be created or the
 // display cannot be started.

@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "imageio/imageio.h"
+#include "imageio/output.h"
 #include "platform/dsound.h"
 #include "platform/files.h"
 #include "platform/headless/screen.h"
@@ -29,19 +32,6 @@
 namespace {
 
 constexpr uint32_t kAudioRate = 22050;
-
-bool MakeDirectories(const std::string& path) {
-  std::string partial;
-  for (size_t pos = 0; pos <= path.size();) {
-    size_t next = path.find('/', pos);
-    if (next == std::string::npos) next = path.size();
-    partial = path.substr(0, next);
-    if (!partial.empty() && mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
-    pos = next + 1;
-  }
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 std::string ExecutablePath(const char* argv0) {
   char buffer[PATH_MAX];
@@ -109,7 +99,7 @@ void OnScreen(const platform::headless::Screen& screen) {
   }
 }
 
-int SetUpHeadless(const PlatformOptions& options) {
+void SetUpHeadless(const PlatformOptions& options) {
   platform::SetClockMode(options.clock == PlatformOptions::Clock::kReal
                              ? platform::ClockMode::kReal
                              : platform::ClockMode::kVirtual);
@@ -124,23 +114,18 @@ int SetUpHeadless(const PlatformOptions& options) {
   for (const ScriptedActivation& a : options.activations)
     platform::ScheduleMessage(a.time, WM_ACTIVATEAPP, static_cast<WPARAM>(a.active), 0);
 
-  if (!options.capture_dir.empty()) {
-    if (!MakeDirectories(options.capture_dir)) {
-      std::fprintf(stderr, "morvane-demos: cannot make the capture folder %s\n",
-                   options.capture_dir.c_str());
-      return 2;
-    }
-    g_capture_dir = Absolute(options.capture_dir);
-  }
+  g_capture_dir = options.capture_dir;
   if (!g_capture_dir.empty() || !g_screen_keys.empty() || !g_screen_activations.empty())
     platform::headless::SetScreenObserver(OnScreen);
-  if (!options.audio_out.empty()) platform::headless::SetAudioCapture(true);
+  if (!options.audio_out.empty()) {
+    platform::headless::SetAudioCaptureLimit(size_t{options.audio_max_seconds} * kAudioRate);
+    platform::headless::SetAudioCapture(true);
+  }
 
   // Private unless named, so parallel runs never meet.
-  platform::SetInstanceDirectory(options.instance_dir_given ? Absolute(options.instance_dir) : "");
+  platform::SetInstanceDirectory(options.instance_dir);
   platform::SetFocusRequestHandler(
       [] { std::fprintf(stderr, "morvane-demos: another copy asked for the focus\n"); });
-  return 0;
 }
 
 #ifdef MV_HAVE_SDL
@@ -155,11 +140,170 @@ int SetUpSdl(const PlatformOptions& options) {
     return 1;
   }
   // Every copy of the user meets the first one there unless a folder is named.
-  platform::SetInstanceDirectory(options.instance_dir_given ? Absolute(options.instance_dir)
+  platform::SetInstanceDirectory(options.instance_dir_given ? options.instance_dir
                                                             : platform::DefaultInstanceDirectory());
   return 0;
 }
 #endif
+
+constexpr int kStatusFailed = 1;
+constexpr int kStatusUsage = 2;
+constexpr int kStatusTimeout = 3;
+
+void Say(const std::string& message) { std::fprintf(stderr, "morvane-demos: %s\n", message.c_str()); }
+
+std::string g_data_folder;  // absolute, once entered
+
+// The error log, oldest first, after the folder its file names are relative to.
+void PrintErrorLog() {
+  if (ErrorCount() == 0) return;
+  Say("data folder: " + g_data_folder);
+  std::vector<std::string> entries = ErrorLogEntries();
+  if (ErrorCount() > static_cast<int>(entries.size()))
+    Say(std::to_string(ErrorCount()) + " errors; the last " + std::to_string(entries.size()) + ":");
+  // Engines that record a loss at two levels repeat the line: said once.
+  for (size_t i = 0; i < entries.size();) {
+    size_t same = 1;
+    while (i + same < entries.size() && entries[i + same] == entries[i]) ++same;
+    if (same == 1) {
+      std::fprintf(stderr, "%s\n", entries[i].c_str());
+    } else {
+      std::fprintf(stderr, "%s (%zu times)\n", entries[i].c_str(), same);
+    }
+    i += same;
+  }
+}
+
+uint32_t g_timeout_seconds = 0;
+
+// Scheduled at the end of --timeout: whatever the run was waiting for (a
+// deactivation never undone, a file that never ends) it ends here.
+void OnRunTimeout() {
+  Say("stopped by --timeout after " + std::to_string(g_timeout_seconds) + " seconds");
+  PrintErrorLog();
+  std::fflush(stdout);
+  std::fflush(stderr);
+  _exit(kStatusTimeout);
+}
+
+// Makes the data folder current, refusing one that cannot be entered.
+// Repair: a missing or unusable --data folder was passed over without a word
+// and the executable's folder used instead; now it is refused.
+bool EnterDataFolder(const std::string& given, const std::string& executable) {
+  std::string dir = given;
+  if (dir.empty()) {
+    size_t slash = executable.find_last_of('/');
+    dir = slash == std::string::npos ? "." : slash == 0 ? "/" : executable.substr(0, slash);
+  }
+  const std::string host = platform::ResolvePath(dir.c_str());
+  struct stat st;
+  if (stat(host.c_str(), &st) != 0) {
+    Say("cannot use the data folder " + dir + ": " + std::strerror(errno));
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) {
+    Say("cannot use the data folder " + dir + ": not a folder");
+    return false;
+  }
+  if (chdir(host.c_str()) != 0) {
+    Say("cannot enter the data folder " + dir + ": " + std::strerror(errno));
+    return false;
+  }
+  std::vector<char> cwd(PATH_MAX + 1);
+  g_data_folder = getcwd(cwd.data(), cwd.size()) ? cwd.data() : host;
+  return true;
+}
+
+struct Demonstration {
+  uint16_t choice;
+  std::vector<const char*> files;  // the first one is needed to play at all
+};
+
+const Demonstration kDemonstrations[] = {
+    {kChoiceCobalt,
+     {"cv2vid\\O_open_a.san", "cv2vid\\O_open_b.san", "CV2VID\\COBALT2.TRS",
+      "CV2VID\\TALKFONT.NUT", "CV2VID\\SMALFONT.NUT", "CV2VID\\TITLFONT.NUT"}},
+    {kChoiceLantern, {"lanvid\\demofrnt.san", "lanvid\\demoend.san"}},
+};
+
+bool IsFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string HostName(const char* engine_name) {
+  std::string name = engine_name;
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  return name;
+}
+
+// The demonstrations the command line lets play must have their first file:
+// without it nothing would play and the run would only record the loss.
+bool CheckDemonstrationData(const std::string& command_line) {
+  ParseCommandLine(command_line.c_str());
+  const bool chooser = ShowChooserFlag() != 0;
+  const uint16_t chosen = DemoChoice() == kChoiceLantern ? kChoiceLantern : kChoiceCobalt;
+  std::string expected;
+  for (const Demonstration& demo : kDemonstrations) {
+    if (!chooser && demo.choice != chosen) continue;
+    if (IsFile(platform::ResolvePath(demo.files[0]))) return true;
+    if (!expected.empty()) expected += "; or ";
+    for (size_t i = 0; i < demo.files.size(); ++i)
+      expected += (i ? ", " : "") + HostName(demo.files[i]);
+  }
+  Say("data folder: " + g_data_folder);
+  Say("no demonstration data there: expected " + expected +
+      " (case does not matter; --data=DIR names another folder)");
+  return false;
+}
+
+// Every data file of the demonstrations, as host paths (outputs may not be one).
+std::vector<std::string> DataFiles() {
+  std::vector<std::string> files;
+  for (const Demonstration& demo : kDemonstrations)
+    for (const char* name : demo.files) files.push_back(Absolute(platform::ResolvePath(name)));
+  return files;
+}
+
+// Refuses outputs before anything is played or made: an output that is a
+// folder or a data file, a sound file whose folder cannot be written, a
+// capture folder that cannot be made or emptied of an earlier run.
+bool PrepareOutputs(const PlatformOptions& options) {
+  if (!options.audio_out.empty()) {
+    if (imageio::IoResult ok = imageio::CheckOutput(options.audio_out, DataFiles()); !ok) {
+      Say(ok.message);
+      return false;
+    }
+    std::string folder = options.audio_out.substr(0, options.audio_out.find_last_of('/'));
+    if (folder.empty()) folder = "/";
+    struct stat st;
+    const bool device = stat(options.audio_out.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    if (!device && access(folder.c_str(), W_OK) != 0) {
+      Say("cannot write " + options.audio_out + ": " + std::strerror(errno));
+      return false;
+    }
+  }
+  // A named instance folder that cannot be made would silently drop the
+  // single-copy check.
+  if (options.instance_dir_given) {
+    std::error_code error;
+    std::filesystem::create_directories(options.instance_dir, error);
+    if (!std::filesystem::is_directory(options.instance_dir) ||
+        access(options.instance_dir.c_str(), W_OK) != 0) {
+      Say("cannot use the instance folder " + options.instance_dir +
+          (error ? ": " + error.message() : std::string(": not a writable folder")));
+      return false;
+    }
+  }
+  if (!options.capture_dir.empty()) {
+    if (imageio::IoResult ok = imageio::PrepareFrameFolder(options.capture_dir, "screen"); !ok) {
+      Say(ok.message);
+      return false;
+    }
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -167,8 +311,9 @@ int main(int argc, char** argv) {
   PlatformOptions options = ParsePlatformOptions(argc, argv);
   if (!options.error.empty()) {
     std::fprintf(stderr, "morvane-demos: %s\nTry 'morvane-demos --help'.\n", options.error.c_str());
-    return 2;
+    return kStatusUsage;
   }
+  // Before any backend: asking for help needs no display.
   if (options.help) {
     std::fputs(PlatformOptionsHelp(), stdout);
     return 0;
@@ -177,6 +322,7 @@ int main(int argc, char** argv) {
     std::printf("morvane-demos 0.1.0\n");
     return 0;
   }
+  for (const std::string& warning : options.warnings) Say(warning);
   const bool sdl = options.backend == PlatformOptions::Backend::kSdl;
   // The captures read the headless screen and sound card; under SDL they would
   // silently write nothing.
@@ -184,40 +330,79 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "morvane-demos: --capture and --audio-out need --platform=headless\n"
                  "Try 'morvane-demos --help'.\n");
-    return 2;
+    return kStatusUsage;
   }
+#ifndef MV_HAVE_SDL
+  if (sdl) {
+    Say("the SDL backend is not part of this build; run with --platform=headless");
+    return kStatusFailed;
+  }
+#endif
+
+  // Host paths are the user's, taken from the folder the program started in;
+  // the data folder becomes the current one next.
+  options.capture_dir = Absolute(options.capture_dir);
+  options.audio_out = Absolute(options.audio_out);
+  options.instance_dir = Absolute(options.instance_dir);
+  const std::string executable = ExecutablePath(argc > 0 ? argv[0] : nullptr);
+  platform::SetModulePath(executable);
+  if (!EnterDataFolder(options.data_dir, executable)) return kStatusUsage;
+  // Repair: missing data played nothing, printed the lost files (one of them
+  // twice) and ended 0; it now names the folder and the files and fails
+  // before any output is made.
+  if (!CheckDemonstrationData(options.command_line)) return kStatusFailed;
+  if (!PrepareOutputs(options)) return kStatusUsage;
+
   if (sdl) {
 #ifdef MV_HAVE_SDL
     if (int rc = SetUpSdl(options); rc != 0) return rc;
-#else
-    std::fprintf(stderr,
-                 "morvane-demos: the SDL backend is not part of this build; "
-                 "run with --platform=headless\n");
-    return 1;
 #endif
-  } else if (int rc = SetUpHeadless(options); rc != 0) {
-    return rc;
+  } else {
+    SetUpHeadless(options);
   }
 
-  // The launcher makes the data folder current: output paths are fixed first.
-  const std::string audio_out = Absolute(options.audio_out);
-  platform::SetModulePath(ExecutablePath(argc > 0 ? argv[0] : nullptr));
-  SetDataDirectory(options.data_dir);
+  SetDataDirectory(g_data_folder);
   ClearLogs();
+  if (options.timeout_seconds > 0) {
+    g_timeout_seconds = options.timeout_seconds;
+    SetRunTimeoutHandler(OnRunTimeout);
+    platform::ScheduleMessage(timeGetTime() + options.timeout_seconds * 1000u, kRunTimeoutMessage,
+                              0, 0);
+  }
 
   std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
   command_line.push_back('\0');
-  int result = LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1);
+  // Repair: a display that could not start made the launcher's -1 the exit
+  // status 255 without a word; it is a failed run like any other.
+  const bool started =
+      LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1) == 0;
+  bool failed = !started;
+  if (!started) Say("the display could not be started");
 #ifdef MV_HAVE_SDL
-  if (sdl) platform::sdl::Uninstall();
+  if (sdl) {
+    failed |= platform::sdl::ChooserFailed();
+    platform::sdl::Uninstall();
+  }
 #endif
 
   platform::headless::SetScreenObserver(nullptr);
+  failed |= g_capture_failed;
   if (!options.audio_out.empty()) {
     std::vector<uint8_t> audio = platform::headless::TakeCapturedAudio();
-    imageio::IoResult written = imageio::WriteWav8(audio_out, audio, kAudioRate);
-    if (!written) std::fprintf(stderr, "morvane-demos: %s\n", written.message.c_str());
+    if (platform::headless::AudioCaptureOverflowed()) {
+      Say("the sound played for longer than --audio-max=" +
+          std::to_string(options.audio_max_seconds) + " seconds; " + options.audio_out +
+          " not written");
+      failed = true;
+    } else if (imageio::IoResult written = imageio::WriteWav8(options.audio_out, audio, kAudioRate);
+               !written) {
+      Say(written.message);
+      failed = true;
+    }
   }
-  for (const std::string& entry : ErrorLogEntries()) std::fprintf(stderr, "%s\n", entry.c_str());
-  return result;
+  // Repair: recorded errors (damaged or missing files) ended with status 0,
+  // as if the demonstration had played; they now fail the run.
+  PrintErrorLog();
+  failed |= ErrorCount() > 0;
+  return failed ? kStatusFailed : 0;
 }

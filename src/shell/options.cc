@@ -9,6 +9,7 @@
 
 #include "platform/keystate.h"
 #include "platform/messages.h"
+#include "shell/launcher.h"
 
 namespace {
 
@@ -239,6 +240,45 @@ int16_t ScriptedKeyState(const std::vector<ScriptedKey>& keys, uint32_t now, int
   return down ? static_cast<int16_t>(0xFF80) : 0;
 }
 
+bool IsPlayerWord(std::string_view word) {
+  for (const char* known : {"/d1", "/d2", "/cds", "/cobalt2", "/thelantern"})
+    if (Equal(word, known)) return true;
+  return false;
+}
+
+namespace {
+
+// A word as a message can show it: printable, and not a page long.
+std::string Shown(std::string_view word) {
+  constexpr size_t kShownLength = 40;
+  std::string out;
+  for (size_t i = 0; i < word.size() && i < kShownLength; ++i) {
+    unsigned char c = static_cast<unsigned char>(word[i]);
+    out += (c >= 0x20 && c < 0x7F) ? static_cast<char>(c) : '?';
+  }
+  if (word.size() > kShownLength) out += "...";
+  return out;
+}
+
+// The launcher splits its line at blanks and acts on the first 10 words; say
+// which words it will pass over.
+void WarnAboutWords(const std::vector<std::string>& words, std::vector<std::string>* warnings) {
+  int count = 0;
+  for (const std::string& argument : words) {
+    for (std::string_view word : Split(argument, ' ')) {
+      if (word.empty()) continue;
+      if (++count > kMaxCommandWords) {
+        warnings->push_back("ignoring '" + Shown(word) + "': only the first 10 words count");
+      } else if (!IsPlayerWord(word)) {
+        warnings->push_back("ignoring unknown word '" + Shown(word) +
+                            "' (known: /cobalt2 /thelantern /d1 /d2 /cds; --help lists the options)");
+      }
+    }
+  }
+}
+
+}  // namespace
+
 PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
   PlatformOptions options;
   std::vector<std::string> rest;
@@ -249,6 +289,10 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
   for (int i = 1; i < argc; ++i) {
     if (argv[i] == nullptr) continue;
     std::string_view word(argv[i]);
+    if (!options_ended && (word == "-h" || Equal(word, "help"))) {
+      options.help = true;
+      continue;
+    }
     if (options_ended || word.size() < 2 || word.substr(0, 2) != "--") {
       rest.emplace_back(word);
       continue;
@@ -265,17 +309,48 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
       name = name.substr(0, eq);
       has_value = true;
     }
+    const std::string option = "--" + std::string(name);
+    // Repair: a separate value was taken whatever it was, so "--capture
+    // /thelantern" made a folder of the demonstration's word and played
+    // nothing; now the player's words and options are never taken as values.
     auto take_value = [&]() -> bool {
-      if (has_value) return true;
-      if (i + 1 >= argc || argv[i + 1] == nullptr) {
-        fail("option --" + std::string(name) + " needs a value");
-        return false;
+      if (!has_value) {
+        const char* next = i + 1 < argc ? argv[i + 1] : nullptr;
+        std::string_view candidate = next ? next : "";
+        if (next == nullptr || candidate.substr(0, 2) == "--" || IsPlayerWord(candidate)) {
+          fail("option " + option + " needs a value");
+          return false;
+        }
+        value = candidate;
+        ++i;
+        has_value = true;
       }
-      value = argv[++i];
-      has_value = true;
       return true;
     };
-    if (name == "help") {
+    // Host paths: an empty one would silently mean "here" or "nothing".
+    auto take_path = [&](std::string* out) -> bool {
+      if (!take_value()) return false;
+      if (value.empty()) {
+        fail("option " + option + " needs a value");
+        return false;
+      }
+      *out = value;
+      return true;
+    };
+    auto take_seconds = [&](uint32_t* out, uint32_t most) {
+      if (!take_value()) return;
+      uint32_t seconds = 0;
+      if (!ParseNumber(value, &seconds) || seconds < 1 || seconds > most) {
+        fail("bad " + option + " '" + std::string(value) + "' (1 to " + std::to_string(most) +
+             " seconds)");
+      } else {
+        *out = seconds;
+      }
+    };
+    const bool flag = name == "help" || name == "version" || name == "window";
+    if (flag && has_value) {
+      fail("option " + option + " takes no value");
+    } else if (name == "help") {
       options.help = true;
     } else if (name == "version") {
       options.version = true;
@@ -333,28 +408,31 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
       if (!take_value()) continue;
       options.keys.clear();
       options.screen_keys.clear();
-      if (!ParseKeys(value, &options.keys, &options.screen_keys)) fail("bad --keys list (MS:KEY,...): " + std::string(value));
+      if (!ParseKeys(value, &options.keys, &options.screen_keys))
+        fail("bad --keys list (MS:KEY,...): " + std::string(value));
     } else if (name == "activate") {
       if (!take_value()) continue;
       options.activations.clear();
       options.screen_activations.clear();
       if (!ParseActivations(value, &options.activations, &options.screen_activations))
         fail("bad --activate list (MS:0|1,...): " + std::string(value));
+    } else if (name == "timeout") {
+      take_seconds(&options.timeout_seconds, kMaxTimeoutSeconds);
+    } else if (name == "audio-max") {
+      take_seconds(&options.audio_max_seconds, kMaxTimeoutSeconds);
     } else if (name == "capture") {
-      if (take_value()) options.capture_dir = value;
+      take_path(&options.capture_dir);
     } else if (name == "audio-out") {
-      if (take_value()) options.audio_out = value;
+      take_path(&options.audio_out);
     } else if (name == "instance-dir") {
-      if (take_value()) {
-        options.instance_dir = value;
-        options.instance_dir_given = true;
-      }
+      if (take_path(&options.instance_dir)) options.instance_dir_given = true;
     } else if (name == "data") {
-      if (take_value()) options.data_dir = value;
+      take_path(&options.data_dir);
     } else {
-      fail("unknown option --" + std::string(name));
+      fail("unknown option " + option);
     }
   }
+  WarnAboutWords(rest, &options.warnings);
   for (size_t i = 0; i < rest.size(); ++i) {
     if (i) options.command_line += ' ';
     options.command_line += rest[i];
@@ -363,22 +441,27 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
 }
 
 const char* PlatformOptionsHelp() {
-  return "Usage: morvane-demos [OPTIONS] [/cobalt2 | /thelantern] [/d1 | /d2] [/cds]\n"
+  return "Usage: morvane-demos [OPTIONS] [--] [/cobalt2 | /thelantern] [/d1 | /d2] [/cds]\n"
          "\n"
          "Without /cobalt2 or /thelantern a chooser asks which demonstration to play\n"
          "and comes back after each one. Escape, Alt+X or Alt+F4 ends a demonstration.\n"
+         "The words are matched without regard to case; only the first 10 count, and\n"
+         "others are ignored with a warning.\n"
          "\n"
-         "Options:\n"
+         "Options (OPTION=VALUE, or OPTION VALUE when the value is neither one of the\n"
+         "words above nor starts with \"--\"; \"--\" ends the options):\n"
          "  --platform=sdl|headless  backend (default sdl)\n"
          "  --data=DIR               folder holding cv2vid and lanvid (default: the\n"
-         "                           executable's folder)\n"
+         "                           executable's folder); it must exist\n"
+         "  --timeout=SECONDS        end the run after SECONDS on the clock in use\n"
+         "                           (virtual or real) with status 3\n"
          "  --window                 sdl: play in a window instead of full screen\n"
          "                           (Alt+Enter switches; closing the window ends the\n"
          "                           demonstration and the program)\n"
          "  --scale=N                sdl: the window 320N x 240N pixels (default 960 x 720)\n"
          "  --aspect=4:3|none        sdl: the 320 x 200 screen shown 4:3 (default) or\n"
          "                           with square pixels\n"
-         "  --help, --version\n"
+         "  -h, --help, help, --version\n"
          "\n"
          "Headless backend:\n"
          "  --clock=virtual|real     virtual (default) runs as fast as possible\n"
@@ -392,10 +475,24 @@ const char* PlatformOptionsHelp() {
          "                           (keys at the same N are spread one screen apart)\n"
          "  --activate=MS:0|1,...    application deactivated (0) or activated (1);\n"
          "                           @N:0|1 once the N-th screen is visible\n"
-         "  --capture=DIR            every visible screen as DIR/screen_00000.png...\n"
-         "  --audio-out=FILE.wav     what the sound card played\n"
+         "  --capture=DIR            every visible screen as DIR/screen_00000.png...;\n"
+         "                           the folder is made if needed and the screen_*.png\n"
+         "                           of an earlier run in it are removed\n"
+         "  --audio-out=FILE.wav     what the sound card played (an existing file or\n"
+         "                           link is replaced, a device written to; never one\n"
+         "                           of the demonstration's files)\n"
+         "  --audio-max=SECONDS      longest sound kept for --audio-out (default 3600);\n"
+         "                           a run that plays longer fails and writes no file\n"
          "  --instance-dir=DIR       where copies find each other (default: private)\n"
          "\n"
-         "Exit status: 0 normal end or another copy already running, 255 when the\n"
-         "window or the display cannot be started, 1 backend unavailable, 2 bad option.\n";
+         "Nothing is created when the data folder, the data or an option is wrong.\n"
+         "\n"
+         "Exit status:\n"
+         "  0  normal end (Escape included), or another copy already running\n"
+         "  1  the run failed: errors were recorded (the log printed on stderr names\n"
+         "     the files and the data folder), the demonstration data is missing, an\n"
+         "     output could not be written, or the display, window or chooser could\n"
+         "     not be shown, or the backend is not part of this build\n"
+         "  2  bad option, unusable --data folder or refused output\n"
+         "  3  --timeout reached\n";
 }

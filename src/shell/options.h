@@ -25,6 +25,12 @@ struct ScriptedActivation {
   int active = 0;
 };
 
+// The longest sound capture --audio-out keeps unless --audio-max says
+// otherwise: an hour of the 22050 Hz card, about 76 MiB.
+constexpr uint32_t kDefaultAudioMaxSeconds = 3600;
+// --timeout's largest value: the clock counts 32-bit milliseconds.
+constexpr uint32_t kMaxTimeoutSeconds = 2000000;
+
 struct PlatformOptions {
   enum class Backend { kSdl, kHeadless };
   enum class Clock { kDefault, kVirtual, kReal };
@@ -47,8 +53,12 @@ struct PlatformOptions {
   bool window = false;  // SDL: a window instead of full screen
   int scale = 0;        // SDL: window of 320N x 240N; 0: 960 x 720
   bool aspect = true;   // SDL: the 320 x 200 screen shown 4:3
+  uint32_t timeout_seconds = 0;  // 0: no limit
+  uint32_t audio_max_seconds = kDefaultAudioMaxSeconds;
   bool help = false;
   bool version = false;
+  // Words of the command line the player does not act on, one message each.
+  std::vector<std::string> warnings;
   // The words left for the launcher, joined by single blanks.
   std::string command_line;
   // Set when an option cannot be understood; the rest is then not reliable.
@@ -56,8 +66,16 @@ struct PlatformOptions {
 };
 
 // Options start with "--" ("--name=value" or "--name value"); "--" alone ends
-// them. Every other word goes to the launcher's command line.
+// them. "-h" and "help" ask for the usage like "--help". Every other word goes
+// to the launcher's command line; those the launcher would ignore (unknown,
+// or past the tenth) are named in `warnings`. A separate value that is one
+// of the player's words or starts with "--" is refused: the option then has
+// no value.
 PlatformOptions ParsePlatformOptions(int argc, const char* const* argv);
+
+// One of the launcher's words ("/d1", "/d2", "/cds", "/cobalt2",
+// "/thelantern"), matched without regard to case.
+bool IsPlayerWord(std::string_view word);
 
 // "Escape", "Alt+X", "Ctrl+A", "Shift+2", "F11", "a", "VK27"... Returns false
 // for a name it does not know.

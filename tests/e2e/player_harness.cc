@@ -12,7 +12,9 @@
 #include <stdexcept>
 
 #include "authoring/codecs.h"
+#include "authoring/nut.h"
 #include "authoring/san_writer.h"
+#include "authoring/trs.h"
 
 namespace e2e {
 
@@ -188,35 +190,25 @@ std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens) {
   return colours;
 }
 
-}  // namespace e2e
+void WriteTextResources(const std::string& dir) {
+  fs::create_directories(dir + "/cv2vid");
+  authoring::WriteTrsFile(dir + "/cv2vid/COBALT2.TRS", authoring::BuildTrsBody({{1, "A"}}), false);
+  std::vector<std::optional<authoring::GlyphBitmap>> glyphs(66);
+  glyphs[65] = authoring::GlyphFromRows({"#.#", ".#.", "#.#"});
+  for (const char* font : {"TALKFONT.NUT", "SMALFONT.NUT", "TITLFONT.NUT"})
+    authoring::WriteNutFont(dir + "/cv2vid/" + font, glyphs);
+}
 
-#include <fstream>
-#include <iterator>
-
-namespace e2e {
-
-RunResult RunTool(const std::string& relative_path, const std::vector<std::string>& args) {
-  std::string player = PlayerPath();
-  std::string dir = player.substr(0, player.find_last_of('/') + 1);
-  auto quote = [](const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-  };
-  char err_name[] = "/tmp/mv_tool_err_XXXXXX";
-  int err_fd = mkstemp(err_name);
-  if (err_fd >= 0) close(err_fd);
-  std::string command = "timeout -s KILL " + std::to_string(kRunLimitMs / 1000) + " " +
-                        quote(dir + relative_path);
-  for (const std::string& a : args) command += " " + quote(a);
-  command += " >/dev/null 2>" + quote(err_name) + " </dev/null";
-  RunResult result;
-  int status = std::system(command.c_str());
-  result.exit_code = WIFEXITED(status) && WEXITSTATUS(status) != 137 ? WEXITSTATUS(status) : -1;
-  std::ifstream in(err_name);
-  result.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  unlink(err_name);
-  return result;
+std::string WithoutLines(const std::string& text, const std::string& prefix) {
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    end = end == std::string::npos ? text.size() : end + 1;
+    if (text.compare(pos, prefix.size(), prefix) != 0) out += text.substr(pos, end - pos);
+    pos = end;
+  }
+  return out;
 }
 
 }  // namespace e2e

@@ -72,13 +72,12 @@ std::vector<imageio::Png8> Screens(const std::string& dir);
 // The colour at (200, 150) of each screen, successive repeats merged.
 std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens);
 
-}  // namespace e2e
+// The first demonstration's string file and three fonts (one glyph each), so
+// that a run of it records no error.
+void WriteTextResources(const std::string& dir);
 
-namespace e2e {
-
-// Runs another built program (path relative to the build folder, e.g.
-// "tools/santool") the same way, its stderr kept; killed when it does not
-// end within the same limit.
-RunResult RunTool(const std::string& relative_path, const std::vector<std::string>& args);
+// The whole standard error a run printed, without the lines that start with
+// `prefix` (to compare the rest exactly).
+std::string WithoutLines(const std::string& text, const std::string& prefix);
 
 }  // namespace e2e

@@ -377,7 +377,7 @@ TEST_F(Santool, FailuresAreReportedAsFailures) {
     bool info_fails;
   };
   const Case cases[] = {
-      {"damaged", damaged, "", "Bad IFF Header found 62616421 at file offset " + bad_at, true},
+      {"damaged", damaged, "", "damage at " + bad_at + ": bad sub-chunk tag", true},
       {"empty", {}, "", "no ANIM header", true},
       {"eight", {'A', 'N', 'I', 'M', 0, 0, 0, 0}, "", "no header chunk", true},
       {"zero", with_count(0), "", "the header says 0", true},

@@ -11,8 +11,9 @@
 
 namespace sdltest {
 
-// Xvfb on a free display number, stopped with the object. `available()` is
-// false when there is no Xvfb (or it cannot start): the tests then skip.
+// Xvfb on a free display number with only its built-in fonts, stopped with
+// the object. `available()` is false when there is no Xvfb (or it cannot
+// start): the tests then skip.
 class VirtualDisplay {
  public:
   VirtualDisplay(int width = 1024, int height = 768);

@@ -42,6 +42,12 @@ TEST(Options, BadOptionsAreReported) {
   EXPECT_FALSE(Parse({"--keys=-5:a"}).error.empty());
   EXPECT_FALSE(Parse({"--activate=10:2"}).error.empty());
   EXPECT_FALSE(Parse({"--choice=101,maybe"}).error.empty());
+  // A value is never one of the player's words or an option, nor empty.
+  EXPECT_EQ(Parse({"--capture", "/THELANTERN"}).error, "option --capture needs a value");
+  EXPECT_EQ(Parse({"--data", "--window"}).error, "option --data needs a value");
+  EXPECT_FALSE(Parse({"--audio-out="}).error.empty());
+  EXPECT_FALSE(Parse({"--window=1"}).error.empty());
+  EXPECT_FALSE(Parse({"--timeout=2000001"}).error.empty());
 }
 
 TEST(Options, ChoicesByNumberAndName) {

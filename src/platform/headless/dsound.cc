@@ -22,7 +22,20 @@ bool g_fail_create = false;
 bool g_fail_lock = false;
 bool g_capture = false;
 std::vector<uint8_t> g_captured;
+size_t g_capture_limit = platform::headless::kDefaultAudioCaptureLimit;
+bool g_capture_overflowed = false;
 std::set<HeadlessBuffer*> g_buffers;
+
+// Repair: the capture grew for as long as the clock ran, so a run that never
+// ended ate the memory; it now stops at a limit and says so.
+void Capture(const uint8_t* bytes, size_t count) {
+  size_t room = g_capture_limit - std::min(g_capture_limit, g_captured.size());
+  if (count > room) {
+    g_capture_overflowed = true;
+    count = room;
+  }
+  g_captured.insert(g_captured.end(), bytes, bytes + count);
+}
 
 class HeadlessBuffer final : public IDirectSoundBuffer {
  public:
@@ -124,9 +137,7 @@ class HeadlessBuffer final : public IDirectSoundBuffer {
     const uint64_t size = data_.size();
     while (delta > 0) {
       uint64_t piece = std::min<uint64_t>(delta, size - cursor_);
-      if (g_capture)
-        g_captured.insert(g_captured.end(), data_.begin() + cursor_,
-                          data_.begin() + cursor_ + piece);
+      if (g_capture) Capture(data_.data() + cursor_, static_cast<size_t>(piece));
       cursor_ += static_cast<DWORD>(piece);
       delta -= piece;
       if (cursor_ == size) {
@@ -236,7 +247,18 @@ void SetDirectSoundLockFailure(bool fail) {
 void SetAudioCapture(bool on) {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_capture = on;
+  g_capture_overflowed = false;
   if (!on) g_captured.clear();
+}
+
+void SetAudioCaptureLimit(size_t bytes) {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  g_capture_limit = bytes;
+}
+
+bool AudioCaptureOverflowed() {
+  std::lock_guard<std::mutex> lock(g_mutex);
+  return g_capture_overflowed;
 }
 
 std::vector<uint8_t> TakeCapturedAudio() {

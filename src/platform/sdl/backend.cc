@@ -70,6 +70,7 @@ struct Backend {
   std::array<std::atomic<bool>, 256> keys{};
   std::atomic<bool> raise_requested{false};
   std::atomic<bool> close_requested{false};
+  bool chooser_failed = false;
   uint32_t last_escape = 0;
 };
 
@@ -322,7 +323,7 @@ int16_t KeyState(int vk) {
 }
 
 int AskChoice(HWND) {
-  if (B().close_requested) return kChoiceExit;
+  if (B().close_requested || B().chooser_failed) return kChoiceExit;
   const SDL_MessageBoxButtonData buttons[] = {
       {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, kChoiceCobalt, "Play Cobalt Vector II Demo"},
       {0, kChoiceLantern, "Play The Lantern Demo"},
@@ -337,8 +338,11 @@ int AskChoice(HWND) {
   data.buttons = buttons;
   int id = -1;
   if (SDL_ShowMessageBox(&data, &id) != 0) {
+    // Repair: a box that could not show answered -1, which plays the first
+    // demonstration and asks again, for ever; now the program ends, once.
     std::fprintf(stderr, "morvane-demos: cannot show the chooser: %s\n", SDL_GetError());
-    return -1;
+    B().chooser_failed = true;
+    return kChoiceExit;
   }
   // Closing the box is leaving it.
   return id < 0 ? kChoiceExit : id;
@@ -389,6 +393,7 @@ bool Install(const Options& options, std::string* error) {
   if (b.installed) return true;
   b.options = options;
   b.close_requested = false;
+  b.chooser_failed = false;
   b.raise_requested = false;
   b.main = nullptr;
   b.shown = false;
@@ -493,5 +498,6 @@ void Uninstall() {
 }
 
 bool CloseRequested() { return B().close_requested.load(); }
+bool ChooserFailed() { return B().chooser_failed; }
 
 }  // namespace platform::sdl

@@ -30,6 +30,10 @@ void Uninstall();
 // demonstration has been sent Escape and every later chooser answers Exit.
 bool CloseRequested();
 
+// The chooser could not be shown (no fonts on the X server, say): the message
+// was printed once and the chooser answered Exit.
+bool ChooserFailed();
+
 // The icon drawn for the window (32 x 32, 0xAARRGGBB rows).
 void DrawIcon(uint32_t* pixels32x32);
 
