@@ -187,9 +187,9 @@ void ReadingThread(ReaderWake* wake) {
   wake->Ended();
 }
 
-// Repair: on the virtual clock, time went on while the reading thread still
-// read what the loop needed, so captures differed from run to run; the pass
-// that wakes it (and the start) waits for that step's end.
+// On the virtual clock time must not go on while the reading thread still
+// reads what the loop needs, or captures would differ from run to run: the
+// pass that wakes it (and the start) waits for that step's end.
 void WaitForReaderStep() {
   if (g_wake && platform::GetClockMode() == platform::ClockMode::kVirtual) g_wake->WaitForStep();
 }

@@ -152,9 +152,8 @@ void Idle(uint32_t max_ms) {
     s.source.wait(1);
     return;
   }
-  // Repair: without an event source the real clock's idle pass returned at
-  // once, so the playback loop spun a core; it now sleeps until something
-  // can have happened.
+  // Without an event source (headless) nothing would wait here and the
+  // playback loop would spin a core: sleep until something can have happened.
   // A multimedia timer already due runs on the timer thread: nothing to
   // hurry for here. A scheduled message already due is taken by the next
   // pass's poll.

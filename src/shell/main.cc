@@ -187,8 +187,7 @@ void OnRunTimeout() {
 }
 
 // Makes the data folder current, refusing one that cannot be entered.
-// Repair: a missing or unusable --data folder was passed over without a word
-// and the executable's folder used instead; now it is refused.
+// A folder that cannot be used is refused, never passed over for another.
 bool EnterDataFolder(const std::string& given, const std::string& executable) {
   std::string dir = given;
   if (dir.empty()) {
@@ -347,9 +346,8 @@ int main(int argc, char** argv) {
   const std::string executable = ExecutablePath(argc > 0 ? argv[0] : nullptr);
   platform::SetModulePath(executable);
   if (!EnterDataFolder(options.data_dir, executable)) return kStatusUsage;
-  // Repair: missing data played nothing, printed the lost files (one of them
-  // twice) and ended 0; it now names the folder and the files and fails
-  // before any output is made.
+  // Missing data names the folder and the files and fails before any output
+  // is made.
   if (!CheckDemonstrationData(options.command_line)) return kStatusFailed;
   if (!PrepareOutputs(options)) return kStatusUsage;
 
@@ -372,8 +370,7 @@ int main(int argc, char** argv) {
 
   std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
   command_line.push_back('\0');
-  // Repair: a display that could not start made the launcher's -1 the exit
-  // status 255 without a word; it is a failed run like any other.
+  // A display that cannot start is a failed run like any other.
   const bool started =
       LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1) == 0;
   bool failed = !started;
@@ -400,8 +397,8 @@ int main(int argc, char** argv) {
       failed = true;
     }
   }
-  // Repair: recorded errors (damaged or missing files) ended with status 0,
-  // as if the demonstration had played; they now fail the run.
+  // Recorded errors (damaged or missing files) mean the demonstration did not
+  // play as its files promised: the run fails.
   PrintErrorLog();
   failed |= ErrorCount() > 0;
   return failed ? kStatusFailed : 0;

@@ -310,9 +310,8 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
       has_value = true;
     }
     const std::string option = "--" + std::string(name);
-    // Repair: a separate value was taken whatever it was, so "--capture
-    // /thelantern" made a folder of the demonstration's word and played
-    // nothing; now the player's words and options are never taken as values.
+    // A separate value is never one of the player's words or options:
+    // "--capture /thelantern" must not make a folder of the demonstration's word.
     auto take_value = [&]() -> bool {
       if (!has_value) {
         const char* next = i + 1 < argc ? argv[i + 1] : nullptr;

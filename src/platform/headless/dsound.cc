@@ -26,8 +26,8 @@ size_t g_capture_limit = platform::headless::kDefaultAudioCaptureLimit;
 bool g_capture_overflowed = false;
 std::set<HeadlessBuffer*> g_buffers;
 
-// Repair: the capture grew for as long as the clock ran, so a run that never
-// ended ate the memory; it now stops at a limit and says so.
+// Bounded, so a run that never ends cannot eat the memory; what passes the
+// limit is dropped and the overflow reported.
 void Capture(const uint8_t* bytes, size_t count) {
   size_t room = g_capture_limit - std::min(g_capture_limit, g_captured.size());
   if (count > room) {
