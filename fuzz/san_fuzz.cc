@@ -29,7 +29,7 @@
 #include "platform/dsound.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
-#include "shell/log.h"
+#include "base/log.h"
 #include "sound/output.h"
 #include "sound/sound.h"
 #include "stream/stream.h"

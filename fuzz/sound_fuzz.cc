@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "platform/mmsystem.h"
-#include "shell/log.h"
+#include "base/log.h"
 #include "sound/output.h"
 #include "sound/sound.h"
 

@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "decoder/decoder.h"
-#include "shell/log.h"
-#include "shell/switches.h"
+#include "base/log.h"
+#include "base/switches.h"
 #include "text/block.h"
 #include "text/font.h"
 #include "text/line.h"

@@ -10,7 +10,7 @@
 #include "anim/reader.h"
 #include "display/display.h"
 #include "platform/mmsystem.h"
-#include "shell/log.h"
+#include "base/log.h"
 #include "stream/slots.h"
 #include "stream/stream.h"
 #include "timer/timer.h"

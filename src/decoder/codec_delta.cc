@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "decoder/codec_common.h"
-#include "shell/log.h"
-#include "stream/mem.h"
+#include "base/log.h"
+#include "base/mem.h"
 
 using namespace decoder_detail;
 

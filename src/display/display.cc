@@ -9,7 +9,7 @@
 #include "display/state.h"
 #include "platform/messages.h"
 #include "sound/output.h"
-#include "stream/mem.h"
+#include "base/mem.h"
 
 DisplayState g_display;
 

@@ -6,10 +6,10 @@
 #include "frame/draw.h"
 #include "frame/frame.h"
 #include "frame/palette.h"
-#include "shell/log.h"
-#include "shell/switches.h"
+#include "base/log.h"
+#include "base/switches.h"
 #include "sound/sound.h"
-#include "stream/mem.h"
+#include "base/mem.h"
 #include "text/block.h"
 #include "text/chunks.h"
 

@@ -11,7 +11,7 @@
 #include "platform/files.h"
 #include "platform/ui.h"
 #include "shell/session.h"
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "platform/mmsystem.h"
 #include "platform/ui.h"
 #include "shell/launcher.h"
-#include "shell/log.h"
+#include "base/log.h"
 #include "shell/options.h"
 #ifdef MV_HAVE_SDL
 #include "platform/sdl/sdl_platform.h"

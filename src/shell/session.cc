@@ -11,7 +11,7 @@
 #include "frame/palette.h"
 #include "input/keyboard.h"
 #include "shell/launcher.h"
-#include "shell/log.h"
+#include "base/log.h"
 #include "sound/output.h"
 #include "sound/sound.h"
 #include "stream/stream.h"

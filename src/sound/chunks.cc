@@ -7,7 +7,7 @@
 
 #include "diag/log.h"
 #include "sound/engine.h"
-#include "stream/mem.h"
+#include "base/mem.h"
 
 using namespace sound_internal;
 

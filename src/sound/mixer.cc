@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shell/switches.h"
+#include "base/switches.h"
 #include "sound/engine.h"
-#include "stream/mem.h"
+#include "base/mem.h"
 
 namespace sound_internal {
 

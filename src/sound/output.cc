@@ -11,7 +11,7 @@
 #include "platform/dsound.h"
 #include "platform/mmsystem.h"
 #include "sound/sound.h"
-#include "stream/mem.h"
+#include "base/mem.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/files.h"
-#include "shell/log.h"
-#include "stream/mem.h"
+#include "base/log.h"
+#include "base/mem.h"
 
 namespace {
 

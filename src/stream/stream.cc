@@ -6,8 +6,8 @@
 #include <cstring>
 #include <mutex>
 
-#include "shell/log.h"
-#include "stream/mem.h"
+#include "base/log.h"
+#include "base/mem.h"
 #include "stream/slots.h"
 
 namespace {

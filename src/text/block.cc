@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 

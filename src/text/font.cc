@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "shell/log.h"
-#include "stream/mem.h"
+#include "base/log.h"
+#include "base/mem.h"
 
 namespace {
 

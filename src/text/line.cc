@@ -3,7 +3,7 @@
 #include <array>
 #include <cstring>
 
-#include "stream/mem.h"
+#include "base/mem.h"
 
 namespace {
 

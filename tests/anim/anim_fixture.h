@@ -20,8 +20,8 @@
 #include "platform/headless/screen.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
-#include "shell/log.h"
-#include "shell/switches.h"
+#include "base/log.h"
+#include "base/switches.h"
 #include "stream/stream.h"
 #include "timer/timer.h"
 

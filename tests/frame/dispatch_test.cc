@@ -13,8 +13,8 @@
 #include "frame/frame.h"
 #include "frame/palette.h"
 #include "frame_fixture.h"
-#include "shell/log.h"
-#include "shell/switches.h"
+#include "base/log.h"
+#include "base/switches.h"
 
 namespace {
 

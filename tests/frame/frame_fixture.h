@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "display/display.h"
-#include "shell/log.h"
-#include "shell/switches.h"
+#include "base/log.h"
+#include "base/switches.h"
 
 class FrameFixture : public ::testing::Test {
  protected:

@@ -9,7 +9,7 @@
 #include "platform/mmsystem.h"
 #include "platform/ui.h"
 #include "shell/launcher.h"
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -1,1 +1,1 @@
-target_link_libraries(test_${name} PRIVATE mv_log)
+target_link_libraries(test_${name} PRIVATE mv_base)

@@ -19,7 +19,7 @@
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
-#include "shell/log.h"
+#include "base/log.h"
 #include "shell/launcher.h"
 #include "shell/session.h"
 #include "stream/stream.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/switches.h"
+#include "base/switches.h"
 #include "sound/sound.h"
 
 namespace soundtest {

@@ -10,8 +10,8 @@
 
 #include "files_fixture.h"
 #include "platform/files.h"
-#include "shell/log.h"
-#include "shell/switches.h"
+#include "base/log.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "files_fixture.h"
-#include "shell/log.h"
-#include "stream/mem.h"
+#include "base/log.h"
+#include "base/mem.h"
 
 namespace {
 

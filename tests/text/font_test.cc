@@ -1,6 +1,6 @@
 #include <functional>
 
-#include "stream/mem.h"
+#include "base/mem.h"
 #include "text_fixture.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <optional>
 
-#include "stream/mem.h"
+#include "base/mem.h"
 #include "text_fixture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "stream/mem.h"
+#include "base/mem.h"
 #include "text_fixture.h"
 
 namespace {

@@ -22,7 +22,7 @@
 #include "platform/mmsystem.h"
 #include "santool/santool.h"
 #include "santool/scan.h"
-#include "shell/log.h"
+#include "base/log.h"
 #include "sound/output.h"
 #include "sound/sound.h"
 #include "stream/stream.h"

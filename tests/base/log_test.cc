@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "shell/log.h"
-#include "shell/switches.h"
+#include "base/log.h"
+#include "base/switches.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "stream/mem.h"
+#include "base/mem.h"
 
 #include <cstdlib>
 #include <cstring>

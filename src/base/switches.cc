@@ -1,4 +1,4 @@
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 int32_t g_switches[kSwitchCount] = {1, 1, 1, 1, 0};

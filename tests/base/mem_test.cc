@@ -1,6 +1,6 @@
 // The whole-file loader: missing, empty and differently cased files, and the length
 // it hands back when the memory cannot be had.
-#include "stream/mem.h"
+#include "base/mem.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
-#include "shell/log.h"
+#include "base/log.h"
 
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 
-#include "shell/switches.h"
+#include "base/switches.h"
 
 namespace {
 
