@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "shell/engines.h"
 #include "sound/sound.h"
 
 namespace {
@@ -47,8 +48,8 @@ Bytes Psad(const Bytes& image, int32_t track) {
 int32_t Driver(int32_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t) { return 0; }
 
 void StartSevenChannels() {
-  static const int32_t sizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
-  SoundInit(Driver, 22050, 200000, sizes);
+  const EngineSizes& s = kEngineSizes;
+  SoundInit(Driver, s.output_rate, s.sound_reserve, s.channel_sizes);
   BuildMixTables(7, 1024);
   auto play = [](const Bytes& chunk, int16_t flags) {
     PlayAudioChunk(chunk.data(), 0, 100, 0, flags, static_cast<int64_t>(chunk.size()));

@@ -22,26 +22,21 @@
 #include <string>
 
 #include "anim/player.h"
-#include "anim/reader.h"
-#include "decoder/decoder.h"
 #include "display/display.h"
-#include "frame/frame.h"
 #include "platform/dsound.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "base/log.h"
+#include "shell/engines.h"
 #include "sound/output.h"
 #include "sound/sound.h"
-#include "stream/stream.h"
 #include "text/font.h"
 #include "text/resource.h"
-#include "timer/timer.h"
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 200;
-constexpr int32_t kChannelSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
+constexpr int kWidth = kEngineSizes.width;
+constexpr int kHeight = kEngineSizes.height;
 constexpr int kMaxFrames = 24;
 constexpr int kMaxPasses = 4000;
 constexpr uint32_t kMaxSoundTailMs = 200;
@@ -78,14 +73,13 @@ bool StartEngines() {
   HWND window = CreateWindowExA(0, "SanFuzz", "san_fuzz", 0, 0, 0, kWidth, kHeight, nullptr,
                                 nullptr, nullptr, nullptr);
   DisplayStartup(window, kDisplayWordDirectDraw | kDisplayWordPageFlipping);
-  if (SetVideoMode(19, nullptr, nullptr) != 0 || TimerInit() != 0 ||
-      StreamInit(400000, 300000) != 0 || FrameEngineInit(nullptr, 300000, 400000) != 0 ||
-      AnimationEngineInit(nullptr, FuzzFrameDone, kWidth, kHeight) != 0) {
+  EngineSetup setup;
+  setup.frame_done = FuzzFrameDone;
+  setup.last = kEngineSound;
+  if (!StartEngines(setup)) {
     std::fprintf(stderr, "san_fuzz: the engines could not be started\n");
     std::abort();
   }
-  InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, kWidth, kHeight);
-  SoundInit(SoundDriverProc, 22050, 200000, kChannelSizes);
   if (const char* dir = std::getenv("MV_FUZZ_TEXT")) {
     std::string d = dir;
     LoadTextResource(nullptr, (d + "/COBALT2.TRS").c_str());
@@ -122,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (uint32_t t = 0; t < kMaxSoundTailMs && SoundStatus(kAnySoundPlaying) != 0; t += 10)
     platform::AdvanceVirtualTime(10);
   SoundShutdown();
-  SoundInit(SoundDriverProc, 22050, 200000, kChannelSizes);
+  SoundInit(SoundDriverProc, kEngineSizes.output_rate, kEngineSizes.sound_reserve,
+            kEngineSizes.channel_sizes);
   ClearLogs();
   std::remove(path.c_str());
   return 0;

@@ -23,11 +23,11 @@
 #include "platform/mmsystem.h"
 #include "base/log.h"
 #include "sound/output.h"
+#include "shell/engines.h"
 #include "sound/sound.h"
 
 namespace {
 
-constexpr int32_t kChannelSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
 constexpr size_t kRecordHeader = 8;
 constexpr int kMaxPassesPerInput = 120;
 
@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return true;
   }();
   (void)clock;
-  if (SoundInit(SoundDriverProc, 22050, 200000, kChannelSizes) != 0) return 0;
+  if (SoundInit(SoundDriverProc, kEngineSizes.output_rate, kEngineSizes.sound_reserve,
+                kEngineSizes.channel_sizes) != 0) return 0;
   std::vector<std::unique_ptr<std::vector<uint8_t>>> chunks;
   int passes = 0;
   while (size >= kRecordHeader) {

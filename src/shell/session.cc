@@ -5,20 +5,15 @@
 
 #include "anim/player.h"
 #include "anim/reader.h"
-#include "decoder/decoder.h"
 #include "display/display.h"
 #include "frame/frame.h"
 #include "frame/palette.h"
 #include "input/keyboard.h"
+#include "shell/engines.h"
 #include "shell/launcher.h"
-#include "base/log.h"
-#include "sound/output.h"
-#include "sound/sound.h"
-#include "stream/stream.h"
 #include "text/chunks.h"
 #include "text/font.h"
 #include "text/resource.h"
-#include "timer/timer.h"
 
 namespace {
 
@@ -27,79 +22,6 @@ int16_t g_chain_counter = 0;
 constexpr const char* kStringFile = "CV2VID\\COBALT2.TRS";
 constexpr const char* kFontFiles[3] = {"CV2VID\\TALKFONT.NUT", "CV2VID\\SMALFONT.NUT",
                                        "CV2VID\\TITLFONT.NUT"};
-
-// Channel sizes of the mixer, closed by 0.
-constexpr int32_t kChannelSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
-
-// The engines a session starts, in order; a failure stops those before it.
-enum Stage {
-  kStageVideo,
-  kStageTimer,
-  kStageStream,
-  kStageFrame,
-  kStageAnimation,
-  kStageDecoder,
-  kStageSound,
-  kStageKeyboard,
-};
-
-void StopFrom(int last_started) {
-  for (int stage = last_started; stage >= kStageVideo; --stage) {
-    switch (stage) {
-      case kStageKeyboard: ShutdownKeyboard(); break;
-      case kStageSound: SoundShutdown(); break;
-      case kStageDecoder: ShutdownDecoder(); break;
-      case kStageAnimation: AnimationEngineShutdown(); break;
-      case kStageFrame: FrameEngineShutdown(); break;
-      case kStageStream: StreamShutdown(); break;
-      case kStageTimer: break;  // the system timer has nothing to stop
-      case kStageVideo: RestoreVideoMode(); break;
-    }
-  }
-}
-
-bool StartEngines() {
-  if (SetVideoMode(kSessionVideoMode, nullptr, nullptr) != 0) return false;
-  if (TimerInit() != 0) {
-    RecordError("System timer init error");
-    StopFrom(kStageVideo);
-    return false;
-  }
-  if (StreamInit(kSessionRingSize, kSessionLargestFrame) != 0) {
-    RecordError("Stream engine init error");
-    StopFrom(kStageTimer);
-    return false;
-  }
-  if (FrameEngineInit(SessionText, kSessionOverlaySize, kSessionPreloadSize) != 0) {
-    RecordError("Frame engine init error");
-    StopFrom(kStageStream);
-    return false;
-  }
-  if (AnimationEngineInit(nullptr, SessionFrameDone, kSessionWidth, kSessionHeight) != 0) {
-    RecordError("Animation engine init error");
-    StopFrom(kStageFrame);
-    return false;
-  }
-  if (InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, kSessionWidth,
-                  kSessionHeight) != 0) {
-    RecordError("Decoder error");
-    StopFrom(kStageAnimation);
-    return false;
-  }
-  // The output driver sets its cooperative level on the display's window.
-  SetSoundOutputWindowSource(GetDisplayWindow);
-  if (SoundInit(SoundDriverProc, kSessionOutputRate, kSessionSoundReserve, kChannelSizes) != 0) {
-    RecordError("Sound error");
-    StopFrom(kStageDecoder);
-    return false;
-  }
-  if (InitKeyboard() != 0) {
-    RecordError("Keyboard init error");
-    StopFrom(kStageSound);
-    return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -113,7 +35,10 @@ void SetChainCounter(int16_t value) { g_chain_counter = value; }
 
 void PlayDemoSession() {
   g_chain_counter = 0;
-  if (!StartEngines()) return;
+  EngineSetup setup;
+  setup.text = SessionText;
+  setup.frame_done = SessionFrameDone;
+  if (!StartEngines(setup)) return;
 
   const uint16_t choice = DemoChoice();
   SetPlayingFlag(1);
@@ -129,7 +54,7 @@ void PlayDemoSession() {
   }
   SetPlayingFlag(0);
   SetPresentCallback(nullptr);
-  StopFrom(kStageKeyboard);
+  StopEngines(kEngineKeyboard);
 }
 
 int16_t SessionFrameDone(RenderBitmap*, const ClipRect*, int16_t, int16_t, int16_t frame_number,

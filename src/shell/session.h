@@ -16,16 +16,6 @@ struct DemoFiles {
 // 102: the second demonstration; any other value: the first.
 DemoFiles DemoFilesFor(uint16_t choice);
 
-// Engine sizes of a session.
-constexpr int32_t kSessionRingSize = 400000;
-constexpr int32_t kSessionLargestFrame = 300000;
-constexpr int32_t kSessionOverlaySize = 300000;
-constexpr int32_t kSessionPreloadSize = 400000;
-constexpr int16_t kSessionWidth = 320;
-constexpr int16_t kSessionHeight = 200;
-constexpr int16_t kSessionVideoMode = 19;
-constexpr int32_t kSessionOutputRate = 22050;
-constexpr int32_t kSessionSoundReserve = 200000;
 constexpr int16_t kSessionFramesPerSecond = 15;
 // The second file keeps the first one's last picture and its frame rate.
 constexpr uint16_t kSecondFileFlags = 0x28;

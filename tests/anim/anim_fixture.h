@@ -22,8 +22,8 @@
 #include "platform/mmsystem.h"
 #include "base/log.h"
 #include "base/switches.h"
+#include "shell/engines.h"
 #include "stream/stream.h"
-#include "timer/timer.h"
 
 inline LRESULT AnimTestWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   if (msg == WM_ACTIVATEAPP) {
@@ -89,23 +89,17 @@ class AnimFixture : public ::testing::Test {
     window_ = CreateWindowExA(0, "AnimTest", "anim", 0, 0, 0, 320, 200, nullptr, nullptr,
                               nullptr, nullptr);
     ASSERT_EQ(DisplayStartup(window_, 0x0104), 0);
-    ASSERT_EQ(SetVideoMode(19, nullptr, nullptr), 0);
-    TimerInit();
-    ASSERT_EQ(StreamInit(400000, 300000), 0);
-    ASSERT_EQ(FrameEngineInit(nullptr, 300000, 400000), 0);
-    ASSERT_EQ(AnimationEngineInit(nullptr, RecordFrame, 320, 200), 0);
-    InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, 320, 200);
+    EngineSetup setup;
+    setup.frame_done = RecordFrame;
+    setup.last = kEngineDecoder;  // playback without sound or keyboard
+    ASSERT_TRUE(::StartEngines(setup));
     ResetPalette();
     started_ = true;
   }
   void TearDown() override {
     if (started_) {
       SetPresentCallback(nullptr);
-      ShutdownDecoder();
-      AnimationEngineShutdown();
-      FrameEngineShutdown();
-      StreamShutdown();
-      RestoreVideoMode();
+      StopEngines(kEngineDecoder);
       DisplayShutdown();
       if (window_) DestroyWindow(window_);
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/switches.h"
+#include "shell/engines.h"
 #include "sound/sound.h"
 
 namespace soundtest {
@@ -121,7 +122,7 @@ inline void Play(const Bytes& chunk, int16_t id = 0, int16_t flags = 0, int16_t 
   PlayAudioChunk(chunk.data(), id, volume, 0, flags, static_cast<int64_t>(chunk.size()));
 }
 
-constexpr int32_t kSessionSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
+constexpr const int32_t* kSessionSizes = kEngineSizes.channel_sizes;
 
 class MixerTest : public ::testing::Test {
  protected:

@@ -10,7 +10,6 @@
 
 #include "anim/player.h"
 #include "anim/reader.h"
-#include "decoder/decoder.h"
 #include "display/display.h"
 #include "frame/frame.h"
 #include "frame/palette.h"
@@ -21,24 +20,21 @@
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "santool/santool.h"
+#include "shell/engines.h"
 #include "santool/scan.h"
 #include "base/log.h"
-#include "sound/output.h"
 #include "sound/sound.h"
-#include "stream/stream.h"
 #include "text/font.h"
 #include "text/resource.h"
-#include "timer/timer.h"
 
 namespace {
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 200;
-constexpr int32_t kOutputRate = 22050;
-constexpr int32_t kChannelSizes[] = {100, 100, 100000, 100000, 80000, 80000, 800000, 0};
+constexpr int kWidth = kEngineSizes.width;
+constexpr int kHeight = kEngineSizes.height;
+constexpr int32_t kOutputRate = kEngineSizes.output_rate;
 constexpr uint32_t kAudioTailLimitMs = 10000;
 // What is mixed ahead in the output buffer reaches the card this much later.
-constexpr uint32_t kOutputLatencyMs = 5 * 1024 * 1000 / 22050 + 1;
+constexpr uint32_t kOutputLatencyMs = 5 * 1024 * 1000 / kOutputRate + 1;
 
 std::string g_frames_dir;
 int16_t g_frame_number = -1;
@@ -162,13 +158,10 @@ int RunExport(const ExportOptions& options) {
                                 nullptr, nullptr, nullptr);
   DisplayStartup(window, kDisplayWordDirectDraw | kDisplayWordPageFlipping);
   int exit_code = 0;
-  bool started = false;
-  if (SetVideoMode(19, nullptr, nullptr) == 0 && TimerInit() == 0 &&
-      StreamInit(400000, 300000) == 0 && FrameEngineInit(nullptr, 300000, 400000) == 0 &&
-      AnimationEngineInit(nullptr, ExportFrameDone, kWidth, kHeight) == 0) {
-    started = true;
-    InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, kWidth, kHeight);
-    SoundInit(SoundDriverProc, kOutputRate, 200000, kChannelSizes);
+  EngineSetup setup;
+  setup.frame_done = ExportFrameDone;
+  setup.last = kEngineSound;  // no keyboard: nothing is typed into an export
+  if (StartEngines(setup)) {
     SetPresentCallback(ExportPresent);
     // The text the player's session loads for its first demonstration; the
     // file's "TRES" chunks and font escapes need them to look as they do there.
@@ -200,18 +193,11 @@ int RunExport(const ExportOptions& options) {
         exit_code = 1;
       }
     }
-    SoundShutdown();
-    ShutdownDecoder();
+    StopEngines(kEngineSound);
   } else {
     std::fprintf(stderr, "santool export: the engines could not be started\n");
     exit_code = 1;
   }
-  if (started) {
-    AnimationEngineShutdown();
-    FrameEngineShutdown();
-    StreamShutdown();
-  }
-  RestoreVideoMode();
   DisplayShutdown();
   DestroyWindow(window);
   platform::headless::SetAudioCapture(false);
