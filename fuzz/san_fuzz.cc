@@ -22,6 +22,7 @@
 #include <string>
 
 #include "anim/player.h"
+#include "anim/reader.h"
 #include "display/display.h"
 #include "platform/dsound.h"
 #include "platform/messages.h"
