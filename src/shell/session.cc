@@ -111,11 +111,22 @@ DemoFiles DemoFilesFor(uint16_t choice) {
 int16_t ChainCounter() { return g_chain_counter; }
 void SetChainCounter(int16_t value) { g_chain_counter = value; }
 
+namespace {
+
+// Losing or regaining the screen pauses or resumes the sound and the playback.
+void SessionActivation(int32_t active) {
+  SetSoundOutputActive(active);
+  SetPlaybackActive(active);
+}
+
+}  // namespace
+
 void PlayDemoSession() {
   g_chain_counter = 0;
   if (!StartEngines()) return;
 
   const uint16_t choice = DemoChoice();
+  SetActivationHandler(SessionActivation);
   SetPlayingFlag(1);
   SetPresentCallback(SessionPresent);
   if (choice == kChoiceCobalt) {
@@ -128,6 +139,7 @@ void PlayDemoSession() {
     FreeFonts(nullptr);
   }
   SetPlayingFlag(0);
+  SetActivationHandler(nullptr);
   SetPresentCallback(nullptr);
   StopFrom(kStageKeyboard);
 }

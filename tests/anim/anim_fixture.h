@@ -20,6 +20,7 @@
 #include "platform/headless/screen.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
+#include "sound/output.h"
 #include "base/log.h"
 #include "base/switches.h"
 #include "stream/stream.h"
@@ -89,6 +90,10 @@ class AnimFixture : public ::testing::Test {
     window_ = CreateWindowExA(0, "AnimTest", "anim", 0, 0, 0, 320, 200, nullptr, nullptr,
                               nullptr, nullptr);
     ASSERT_EQ(DisplayStartup(window_, 0x0104), 0);
+    SetActivationHandler([](int32_t active) {
+      SetSoundOutputActive(active);
+      SetPlaybackActive(active);
+    });
     ASSERT_EQ(SetVideoMode(19, nullptr, nullptr), 0);
     TimerInit();
     ASSERT_EQ(StreamInit(400000, 300000), 0);
@@ -106,6 +111,7 @@ class AnimFixture : public ::testing::Test {
       FrameEngineShutdown();
       StreamShutdown();
       RestoreVideoMode();
+      SetActivationHandler(nullptr);
       DisplayShutdown();
       if (window_) DestroyWindow(window_);
     }
