@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 #include <set>
@@ -81,6 +82,23 @@ std::vector<std::string> Violations(const Table& table, const fs::path& src) {
   return found;
 }
 
+// The DEPS of each "mv_add_subsystem(name ... DEPS mv_a mv_b)" under src/.
+std::map<std::string, std::set<std::string>> ReadDeps(const fs::path& src) {
+  std::map<std::string, std::set<std::string>> deps;
+  const std::regex call(R"(mv_add_subsystem\(\s*([a-z_]+)([^)]*)\))");
+  const std::regex dep(R"(\bmv_([a-z_]+))");
+  for (const auto& entry : fs::directory_iterator(src)) {
+    std::ifstream in(entry.path() / "CMakeLists.txt");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::smatch m;
+    if (!std::regex_search(text, m, call)) continue;
+    std::set<std::string>& names = deps[m[1]];
+    const std::string rest = m[2];
+    for (std::sregex_iterator it(rest.begin(), rest.end(), dep), end; it != end; ++it) names.insert((*it)[1]);
+  }
+  return deps;
+}
+
 std::string Lines(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
@@ -103,6 +121,13 @@ TEST(Layers, TheTableIsLayeredAndEveryIncludeFollowsIt) {
   EXPECT_TRUE(wrong.empty()) << Lines(wrong);
   const std::vector<std::string> found = Violations(table, SourceRoot() / "src");
   EXPECT_TRUE(found.empty()) << Lines(found);
+  // The libraries link what the table lets them use among those of src/.
+  for (const auto& [name, deps] : ReadDeps(SourceRoot() / "src")) {
+    std::set<std::string> allowed;
+    for (const std::string& used : table.at(name).uses)
+      if (fs::is_directory(SourceRoot() / "src" / used)) allowed.insert(used);
+    EXPECT_EQ(deps, allowed) << "DEPS of src/" << name << "/CMakeLists.txt";
+  }
 }
 
 // A file of a lower library that includes a higher one is named with its line.
