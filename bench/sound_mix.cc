@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "shell/engines.h"
+#include "engines/engines.h"
 #include "sound/sound.h"
 
 namespace {

@@ -28,7 +28,7 @@
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "base/log.h"
-#include "shell/engines.h"
+#include "engines/engines.h"
 #include "sound/output.h"
 #include "sound/sound.h"
 #include "text/font.h"

@@ -23,7 +23,7 @@
 #include "platform/mmsystem.h"
 #include "base/log.h"
 #include "sound/output.h"
-#include "shell/engines.h"
+#include "engines/engines.h"
 #include "sound/sound.h"
 
 namespace {

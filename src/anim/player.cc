@@ -62,7 +62,6 @@ class ReaderWake {
   bool ended_ = false;
 };
 
-constexpr int32_t kSectorSize = 2048;
 constexpr int16_t kMinBlocks = 4;
 constexpr int16_t kMaxBlocks = 32;
 constexpr int32_t kRenderRepeatMs = 3;
@@ -180,7 +179,7 @@ void ReadingThread(ReaderWake* wake) {
   int16_t count = 8;
   while (!g_stop.load()) {
     count = AdaptBlocks(count, StreamFillPercent(), 70);
-    StreamReadAhead(count * kSectorSize);
+    StreamReadAhead(count * kSectorBytes);
     wake->StepDone();
     wake->Wait(g_stop);
   }
@@ -308,7 +307,7 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
         WaitForReaderStep();
       } else {
         g_block_count = AdaptBlocks(g_block_count, StreamFillPercent(), 60);
-        StreamReadAhead(g_block_count * kSectorSize);
+        StreamReadAhead(g_block_count * kSectorBytes);
       }
       if (pass) pass();
       if (!threaded) RenderTick(0, 0);

@@ -6,6 +6,8 @@
 
 #include "anim/engine.h"
 #include "anim/format.h"
+#include "base/bytes.h"
+#include "base/tags.h"
 #include "display/display.h"
 #include "frame/draw.h"
 #include "frame/frame.h"

@@ -1,11 +1,12 @@
-// Helpers shared by the codecs: clip bounds, little-endian fields and the
-// byte limit of the payload being drawn.
+// Helpers shared by the codecs: clip bounds, the byte limit of the payload
+// being drawn, line walking and short copies.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "decoder/decoder.h"
 
 namespace decoder_detail {
@@ -33,11 +34,6 @@ inline Bounds GetBounds(const Surface* surface, const ClipRect* clip) {
   return b;
 }
 
-inline uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-inline uint32_t Le32(const uint8_t* p) {
-  return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
-}
-
 // The number of payload bytes a codec may read: the real length handed to
 // DrawObjectWithin when this payload is the one being drawn, else `size`.
 uint32_t PayloadLimit(const uint8_t* payload, uint32_t size);
@@ -50,7 +46,7 @@ inline uint8_t* PixelAt(const Surface* surface, int32_t x, int32_t y) {
 inline const uint8_t* SkipLines(const uint8_t* p, const uint8_t* end, int32_t count) {
   for (int32_t i = 0; i < count; ++i) {
     if (end - p < 2) return nullptr;
-    uint16_t length = Le16(p);
+    uint16_t length = ReadLE16(p);
     p += 2;
     if (end - p < length) return nullptr;
     p += length;

@@ -310,8 +310,8 @@ int16_t CodecDeltaTile(int16_t operation, const Surface* surface, const ClipRect
   const uint8_t* end = payload + limit;
   uint8_t method = fields[0];
   uint8_t table = fields[1];
-  int16_t sequence = static_cast<int16_t>(Le16(fields + 2));
-  uint32_t length = Le32(fields + 4);
+  int16_t sequence = static_cast<int16_t>(ReadLE16(fields + 2));
+  uint32_t length = ReadLE32(fields + 4);
   uint8_t frame_flags = fields[12];
 
   int32_t blocks_x = (header.width + 3) / 4;

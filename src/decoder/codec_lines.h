@@ -12,7 +12,7 @@ namespace decoder_detail {
 
 template <bool kWide>
 inline int32_t ReadField(const uint8_t*& p) {
-  int32_t v = kWide ? Le16(p) : *p;
+  int32_t v = kWide ? ReadLE16(p) : *p;
   p += kWide ? 2 : 1;
   return v;
 }
@@ -148,7 +148,7 @@ inline void WalkClippedLines(const Surface* surface, const Bounds& b, int32_t x,
   const intptr_t pitch = surface->width;
   for (int32_t row = 0; row < height; ++row) {
     if (end - p < 2) return;
-    uint32_t length = Le16(p);
+    uint32_t length = ReadLE16(p);
     const uint8_t* begin = p + 2;
     p = (static_cast<uintptr_t>(end - begin) < length) ? end : begin + length;
     draw_line(begin, p, pixels + (y + row) * pitch + x, cut, width);

@@ -151,7 +151,7 @@ void DrawRunLength(const Surface* surface, const Bounds& b, int32_t x, int32_t y
   const intptr_t pitch = surface->width;
   for (int32_t i = 0; i < height; ++i) {
     if (end - p < 2) return;
-    uint32_t length = Le16(p);
+    uint32_t length = ReadLE16(p);
     const uint8_t* begin = p + 2;
     p = (static_cast<uintptr_t>(end - begin) < length) ? end : begin + length;
     uint8_t* first = pixels + (row0 + i * row_step) * pitch + column0;
@@ -227,7 +227,7 @@ int16_t CodecPointList(int16_t operation, const Surface* surface, const ClipRect
   uint32_t count = (limit - kObjectHeaderSize) / 4;
   const uint8_t* p = payload + kObjectHeaderSize;
   for (uint32_t i = 0; i < count; ++i, p += 4) {
-    x = static_cast<int16_t>(x + static_cast<int16_t>(Le16(p)));
+    x = static_cast<int16_t>(x + static_cast<int16_t>(ReadLE16(p)));
     y = static_cast<int16_t>(y + p[2]);
     if (x >= b.left && x < b.right && y >= b.top && y < b.bottom) *PixelAt(surface, x, y) = p[3];
   }

@@ -61,7 +61,7 @@ int16_t CodecSmoothing(int16_t operation, const Surface* surface, const ClipRect
   const uint8_t* end = payload + available;
   if (data[4] != 1) return 0;
   const uint8_t* records = data + kFieldsSize;
-  if (Le16(data + 2) == 0) {
+  if (ReadLE16(data + 2) == 0) {
     // Tables that the data does not hold in full are not loaded, and the
     // object draws nothing.
     if (end - records < kPaletteSize) return 0;
@@ -82,7 +82,7 @@ int16_t CodecSmoothing(int16_t operation, const Surface* surface, const ClipRect
   int64_t count = area / 4;
   const uint8_t* p = records;
   for (int64_t k = 0; k < count; ++k, p += 4) {
-    x = static_cast<int16_t>(x + static_cast<int16_t>(Le16(p)));
+    x = static_cast<int16_t>(x + static_cast<int16_t>(ReadLE16(p)));
     y = static_cast<int16_t>(y + p[2]);
     int32_t n = p[3];
     int32_t first = std::max<int32_t>(0, left - x);

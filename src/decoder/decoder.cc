@@ -30,14 +30,13 @@ const CodecProc kStandardCodecProcs[kStandardCodecCount] = {
 const uint8_t kStandardCodecNumbers[kStandardCodecCount] = {1, 3, 2, 37, 23, 21, 20, 44, 45};
 
 ObjectHeader ReadObjectHeader(const uint8_t* payload) {
-  using decoder_detail::Le16;
   ObjectHeader header;
   header.codec = payload[0];
-  header.x = static_cast<int16_t>(Le16(payload + 2));
-  header.y = static_cast<int16_t>(Le16(payload + 4));
-  header.width = Le16(payload + 6);
-  header.height = Le16(payload + 8);
-  header.param = Le16(payload + 12);
+  header.x = static_cast<int16_t>(ReadLE16(payload + 2));
+  header.y = static_cast<int16_t>(ReadLE16(payload + 4));
+  header.width = ReadLE16(payload + 6);
+  header.height = ReadLE16(payload + 8);
+  header.param = ReadLE16(payload + 12);
   return header;
 }
 

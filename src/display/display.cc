@@ -5,10 +5,8 @@
 #include <cstring>
 #include <new>
 
-#include "anim/player.h"
 #include "display/state.h"
 #include "platform/messages.h"
-#include "sound/output.h"
 #include "base/mem.h"
 
 DisplayState g_display;
@@ -329,8 +327,7 @@ void MaskRect(RenderBitmap*, int16_t, int16_t, const ClipRect*, const uint8_t*) 
 
 void HandleActivation(int32_t active) {
   DisplayState& d = g_display;
-  SetSoundOutputActive(active);
-  SetPlaybackActive(active);
+  if (d.activation_handler) d.activation_handler(active);
   if (active) {
     if (DirectDrawPath()) {
       if (d.ddraw)
@@ -345,6 +342,8 @@ void HandleActivation(int32_t active) {
   }
   d.active = active ? 1 : 0;
 }
+
+void SetActivationHandler(ActivationHandler handler) { g_display.activation_handler = handler; }
 
 LRESULT PumpMessage() {
   MSG msg;

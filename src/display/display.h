@@ -63,10 +63,14 @@ void MaskRect(RenderBitmap* bitmap, int16_t x, int16_t y, const ClipRect* clip, 
 // 0 and the intersection in *out (which may be `a`), or -1 when it is empty.
 int16_t IntersectRect(ClipRect* out, const ClipRect* a, const ClipRect* b);
 
-// The application was activated (non-zero) or deactivated (0): pauses or
-// resumes sound and playback; on activation the mode, surfaces and palette
-// are established again.
+// The application was activated (non-zero) or deactivated (0): the handler
+// pauses or resumes what plays (the session registers one that reaches the
+// sound output and the animation player, which lie above the display); on
+// activation the mode, surfaces and palette are established again.
 void HandleActivation(int32_t active);
+using ActivationHandler = void (*)(int32_t active);
+// Called first by HandleActivation; null: nothing else follows activation.
+void SetActivationHandler(ActivationHandler handler);
 // Dispatches at most one waiting message: its result, or 0 when none waits
 // or WM_QUIT arrived.
 LRESULT PumpMessage();

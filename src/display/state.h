@@ -23,6 +23,7 @@ struct DisplayState {
   HPALETTE logical_palette = nullptr;
   RenderBitmap* bitmap_list = nullptr;
   int32_t active = 0;
+  ActivationHandler activation_handler = nullptr;
   DDBLTFX effects{};
   DDSURFACEDESC description{};
   BITMAPINFO bitmap_header{};

@@ -1,7 +1,8 @@
 // The chunk dispatcher: one frame's sub-chunks in file order.
 #include <cstring>
 
-#include "anim/format.h"
+#include "base/bytes.h"
+#include "base/tags.h"
 #include "display/display.h"
 #include "frame/draw.h"
 #include "frame/frame.h"

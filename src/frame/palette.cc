@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "anim/format.h"
+#include "base/bytes.h"
 #include "display/display.h"
 #include "frame/frame.h"
 

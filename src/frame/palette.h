@@ -14,6 +14,9 @@ using PresentCallback = void (*)(RenderBitmap* bitmap, const ClipRect* clip, uin
 
 constexpr uint16_t kFlagNoPresent = 0x8000;
 
+// Red, green, blue of entries 0 to 255.
+constexpr int kPaletteBytes = 768;
+
 // Copies the 768-byte palette (unless it is the current one already); the
 // state becomes 2 with `full`, else 1.
 void SetCurrentPalette(const uint8_t* palette, int32_t full);

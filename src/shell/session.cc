@@ -9,7 +9,7 @@
 #include "frame/frame.h"
 #include "frame/palette.h"
 #include "input/keyboard.h"
-#include "shell/engines.h"
+#include "engines/engines.h"
 #include "shell/launcher.h"
 #include "text/chunks.h"
 #include "text/font.h"
@@ -33,6 +33,16 @@ DemoFiles DemoFilesFor(uint16_t choice) {
 int16_t ChainCounter() { return g_chain_counter; }
 void SetChainCounter(int16_t value) { g_chain_counter = value; }
 
+namespace {
+
+// Losing or regaining the screen pauses or resumes the sound and the playback.
+void SessionActivation(int32_t active) {
+  SetSoundOutputActive(active);
+  SetPlaybackActive(active);
+}
+
+}  // namespace
+
 void PlayDemoSession() {
   g_chain_counter = 0;
   EngineSetup setup;
@@ -41,6 +51,7 @@ void PlayDemoSession() {
   if (!StartEngines(setup)) return;
 
   const uint16_t choice = DemoChoice();
+  SetActivationHandler(SessionActivation);
   SetPlayingFlag(1);
   SetPresentCallback(SessionPresent);
   if (choice == kChoiceCobalt) {
@@ -53,6 +64,7 @@ void PlayDemoSession() {
     FreeFonts(nullptr);
   }
   SetPlayingFlag(0);
+  SetActivationHandler(nullptr);
   SetPresentCallback(nullptr);
   StopEngines(kEngineKeyboard);
 }

@@ -8,19 +8,14 @@
 #include "diag/log.h"
 #include "sound/engine.h"
 #include "base/mem.h"
+#include "base/bytes.h"
+#include "base/tags.h"
 
 using namespace sound_internal;
 
 namespace {
 
-constexpr uint32_t kTagSaud = 0x53415544;  // "SAUD"
-constexpr uint32_t kTagPsad = 0x50534144;  // "PSAD"
-constexpr int32_t kImageHeader = 24;       // the image's headers around the script
-
-uint32_t Be32u(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-int16_t Le16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
+constexpr int32_t kImageHeader = 24;  // the image's headers around the script
 
 // The channel a new sound of `need` bytes with `flags` goes to (lock held).
 int ChooseChannel(SoundEngine& g, int64_t need, uint16_t flags) {
@@ -69,9 +64,9 @@ void StartFirstBlock(const uint8_t* data, int32_t length, int16_t id, int16_t vo
   SoundEngine& g = Engine();
   // The image's headers and its whole script must lie inside the data.
   const int64_t script_size =
-      data != nullptr && length >= kImageHeader ? static_cast<int32_t>(Be32u(data + 12)) : -1;
+      data != nullptr && length >= kImageHeader ? static_cast<int32_t>(ReadBE32(data + 12)) : -1;
   const bool whole = script_size >= 0 && script_size <= length - kImageHeader;
-  const int64_t need = whole && copy ? int64_t{Be32u(data + 4)} : 0;
+  const int64_t need = whole && copy ? int64_t{ReadBE32(data + 4)} : 0;
   // An in-place sound plays from a copy of its own: the chunk's memory (the
   // stream ring) is refilled long before the sound ends.
   std::vector<uint8_t> image;
@@ -116,7 +111,7 @@ void StartFirstBlock(const uint8_t* data, int32_t length, int16_t id, int16_t vo
   r.ring_start = r.script_start + script_size + 8;
   r.ring_size = static_cast<int32_t>(ring_size);
   r.written = copied - script_size - kImageHeader;
-  r.total = static_cast<int32_t>(Be32u(data + 20 + script_size));
+  r.total = static_cast<int32_t>(ReadBE32(data + 20 + script_size));
   r.id = static_cast<uint16_t>(id);
   r.volume = 127;
   r.pan = 0;
@@ -172,30 +167,30 @@ void PlayAudioChunk(const uint8_t* chunk, int16_t id, int16_t volume, int16_t pa
                     int16_t flags, int64_t available) {
   if (!SoundAvailable() || chunk == nullptr) return;
   if (available >= 0 && available < 8) return;
-  const uint32_t tag = Be32u(chunk);
-  int64_t length = int64_t{Be32u(chunk + 4)} + 8;
+  const uint32_t tag = ReadBE32(chunk);
+  int64_t length = int64_t{ReadBE32(chunk + 4)} + 8;
   if (available >= 0) length = std::min(length, available);
   // Whatever a chunk claims, a sound is never longer than a 32-bit count.
   length = std::min<int64_t>(length, INT32_MAX);
-  if (tag == kTagSaud) {
+  if (tag == kTagSAUD) {
     StartSoundStream(chunk, static_cast<int32_t>(length), id, volume, pan, flags, 0, 0, 1, false);
     return;
   }
-  if (tag != kTagPsad || length < 18) return;
+  if (tag != kTagPSAD || length < 18) return;
   if (chunk[8] == 0 && chunk[9] == 0 && chunk[12] == 0 && chunk[13] == 0 && chunk[16] == 0 &&
       chunk[17] == 0) {
     if (length < 20) return;
-    const int32_t track = static_cast<int32_t>(Be32u(chunk + 8));
-    const int32_t block = static_cast<int32_t>(Be32u(chunk + 12));
-    const int32_t key = static_cast<int32_t>(Be32u(chunk + 16));
+    const int32_t track = static_cast<int32_t>(ReadBE32(chunk + 8));
+    const int32_t block = static_cast<int32_t>(ReadBE32(chunk + 12));
+    const int32_t key = static_cast<int32_t>(ReadBE32(chunk + 16));
     StartSoundStream(chunk + 20, static_cast<int32_t>(length - 20), id, volume, pan, flags, track,
                      block, key, true);
     return;
   }
-  const int32_t track = Le16(chunk + 8);
-  const int32_t block = Le16(chunk + 10);
-  const int32_t key = Le16(chunk + 12);
-  const int16_t block_flags = static_cast<int16_t>(flags | Le16(chunk + 14));
+  const int32_t track = ReadLE16s(chunk + 8);
+  const int32_t block = ReadLE16s(chunk + 10);
+  const int32_t key = ReadLE16s(chunk + 12);
+  const int16_t block_flags = static_cast<int16_t>(flags | ReadLE16s(chunk + 14));
   const int16_t block_volume = static_cast<int16_t>((chunk[16] * volume) >> 7);
   // Pan byte 0x80: none; an out-of-range pan leaves the channel's pan as it is.
   const int16_t block_pan =

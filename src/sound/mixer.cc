@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/switches.h"
 #include "sound/engine.h"
 #include "base/mem.h"
@@ -35,12 +36,6 @@ namespace {
 constexpr int32_t kStepsPerPass = 65536;
 
 SoundEngine& E() { return Engine(); }
-
-int32_t Be32(const uint8_t* p) {
-  return static_cast<int32_t>((uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) |
-                              (uint32_t{p[2]} << 8) | p[3]);
-}
-int16_t Be16(const uint8_t* p) { return static_cast<int16_t>((p[0] << 8) | p[1]); }
 
 bool Audible(uint16_t flags) {
   switch (flags & 0xC0) {
@@ -141,9 +136,9 @@ bool ExecuteBlock(ChannelSlot& slot, int32_t& e) {
   switch (type) {
     case 1:
     case 6:
-      c.read_position = Be32(f);
-      c.remaining = Be32(f + 4);
-      c.rate = type == 1 ? E().output_rate : Be32(f + 8);
+      c.read_position = ReadBE32s(f);
+      c.remaining = ReadBE32s(f + 4);
+      c.rate = type == 1 ? E().output_rate : ReadBE32s(f + 8);
       c.repeat_count = 0;
       c.script_at = next;
       // A block that can never play (no positive rate) ends the sound.
@@ -154,15 +149,15 @@ bool ExecuteBlock(ChannelSlot& slot, int32_t& e) {
       return CheckDataValid(r, c);
     case 7: {
       if (c.repeat_count == 0) {
-        c.repeat_count = Be32(f + 4);
+        c.repeat_count = ReadBE32s(f + 4);
         c.repeat_offset = 0;
       }
-      c.read_position = int64_t{Be32(f)} + c.repeat_offset;
-      c.remaining = std::min<int64_t>(Be32(f + 12), c.repeat_count);
-      c.rate = Be32(f + 8);
+      c.read_position = int64_t{ReadBE32s(f)} + c.repeat_offset;
+      c.remaining = std::min<int64_t>(ReadBE32s(f + 12), c.repeat_count);
+      c.rate = ReadBE32s(f + 8);
       c.repeat_count -= c.remaining;
       c.repeat_offset += c.remaining;
-      c.script_at = c.repeat_count != 0 ? next : at + Be16(f + 16);
+      c.script_at = c.repeat_count != 0 ? next : at + ReadBE16s(f + 16);
       if (c.rate < 1) {
         StopChannel(r);
         return false;
@@ -171,7 +166,7 @@ bool ExecuteBlock(ChannelSlot& slot, int32_t& e) {
     }
     case 2: {
       const uint8_t index = f[2];
-      c.script_at = index == 0 || ReadVariable(r, index) != 0 ? at + Be16(f) : next;
+      c.script_at = index == 0 || ReadVariable(r, index) != 0 ? at + ReadBE16s(f) : next;
       return true;
     }
     case 3:
@@ -187,7 +182,7 @@ bool ExecuteBlock(ChannelSlot& slot, int32_t& e) {
                   : type == 9  ? variable < value
                   : type == 10 ? value == variable
                                : value != variable;
-      c.script_at = jump ? at + Be16(f) : next;
+      c.script_at = jump ? at + ReadBE16s(f) : next;
       return true;
     }
   }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "base/bytes.h"
 #include "base/log.h"
 #include "base/mem.h"
 
@@ -26,11 +27,6 @@ Slot g_slots[kFileSlots];
 // the reading thread may open files at the same time. An open slot belongs to
 // its opener, who serialises its reads.
 std::mutex g_slots_mutex;
-
-uint32_t LoadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
 
 Slot* Get(int16_t slot) {
   if (slot <= 0 || slot >= kFileSlots) return nullptr;
@@ -94,8 +90,8 @@ void LoadChecksumTable(Slot& slot, const char* name) {
     }
     int32_t sectors = static_cast<int32_t>((size - 12) / 4);
     uint32_t sum = 0;
-    for (int32_t i = 0; i < sectors; ++i) sum += LoadLe32(table + 8 + 4 * static_cast<size_t>(i));
-    uint32_t total = LoadLe32(table + 8 + 4 * static_cast<size_t>(sectors));
+    for (int32_t i = 0; i < sectors; ++i) sum += ReadLE32(table + 8 + 4 * static_cast<size_t>(i));
+    uint32_t total = ReadLE32(table + 8 + 4 * static_cast<size_t>(sectors));
     if (sum == total) {
       RecordNote("+ checksum okay.");
       slot.table = table;
@@ -122,7 +118,7 @@ int64_t FirstBadSector(const Slot& slot, const uint8_t* buffer, int32_t count, i
     int64_t index = first + i;
     if (index >= slot.sectors) break;
     if (index < from) continue;
-    uint32_t expected = LoadLe32(slot.table + 8 + 4 * static_cast<size_t>(index));
+    uint32_t expected = ReadLE32(slot.table + 8 + 4 * static_cast<size_t>(index));
     if (SectorChecksum(buffer + skip + static_cast<size_t>(i) * kSectorBytes) != expected) {
       return index;
     }
@@ -134,7 +130,7 @@ int64_t FirstBadSector(const Slot& slot, const uint8_t* buffer, int32_t count, i
 
 uint32_t SectorChecksum(const uint8_t* sector) {
   uint32_t sum = 0;
-  for (int i = 0; i < kSectorBytes; i += 4) sum += LoadLe32(sector + i);
+  for (int i = 0; i < kSectorBytes; i += 4) sum += ReadLE32(sector + i);
   return sum;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/bytes.h"
 #include "text/block.h"
 #include "text/resource.h"
 
@@ -10,7 +11,6 @@ namespace {
 constexpr uint32_t kTextOffset = 16;
 char g_chunk_text[kTextMaxCharacters + 2];
 
-int16_t ReadSigned16(const uint8_t* p) { return static_cast<int16_t>(p[0] | (p[1] << 8)); }
 
 void DrawChunk(const Surface* bitmap, const ClipRect* clip, const TextChunk& chunk,
                uint8_t colour) {
@@ -21,19 +21,19 @@ void DrawChunk(const Surface* bitmap, const ClipRect* clip, const TextChunk& chu
 
 bool ReadTextChunk(uint32_t tag, const uint8_t* payload, uint32_t size, TextChunk* chunk) {
   if (payload == nullptr || chunk == nullptr) return false;
-  if (tag != kTagText && tag != kTagTextString) return false;
-  const uint32_t needed = tag == kTagText ? kTextOffset : kTextOffset + 2;
+  if (tag != kTagTEXT && tag != kTagTRES) return false;
+  const uint32_t needed = tag == kTagTEXT ? kTextOffset : kTextOffset + 2;
   if (size < needed) return false;
-  chunk->x = ReadSigned16(payload);
-  chunk->y = ReadSigned16(payload + 2);
-  chunk->flags = static_cast<uint16_t>(ReadSigned16(payload + 4));
+  chunk->x = ReadLE16s(payload);
+  chunk->y = ReadLE16s(payload + 2);
+  chunk->flags = static_cast<uint16_t>(ReadLE16s(payload + 4));
   chunk->rect = {0, 0, 0, 0};
   if (chunk->flags & kTextWrap) {
-    chunk->rect = {ReadSigned16(payload + 6), ReadSigned16(payload + 8), ReadSigned16(payload + 10),
-                   ReadSigned16(payload + 12)};
+    chunk->rect = {ReadLE16s(payload + 6), ReadLE16s(payload + 8), ReadLE16s(payload + 10),
+                   ReadLE16s(payload + 12)};
   }
-  if (tag == kTagTextString) {
-    chunk->text = GetText(nullptr, ReadSigned16(payload + kTextOffset));
+  if (tag == kTagTRES) {
+    chunk->text = GetText(nullptr, ReadLE16s(payload + kTextOffset));
     return chunk->text != nullptr;
   }
   const char* text = reinterpret_cast<const char*>(payload + kTextOffset);

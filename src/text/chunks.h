@@ -7,9 +7,8 @@
 #include <cstdint>
 
 #include "decoder/decoder.h"
+#include "base/tags.h"
 
-constexpr uint32_t kTagText = 0x54455854;       // "TEXT"
-constexpr uint32_t kTagTextString = 0x54524553;  // "TRES"
 
 // The fields of a text chunk, read from an untrusted payload.
 struct TextChunk {

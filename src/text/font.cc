@@ -3,40 +3,34 @@
 #include <cstring>
 
 #include "base/log.h"
+#include "base/bytes.h"
+#include "base/tags.h"
 #include "base/mem.h"
 
 namespace {
 
 Font* g_default_font = nullptr;
 
-uint32_t ReadBig32(const uint8_t* p) {
-  return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-}
-uint16_t ReadLittle16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
-constexpr uint32_t kTagFrame = 0x46524D45;   // "FRME"
-constexpr uint32_t kTagObject = 0x464F424A;  // "FOBJ"
-
 // Walks skip-literal lines exactly as far as the codec reads them (a clipped
 // draw reads a prefix of the same fields), so a glyph that passes never
 // makes the codec read past its payload.
 bool SkipLiteralFits(const uint8_t* object, uint32_t size) {
-  const uint32_t width = ReadLittle16(object + 6);
-  const uint32_t height = ReadLittle16(object + 8);
+  const uint32_t width = ReadLE16(object + 6);
+  const uint32_t height = ReadLE16(object + 8);
   uint64_t pos = kObjectHeaderSize;
   for (uint32_t line = 0; line < height; ++line) {
     if (pos + 2 > size) return false;
-    const uint64_t line_end = pos + 2 + ReadLittle16(object + pos);
+    const uint64_t line_end = pos + 2 + ReadLE16(object + pos);
     if (line_end > size) return false;
     uint64_t q = pos + 2;
     int64_t remaining = width;
     while (remaining > 0) {
       if (q + 2 > size) return false;
-      remaining -= ReadLittle16(object + q);
+      remaining -= ReadLE16(object + q);
       q += 2;
       if (remaining <= 0) break;
       if (q + 2 > size) return false;
-      const uint32_t count = ReadLittle16(object + q) + 1u;
+      const uint32_t count = ReadLE16(object + q) + 1u;
       q += 2;
       if (q + count > size) return false;
       q += count;
@@ -56,7 +50,7 @@ bool GlyphObjectSound(const uint8_t* object, uint32_t size) {
     case 44:
       return SkipLiteralFits(object, size);
     case 20:
-      return uint64_t{ReadLittle16(object + 6)} * ReadLittle16(object + 8) <=
+      return uint64_t{ReadLE16(object + 6)} * ReadLE16(object + 8) <=
              size - static_cast<uint32_t>(kObjectHeaderSize);
     default:
       return true;
@@ -80,21 +74,21 @@ Font** DefaultFontSlot() { return &g_default_font; }
 
 int16_t IndexFrames(const uint8_t* image, uint32_t size, uint32_t* offsets, int16_t largest) {
   if (image == nullptr || size < 8) return 0;
-  int64_t remaining = static_cast<int32_t>(ReadBig32(image + 4));
+  int64_t remaining = static_cast<int32_t>(ReadBE32(image + 4));
   if (remaining < 1) return 0;
   uint64_t p = 8;
   int16_t k = 0;
   while (remaining > 0 && k < largest && p + 8 <= size) {
-    const uint32_t tag = ReadBig32(image + p);
-    const int32_t chunk = static_cast<int32_t>(ReadBig32(image + p + 4));
+    const uint32_t tag = ReadBE32(image + p);
+    const int32_t chunk = static_cast<int32_t>(ReadBE32(image + p + 4));
     if (chunk < 0) break;
-    if (tag == kTagFrame) {
+    if (tag == kTagFRME) {
       uint32_t offset = 0;
       // The object must lie inside the image and inside its own frame.
       const uint64_t frame_end = p + 8 + static_cast<uint64_t>(chunk);
       const uint64_t limit = frame_end < size ? frame_end : size;
-      if (p + kGlyphPayloadOffset <= limit && ReadBig32(image + p + 8) == kTagObject) {
-        const uint32_t object_size = ReadBig32(image + p + kGlyphSizeOffset);
+      if (p + kGlyphPayloadOffset <= limit && ReadBE32(image + p + 8) == kTagFOBJ) {
+        const uint32_t object_size = ReadBE32(image + p + kGlyphSizeOffset);
         if (p + kGlyphPayloadOffset + object_size <= limit &&
             GlyphObjectSound(image + p + kGlyphPayloadOffset, object_size)) {
           offset = static_cast<uint32_t>(p);
@@ -128,7 +122,7 @@ int16_t LoadAnimResource(AnimResource** slot, const void* source, uint32_t image
     owned = 1;
   }
   int16_t frames = 0;
-  if (size >= 20) frames = static_cast<int16_t>(ReadLittle16(data + 18));
+  if (size >= 20) frames = static_cast<int16_t>(ReadLE16(data + 18));
   if (frames < 0) frames = 0;
 
   AnimResource* record = nullptr;
@@ -162,7 +156,7 @@ int16_t DrawGlyph(const Surface* surface, const ClipRect* clip, int16_t x, int16
   if (o == 0) return kErrBadIndex;
   const uint8_t* frame = resource->data + o;
   DrawObject(surface, clip, x, y, draw_flags, frame + kGlyphPayloadOffset,
-             ReadBig32(frame + kGlyphSizeOffset), tint, fill_colour);
+             ReadBE32(frame + kGlyphSizeOffset), tint, fill_colour);
   return 0;
 }
 
@@ -173,12 +167,12 @@ bool HasGlyph(const Font* font, uint8_t code) {
 
 uint16_t GlyphWidth(const Font* font, uint8_t code) {
   if (!HasGlyph(font, code)) return 0;
-  return ReadLittle16(font->resource->data + font->resource->offsets[code] + kGlyphPayloadOffset + 6);
+  return ReadLE16(font->resource->data + font->resource->offsets[code] + kGlyphPayloadOffset + 6);
 }
 
 uint16_t GlyphHeight(const Font* font, uint8_t code) {
   if (!HasGlyph(font, code)) return 0;
-  return ReadLittle16(font->resource->data + font->resource->offsets[code] + kGlyphPayloadOffset + 8);
+  return ReadLE16(font->resource->data + font->resource->offsets[code] + kGlyphPayloadOffset + 8);
 }
 
 int16_t LoadFont(Font** slot, const char* name, uint16_t number) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "base/bytes.h"
 #include "base/mem.h"
 
 namespace {
@@ -336,8 +337,7 @@ int DrawBuiltinGlyph(uint8_t* pixels, int x, int y, uint8_t foreground, uint8_t 
                      uint16_t pitch, uint8_t code, const ClipRect& bounds) {
   if (code >= 128) return 0;
   const uint8_t* table = kBuiltinFont.data();
-  const uint32_t at = table[4 + 4 * code] | (table[5 + 4 * code] << 8) |
-                      (table[6 + 4 * code] << 16) | (uint32_t{table[7 + 4 * code]} << 24);
+  const uint32_t at = ReadLE32(table + 4 + 4 * code);
   const int width = table[at];
   const int height = table[at + 1];
   const uint8_t* bits = table + at + 4;

@@ -20,9 +20,10 @@
 #include "platform/headless/screen.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
+#include "sound/output.h"
 #include "base/log.h"
 #include "base/switches.h"
-#include "shell/engines.h"
+#include "engines/engines.h"
 #include "stream/stream.h"
 
 inline LRESULT AnimTestWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
@@ -89,6 +90,10 @@ class AnimFixture : public ::testing::Test {
     window_ = CreateWindowExA(0, "AnimTest", "anim", 0, 0, 0, 320, 200, nullptr, nullptr,
                               nullptr, nullptr);
     ASSERT_EQ(DisplayStartup(window_, 0x0104), 0);
+    SetActivationHandler([](int32_t active) {
+      SetSoundOutputActive(active);
+      SetPlaybackActive(active);
+    });
     EngineSetup setup;
     setup.frame_done = RecordFrame;
     setup.last = kEngineDecoder;  // playback without sound or keyboard
@@ -100,6 +105,7 @@ class AnimFixture : public ::testing::Test {
     if (started_) {
       SetPresentCallback(nullptr);
       StopEngines(kEngineDecoder);
+      SetActivationHandler(nullptr);
       DisplayShutdown();
       if (window_) DestroyWindow(window_);
     }

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "anim/format.h"
 #include "anim_fixture.h"
 
 namespace {

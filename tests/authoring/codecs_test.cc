@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/bytes.h"
 #include "decoder/decoder.h"
 
 namespace authoring {
@@ -29,7 +30,7 @@ TEST(DeltaTile, UnchangedPicturesAreRunsAndSequencesCount) {
   EXPECT_EQ(intra.size(), 14u + 16 + 64 * 32);
   // An unchanged picture is two run codes of 128 blocks in method 4.
   Bytes same = enc.Inter(a.data(), w, 4);
-  EXPECT_EQ(GetLE16(same.data() + 16), 1);  // sequence
+  EXPECT_EQ(ReadLE16(same.data() + 16), 1);  // sequence
   EXPECT_EQ(same.size(), 30u + 2);
   EXPECT_EQ(same[31], 127);
   // Method 3 gives one opcode (vector 0) per block.

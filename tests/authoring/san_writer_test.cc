@@ -5,6 +5,7 @@
 #include <string>
 
 #include "authoring/audio.h"
+#include "base/bytes.h"
 
 namespace authoring {
 namespace {
@@ -28,7 +29,7 @@ std::vector<Found> WalkFrame(const Bytes& file, size_t payload, uint32_t size) {
       --remaining;
       if (remaining <= 4) break;
     }
-    uint32_t s = GetBE32(file.data() + p + 4);
+    uint32_t s = ReadBE32(file.data() + p + 4);
     out.push_back({TagAt(file, p), p, s});
     p += 8 + s;
     remaining -= s + 8;
@@ -39,7 +40,7 @@ std::vector<Found> WalkFrame(const Bytes& file, size_t payload, uint32_t size) {
 // Offsets of the top-level chunks after the "ANIM" header.
 std::vector<size_t> TopChunks(const Bytes& file) {
   std::vector<size_t> out;
-  for (size_t p = 8; p + 8 <= file.size(); p += 8 + GetBE32(file.data() + p + 4)) out.push_back(p);
+  for (size_t p = 8; p + 8 <= file.size(); p += 8 + ReadBE32(file.data() + p + 4)) out.push_back(p);
   return out;
 }
 
@@ -52,13 +53,13 @@ TEST(SanWriter, HeaderChunkVersions) {
   w.AddFrame(Frame().Skip(3, 4));
   Bytes f = w.Finish();
   EXPECT_EQ(TagAt(f, 0), "ANIM");
-  EXPECT_EQ(GetBE32(f.data() + 4), f.size() - 8);
+  EXPECT_EQ(ReadBE32(f.data() + 4), f.size() - 8);
   EXPECT_EQ(TagAt(f, 8), "AHDR");
-  ASSERT_EQ(GetBE32(f.data() + 12), 794u);
-  EXPECT_EQ(GetLE16(f.data() + 16), 2);  // version
-  EXPECT_EQ(GetLE16(f.data() + 18), 2);  // frame count
+  ASSERT_EQ(ReadBE32(f.data() + 12), 794u);
+  EXPECT_EQ(ReadLE16(f.data() + 16), 2);  // version
+  EXPECT_EQ(ReadLE16(f.data() + 18), 2);  // frame count
   EXPECT_EQ(f[16 + 6 + 100], 100);       // palette
-  EXPECT_EQ(GetLE16(f.data() + 16 + 774), 12);
+  EXPECT_EQ(ReadLE16(f.data() + 16 + 774), 12);
   EXPECT_EQ(TagAt(f, 16 + 794), "FRME");
 
   SanHeader old;
@@ -67,8 +68,8 @@ TEST(SanWriter, HeaderChunkVersions) {
   SanWriter w1(old);
   w1.AddFrame(Frame().Skip(0, 0));
   Bytes g = w1.Finish();
-  EXPECT_EQ(GetBE32(g.data() + 12), 774u);
-  EXPECT_EQ(GetLE16(g.data() + 18), 7);
+  EXPECT_EQ(ReadBE32(g.data() + 12), 774u);
+  EXPECT_EQ(ReadLE16(g.data() + 18), 7);
   EXPECT_EQ(TagAt(g, 16 + 774), "FRME");
 }
 
@@ -85,7 +86,7 @@ TEST(SanWriter, SubChunksStandAtEvenFileOffsetsWithZeroPads) {
     EXPECT_EQ(TagAt(f, top[t]), "FRME");
     EXPECT_EQ(top[t] % 2, 0u);
   }
-  std::vector<Found> subs = WalkFrame(f, top[1] + 8, GetBE32(f.data() + top[1] + 4));
+  std::vector<Found> subs = WalkFrame(f, top[1] + 8, ReadBE32(f.data() + top[1] + 4));
   ASSERT_EQ(subs.size(), 3u);
   EXPECT_EQ(subs[0].tag, "ODD1");
   EXPECT_EQ(subs[1].tag, "TEXT");
@@ -103,7 +104,7 @@ TEST(SanWriter, SubChunksStandAtEvenFileOffsetsWithZeroPads) {
   bare.AddFrame(nopad);
   Bytes g = bare.Finish();
   size_t frame = TopChunks(g)[1];
-  EXPECT_EQ(GetBE32(g.data() + frame + 4), 8u + 3 + 8);
+  EXPECT_EQ(ReadBE32(g.data() + frame + 4), 8u + 3 + 8);
   EXPECT_EQ(TagAt(g, frame + 8 + 11), "NEXT");
 }
 
@@ -115,11 +116,11 @@ TEST(SanWriter, FramesAfterAnOddTopChunkStillPadByFileOffset) {
   std::vector<size_t> top = TopChunks(f);
   ASSERT_EQ(top.size(), 3u);
   EXPECT_EQ(top[2] % 2, 1u);
-  std::vector<Found> subs = WalkFrame(f, top[2] + 8, GetBE32(f.data() + top[2] + 4));
+  std::vector<Found> subs = WalkFrame(f, top[2] + 8, ReadBE32(f.data() + top[2] + 4));
   ASSERT_EQ(subs.size(), 1u);
   EXPECT_EQ(subs[0].tag, "SKIP");
   EXPECT_EQ(subs[0].header % 2, 0u);
-  EXPECT_EQ(GetLE16(f.data() + subs[0].header + 8), 5);
+  EXPECT_EQ(ReadLE16(f.data() + subs[0].header + 8), 5);
 }
 
 TEST(SanWriter, ControlAndPaletteChunkLayouts) {
@@ -136,7 +137,7 @@ TEST(SanWriter, ControlAndPaletteChunkLayouts) {
   w.AddFrame(fr);
   Bytes f = w.Finish();
   size_t frame = TopChunks(f)[1];
-  std::vector<Found> s = WalkFrame(f, frame + 8, GetBE32(f.data() + frame + 4));
+  std::vector<Found> s = WalkFrame(f, frame + 8, ReadBE32(f.data() + frame + 4));
   ASSERT_EQ(s.size(), 9u);
   auto payload = [&](int i) { return f.data() + s[i].header + 8; };
   const std::pair<int, uint32_t> sizes[] = {{0, 1540}, {1, 1540 + 768}, {3, 18}, {4, 6}, {5, 12}, {7, 12}, {8, 0}};
@@ -146,12 +147,12 @@ TEST(SanWriter, ControlAndPaletteChunkLayouts) {
   } fields[] = {{0, 2, 0},  {0, 4, -3}, {0, 4 + 2 * 767, 300}, {1, 2, 512}, {3, 0, -5}, {3, 4, 4},
                 {3, 16, 513}, {4, 2, -2}, {6, 0, 1},  {6, 4, 5},  {7, 2, 2}};
   for (const Field& k : fields)
-    EXPECT_EQ(static_cast<int16_t>(GetLE16(payload(k.chunk) + k.at)), k.value) << s[k.chunk].tag << "+" << k.at;
+    EXPECT_EQ(static_cast<int16_t>(ReadLE16(payload(k.chunk) + k.at)), k.value) << s[k.chunk].tag << "+" << k.at;
   EXPECT_EQ(payload(1)[1540 + 5], 77);
-  EXPECT_NE(GetLE16(payload(2) + 2), 0);
-  EXPECT_NE(GetLE16(payload(2) + 2), 512);
-  EXPECT_EQ(GetBE32(payload(5) + 4), 70000u);
-  EXPECT_EQ(GetBE32(payload(5) + 8) & 0xFFFF, 0xFFFFu);
+  EXPECT_NE(ReadLE16(payload(2) + 2), 0);
+  EXPECT_NE(ReadLE16(payload(2) + 2), 512);
+  EXPECT_EQ(ReadBE32(payload(5) + 4), 70000u);
+  EXPECT_EQ(ReadBE32(payload(5) + 8) & 0xFFFF, 0xFFFFu);
   EXPECT_EQ(payload(7)[10], 0xAA);
   EXPECT_EQ(s[8].tag, "STOR");
 }
@@ -164,17 +165,17 @@ TEST(SoundChunks, ImageScriptAndStreamBlocks) {
   Bytes image = SoundImage(script.bytes(), samples);
   const uint32_t S = static_cast<uint32_t>(script.size());
   EXPECT_EQ(TagAt(image, 0), "SAUD");
-  EXPECT_EQ(GetBE32(image.data() + 4), 8 + S + 8 + 5);
-  EXPECT_EQ(GetBE32(image.data() + 12), S);
-  EXPECT_EQ(GetBE32(image.data() + 16 + 10), 11025u);
-  EXPECT_EQ(GetBE32(image.data() + 20 + S), 5u);
+  EXPECT_EQ(ReadBE32(image.data() + 4), 8 + S + 8 + 5);
+  EXPECT_EQ(ReadBE32(image.data() + 12), S);
+  EXPECT_EQ(ReadBE32(image.data() + 16 + 10), 11025u);
+  EXPECT_EQ(ReadBE32(image.data() + 20 + S), 5u);
   EXPECT_EQ(image.size(), 24 + S + 5);
 
   // The "SAUD" chunk is the image itself.
   SanWriter w(SanHeader{});
   StreamBlocks blocks = SplitStream(script.bytes(), samples, 2, 2);
   ASSERT_EQ(blocks.blocks.size(), 3u);
-  EXPECT_EQ(GetBE32(blocks.blocks[0].data() + 20 + S), 5u);  // the whole sound's length
+  EXPECT_EQ(ReadBE32(blocks.blocks[0].data() + 20 + S), 5u);  // the whole sound's length
   EXPECT_EQ(blocks.blocks[0].size(), 24 + S + 2);
   EXPECT_EQ(blocks.blocks[2], (Bytes{132}));
   w.AddFrame(Frame()
@@ -183,14 +184,14 @@ TEST(SoundChunks, ImageScriptAndStreamBlocks) {
                  .Psad32(3, 1, 77, blocks.blocks[1]));
   Bytes f = w.Finish();
   size_t frame = TopChunks(f)[1];
-  std::vector<Found> s = WalkFrame(f, frame + 8, GetBE32(f.data() + frame + 4));
+  std::vector<Found> s = WalkFrame(f, frame + 8, ReadBE32(f.data() + frame + 4));
   ASSERT_EQ(s.size(), 3u);
   EXPECT_TRUE(std::equal(image.begin(), image.end(), f.begin() + s[0].header));
 
   const uint8_t* p16 = f.data() + s[1].header;
   EXPECT_EQ(s[1].size, 10 + blocks.blocks[0].size());
   const std::pair<int, int> head[] = {{8, 3}, {10, 0}, {12, 77}, {14, kSoundMusic}};
-  for (auto [at, value] : head) EXPECT_EQ(GetLE16(p16 + at), value) << at;
+  for (auto [at, value] : head) EXPECT_EQ(ReadLE16(p16 + at), value) << at;
   EXPECT_EQ(p16[16], 100);
   EXPECT_EQ(static_cast<int8_t>(p16[17]), -5);
   EXPECT_EQ(TagAt(f, s[1].header + 18), "SAUD");
@@ -198,7 +199,7 @@ TEST(SoundChunks, ImageScriptAndStreamBlocks) {
   // 16-bit one above has 3 at 8).
   const uint8_t* p32 = f.data() + s[2].header;
   for (int i : {8, 9, 12, 13, 16, 17}) EXPECT_EQ(p32[i], 0) << i;
-  EXPECT_EQ(GetBE32(p32 + 12), 1u);
+  EXPECT_EQ(ReadBE32(p32 + 12), 1u);
   EXPECT_EQ(p32[20], 130);
 }
 

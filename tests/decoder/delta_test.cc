@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "base/bytes.h"
 #include "payload.h"
 
 using namespace dtest;
@@ -92,14 +93,14 @@ class DeltaModel {
  public:
   int Draw(Canvas& c, const Bytes& p, int x, int y, uint16_t flags, const ClipRect* clip) {
     const uint8_t* h = p.data();
-    int width = h[6] | (h[7] << 8), height = h[8] | (h[9] << 8);
+    int width = ReadLE16(h + 6), height = ReadLE16(h + 8);
     if (width > 320 || height > 200) return -1;
-    x = static_cast<int16_t>(x + static_cast<int16_t>(h[2] | (h[3] << 8)));
-    y = static_cast<int16_t>(y + static_cast<int16_t>(h[4] | (h[5] << 8)));
+    x = static_cast<int16_t>(x + ReadLE16s(h + 2));
+    y = static_cast<int16_t>(y + ReadLE16s(h + 4));
     const uint8_t* f = h + 14;
     int method = f[0], table = f[1], frame_flags = f[12];
-    int16_t sequence = static_cast<int16_t>(f[2] | (f[3] << 8));
-    uint32_t length = f[4] | (f[5] << 8) | (f[6] << 16) | (static_cast<uint32_t>(f[7]) << 24);
+    int16_t sequence = ReadLE16s(f + 2);
+    uint32_t length = ReadLE32(f + 4);
     const uint8_t* d = f + 16;
     int bw = (width + 3) / 4, bh = (height + 3) / 4, stride = 4 * bw;
     if (method == 0 || method == 2) {

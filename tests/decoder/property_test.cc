@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "payload.h"
 
 using namespace dtest;
@@ -185,7 +186,7 @@ std::vector<int> ExpandLine(int codec, const uint8_t* p, const uint8_t* e, int l
     } else {
       int field = codec == 23 ? 1 : 2;
       if (e - p < field) break;
-      int n = field == 1 ? *p : p[0] | (p[1] << 8);
+      int n = field == 1 ? *p : ReadLE16(p);
       p += field;
       if (skip || codec == 23) {
         out.insert(out.end(), n, skip ? -1 : -2);
@@ -214,7 +215,7 @@ void ModelDraw(Canvas& c, int codec, const Bytes& payload, int x, int y, uint16_
   const uint8_t* p = payload.data() + kObjectHeaderSize;
   const uint8_t* end = payload.data() + payload.size();
   for (int line = 0; line < height && end - p >= 2 && width > 0; ++line) {
-    int length = p[0] | (p[1] << 8);
+    int length = ReadLE16(p);
     const uint8_t* begin = p + 2;
     p = end - begin < length ? end : begin + length;
     int row = mirror_y ? y + height - 1 - line : y + line;

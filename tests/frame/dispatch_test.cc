@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "anim/format.h"
 #include "anim/san_builder.h"
 #include "frame/draw.h"
 #include "frame/frame.h"
 #include "frame/palette.h"
 #include "frame_fixture.h"
 #include "base/log.h"
+#include "base/tags.h"
 #include "base/switches.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "anim/format.h"
 #include "anim/san_builder.h"
 #include "authoring/trs.h"
+#include "base/bytes.h"
 #include "imageio/imageio.h"
 
 namespace {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "anim/format.h"
 #include "anim/player.h"
 #include "anim/reader.h"
 #include "display/display.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/switches.h"
-#include "shell/engines.h"
+#include "engines/engines.h"
 #include "sound/sound.h"
 
 namespace soundtest {

@@ -35,7 +35,7 @@ class ChunkTest : public texttest::TextTest {
   }
   // The frame engine's drawer, or the session's.
   static void Draw(bool session, Picture& pic, const ClipRect* clip, const std::vector<uint8_t>& p,
-                   uint32_t tag = kTagText) {
+                   uint32_t tag = kTagTEXT) {
     (session ? DrawSessionTextChunk : DrawTextChunk)(&pic.surface, clip, tag, p.data(),
                                                      uint32_t(p.size()));
   }
@@ -44,18 +44,18 @@ class ChunkTest : public texttest::TextTest {
 TEST_F(ChunkTest, ReadsTheFields) {
   TextChunk c;
   auto p = Payload(0, 0, 0, {1, 2, 3, 4}, "Hi");
-  ASSERT_TRUE(ReadTextChunk(kTagText, p.data(), uint32_t(p.size()), &c));
+  ASSERT_TRUE(ReadTextChunk(kTagTEXT, p.data(), uint32_t(p.size()), &c));
   EXPECT_EQ(c.rect.left, 0);  // no flag 4: not read
 
-  EXPECT_FALSE(ReadTextChunk(kTagText, p.data(), 15, &c));
-  EXPECT_FALSE(ReadTextChunk(kTagTextString, p.data(), 17, &c));
+  EXPECT_FALSE(ReadTextChunk(kTagTEXT, p.data(), 15, &c));
+  EXPECT_FALSE(ReadTextChunk(kTagTRES, p.data(), 17, &c));
 
   // A text that runs to the end of its payload is ended there.
-  ASSERT_TRUE(ReadTextChunk(kTagText, p.data(), 17, &c));
+  ASSERT_TRUE(ReadTextChunk(kTagTEXT, p.data(), 17, &c));
   EXPECT_STREQ(c.text, "H");
   std::vector<uint8_t> big = Payload(0, 0, 0, {}, std::string(5000, 'A'));
   big.pop_back();
-  ASSERT_TRUE(ReadTextChunk(kTagText, big.data(), uint32_t(big.size()), &c));
+  ASSERT_TRUE(ReadTextChunk(kTagTEXT, big.data(), uint32_t(big.size()), &c));
   EXPECT_EQ(std::strlen(c.text), 4001u);
 }
 
@@ -63,13 +63,13 @@ TEST_F(ChunkTest, StringChunksLookTheirTextUp) {
   ASSERT_TRUE(authoring::WriteTrsFile(Path("s.trs"), authoring::BuildTrsBody({{2, "AB"}}), true));
   ASSERT_EQ(LoadTextResource(nullptr, Path("s.trs").c_str()), 0);
   Picture pic;
-  Draw(false, pic, nullptr, Payload(10, 10, 0, {}, "", 2), kTagTextString);
+  Draw(false, pic, nullptr, Payload(10, 10, 0, {}, "", 2), kTagTRES);
   EXPECT_EQ(pic.Ink(), (Box4{10, 10, 26, 19}));
   EXPECT_EQ(pic.at(10, 10), 15);
   Picture none;
   for (int n : {0, 3, -1, 500})
     for (bool session : {false, true})
-      Draw(session, none, nullptr, Payload(10, 10, 0, {}, "", n), kTagTextString);
+      Draw(session, none, nullptr, Payload(10, 10, 0, {}, "", n), kTagTRES);
   EXPECT_EQ(none.Ink(), kNoInk);
 }
 

@@ -1,5 +1,6 @@
 #include <functional>
 
+#include "base/bytes.h"
 #include "base/mem.h"
 #include "text_fixture.h"
 
@@ -24,16 +25,10 @@ class FontTest : public texttest::TextTest {
   AnimResource* r = nullptr;
 };
 
-uint32_t Be32(const std::vector<uint8_t>& b, size_t at) {
-  return (uint32_t{b[at]} << 24) | (b[at + 1] << 16) | (b[at + 2] << 8) | b[at + 3];
-}
-void SetBe32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * (3 - i)));
-}
 // Offset of the "FRME" header of frame `index` in a font image.
 size_t FrameAt(const std::vector<uint8_t>& b, int index) {
-  size_t p = 8 + 8 + Be32(b, 12);
-  for (int i = 0; i < index; ++i) p += 8 + Be32(b, p + 4);
+  size_t p = 8 + 8 + ReadBE32(b.data() + 12);
+  for (int i = 0; i < index; ++i) p += 8 + ReadBE32(b.data() + p + 4);
   return p;
 }
 
@@ -79,9 +74,9 @@ TEST_F(FontTest, DamagedFilesHaveFewerGlyphs) {
   const Damage damages[] = {
       {"cut inside glyph 6", [&](auto& b) { b.resize(FrameAt(good, 6) + 20); }, 7, 6},
       {"object larger than its frame",
-       [&](auto& b) { SetBe32(b, FrameAt(good, 2) + 12, Be32(good, FrameAt(good, 2) + 12) + 100); }, 10, 2},
+       [&](auto& b) { WriteBE32(b.data() + FrameAt(good, 2) + 12, ReadBE32(good.data() + FrameAt(good, 2) + 12) + 100); }, 10, 2},
       {"a literal longer than the object", [&](auto& b) { b[object + 18] = 0x40; }, 10, 3},
-      {"container size past the file", [&](auto& b) { SetBe32(b, 4, 0x7FFFFFF0u); }, 10, -1},
+      {"container size past the file", [&](auto& b) { WriteBE32(b.data() + 4, 0x7FFFFFF0u); }, 10, -1},
       {"empty", [&](auto& b) { b.clear(); }, 0, -1},
   };
   for (const auto& d : damages) {

@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/bytes.h"
+
 namespace imageio {
 namespace {
 
@@ -121,18 +123,6 @@ bool ReadJob(PngJob* job) {
   return true;
 }
 
-void PutLE32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-void PutLE16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-uint32_t GetLE32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-uint16_t GetLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-
 }  // namespace
 
 IoResult WritePng8(const std::string& path, int width, int height, int pitch,
@@ -176,17 +166,17 @@ IoResult WriteWav8(const std::string& path, const uint8_t* samples, size_t count
   uint8_t header[44];
   std::memcpy(header, "RIFF", 4);
   uint32_t pad = count & 1;  // chunks are word-aligned
-  PutLE32(header + 4, static_cast<uint32_t>(36 + count + pad));
+  WriteLE32(header + 4, static_cast<uint32_t>(36 + count + pad));
   std::memcpy(header + 8, "WAVEfmt ", 8);
-  PutLE32(header + 16, 16);
-  PutLE16(header + 20, 1);  // PCM
-  PutLE16(header + 22, 1);  // mono
-  PutLE32(header + 24, rate);
-  PutLE32(header + 28, rate);  // bytes per second
-  PutLE16(header + 32, 1);     // block align
-  PutLE16(header + 34, 8);     // bits per sample
+  WriteLE32(header + 16, 16);
+  WriteLE16(header + 20, 1);  // PCM
+  WriteLE16(header + 22, 1);  // mono
+  WriteLE32(header + 24, rate);
+  WriteLE32(header + 28, rate);  // bytes per second
+  WriteLE16(header + 32, 1);     // block align
+  WriteLE16(header + 34, 8);     // bits per sample
   std::memcpy(header + 36, "data", 4);
-  PutLE32(header + 40, static_cast<uint32_t>(count));
+  WriteLE32(header + 40, static_cast<uint32_t>(count));
   OutputFile output(path);
   const uint8_t zero = 0;
   if (output.Write(header, sizeof header) && output.Write(samples, count)) output.Write(&zero, pad);
@@ -213,16 +203,16 @@ IoResult ReadWav8(const std::string& path, Wav8* out) {
   size_t pos = 12;
   while (pos + 8 <= data.size()) {
     const uint8_t* chunk = data.data() + pos;
-    uint32_t size = GetLE32(chunk + 4);
+    uint32_t size = ReadLE32(chunk + 4);
     size_t body = pos + 8;
     size_t available = data.size() - body;
     if (std::memcmp(chunk, "fmt ", 4) == 0) {
       if (size < 16 || available < 16) return Fail(path, "short format chunk");
       const uint8_t* fmt = data.data() + body;
-      if (GetLE16(fmt) != 1) return Fail(path, "not PCM");
-      if (GetLE16(fmt + 2) != 1) return Fail(path, "not mono");
-      if (GetLE16(fmt + 14) != 8) return Fail(path, "not 8 bits per sample");
-      rate = GetLE32(fmt + 4);
+      if (ReadLE16(fmt) != 1) return Fail(path, "not PCM");
+      if (ReadLE16(fmt + 2) != 1) return Fail(path, "not mono");
+      if (ReadLE16(fmt + 14) != 8) return Fail(path, "not 8 bits per sample");
+      rate = ReadLE32(fmt + 4);
       if (rate == 0) return Fail(path, "sample rate 0");
       have_format = true;
     } else if (std::memcmp(chunk, "data", 4) == 0) {

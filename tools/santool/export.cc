@@ -20,7 +20,7 @@
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "santool/santool.h"
-#include "shell/engines.h"
+#include "engines/engines.h"
 #include "santool/scan.h"
 #include "base/log.h"
 #include "sound/sound.h"

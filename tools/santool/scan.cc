@@ -7,6 +7,8 @@
 #include <cstring>
 
 #include "anim/format.h"
+#include "base/bytes.h"
+#include "base/tags.h"
 #include "platform/files.h"
 
 namespace santool {

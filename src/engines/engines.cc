@@ -1,4 +1,4 @@
-#include "shell/engines.h"
+#include "engines/engines.h"
 
 #include "base/log.h"
 #include "decoder/decoder.h"
