@@ -1,9 +1,9 @@
 // Codec 20: an uncompressed bitmap, rows top to bottom.
 #include <cstring>
 
-#include "decoder/codec_common.h"
+#include "decoder/internal.h"
 
-using namespace decoder_detail;
+using namespace decoder_internal;
 
 int16_t CodecRaw(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
                  int16_t y, const uint8_t* payload, uint32_t size, uint16_t, uint8_t, uint8_t) {

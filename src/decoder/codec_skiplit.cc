@@ -1,10 +1,10 @@
 // Codecs 21 (skip-literal) and 44 (tinted skip-literal with a background box).
 #include <cstring>
 
-#include "decoder/codec_common.h"
-#include "decoder/codec_lines.h"
+#include "decoder/internal.h"
+#include "decoder/internal_lines.h"
 
-using namespace decoder_detail;
+using namespace decoder_internal;
 
 namespace {
 

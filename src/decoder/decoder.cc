@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "decoder/codec_common.h"
+#include "decoder/internal.h"
 
 namespace {
 
@@ -15,14 +15,14 @@ uint32_t g_bounded_available = 0;
 
 }  // namespace
 
-namespace decoder_detail {
+namespace decoder_internal {
 
 uint32_t PayloadLimit(const uint8_t* payload, uint32_t size) {
   if (payload != nullptr && payload == g_bounded_payload) return g_bounded_available;
   return size;
 }
 
-}  // namespace decoder_detail
+}  // namespace decoder_internal
 
 const CodecProc kStandardCodecProcs[kStandardCodecCount] = {
     CodecRunLength, CodecOpaqueRunLength, CodecPointList,         CodecDeltaTile, CodecShade,
@@ -30,7 +30,7 @@ const CodecProc kStandardCodecProcs[kStandardCodecCount] = {
 const uint8_t kStandardCodecNumbers[kStandardCodecCount] = {1, 3, 2, 37, 23, 21, 20, 44, 45};
 
 ObjectHeader ReadObjectHeader(const uint8_t* payload) {
-  using decoder_detail::Le16;
+  using decoder_internal::Le16;
   ObjectHeader header;
   header.codec = payload[0];
   header.x = static_cast<int16_t>(Le16(payload + 2));

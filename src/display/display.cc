@@ -6,12 +6,16 @@
 #include <new>
 
 #include "anim/player.h"
-#include "display/state.h"
+#include "display/internal.h"
 #include "platform/messages.h"
 #include "sound/output.h"
 #include "base/mem.h"
 
+namespace display_internal {
 DisplayState g_display;
+}  // namespace display_internal
+
+using namespace display_internal;
 
 namespace {
 

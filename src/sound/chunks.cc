@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "diag/log.h"
-#include "sound/engine.h"
+#include "sound/internal.h"
 #include "base/mem.h"
 
 using namespace sound_internal;

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "base/switches.h"
-#include "sound/engine.h"
+#include "sound/internal.h"
 #include "base/mem.h"
 
 namespace sound_internal {

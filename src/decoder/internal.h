@@ -8,7 +8,7 @@
 
 #include "decoder/decoder.h"
 
-namespace decoder_detail {
+namespace decoder_internal {
 
 // Half-open drawing bounds left <= x < right, top <= y < bottom.
 struct Bounds {
@@ -166,4 +166,4 @@ inline void CopyReversed(uint8_t* d, const uint8_t* s, int32_t n) {
   }
 }
 
-}  // namespace decoder_detail
+}  // namespace decoder_internal
