@@ -268,10 +268,10 @@ void ClearConditionFlag(int32_t number) {
   g_frame.conditions[(number - 1) / 8] &= uint8_t(~(0x80 >> ((number - 1) % 8)));
 }
 
-int32_t FrameChangedFlag() { return g_frame.frame_changed; }
 void SetFrameChangedFlag(int32_t value) { g_frame.frame_changed = value; }
-int32_t NoPresentFlag() { return g_frame.no_present; }
 
-const uint8_t* PreloadData() { return g_frame.preload; }
-int32_t PreloadFill() { return g_frame.preload_fill; }
-uint16_t PreloadBlockId() { return g_frame.preload_id; }
+FrameState InspectFrame() {
+  const FrameEngine& f = g_frame;
+  return FrameState{f.frame_changed, f.no_present, f.preload,
+                    f.preload_fill,  f.preload_id, f.palette_state};
+}

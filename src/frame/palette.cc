@@ -31,8 +31,6 @@ void SetCurrentPalette(const uint8_t* palette, int32_t full) {
 
 uint8_t* CurrentPalette() { return g_frame.palette; }
 
-int16_t PaletteState() { return g_frame.palette_state; }
-
 void PaletteFade(const uint8_t* payload, uint32_t size) {
   // Only the command is needed for a step; a start needs all its deltas and,
   // for command 512, the new palette behind them.
@@ -57,9 +55,9 @@ void PaletteFade(const uint8_t* payload, uint32_t size) {
 void SetPresentCallback(PresentCallback callback) { g_frame.present_callback = callback; }
 
 void PresentFrame(RenderBitmap* bitmap, const ClipRect* clip, uint16_t frame_flags) {
-  if (!FrameChangedFlag()) return;
-  SetFrameChangedFlag(0);
-  int32_t show = !NoPresentFlag() && !(frame_flags & kFlagNoPresent);
+  if (!g_frame.frame_changed) return;
+  g_frame.frame_changed = 0;
+  int32_t show = !g_frame.no_present && !(frame_flags & kFlagNoPresent);
   if (g_frame.present_callback) {
     g_frame.present_callback(bitmap, clip, frame_flags, g_frame.palette_state >= 2, show,
                              g_frame.palette_state);

@@ -18,7 +18,6 @@ constexpr uint16_t kFlagNoPresent = 0x8000;
 // state becomes 2 with `full`, else 1.
 void SetCurrentPalette(const uint8_t* palette, int32_t full);
 uint8_t* CurrentPalette();
-int16_t PaletteState();
 
 // The "XPAL" handler. A payload too short for what its command reads is
 // ignored.
