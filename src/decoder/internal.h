@@ -38,6 +38,11 @@ inline uint32_t Le32(const uint8_t* p) {
   return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
 
+// ObjectDataComplete for codecs 21 and 44, and for codec 20 (a payload of at
+// least the header's 14 bytes).
+bool SkipLiteralDataComplete(const uint8_t* payload, uint32_t size);
+bool RawDataComplete(const uint8_t* payload, uint32_t size);
+
 // The number of payload bytes a codec may read: the real length handed to
 // DrawObjectWithin when this payload is the one being drawn, else `size`.
 uint32_t PayloadLimit(const uint8_t* payload, uint32_t size);
