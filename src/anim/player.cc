@@ -2,6 +2,7 @@
 #include "anim/player.h"
 
 #include <atomic>
+#include <cassert>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -181,6 +182,7 @@ void EndReadingThread() {
   }
   delete g_anim.wake;
   g_anim.wake = nullptr;
+  assert(!g_anim.reader.joinable());
 }
 
 void ReleasePass() {
@@ -205,6 +207,7 @@ WatchDecision DecideWatch(int16_t fill) {
 
 int16_t AnimationEngineInit(FrameCallback pre_frame, FrameCallback post_frame, int16_t width,
                             int16_t height) {
+  assert(g_anim.use_count >= 0);
   if (g_anim.use_count > 0) {
     ++g_anim.use_count;
     return 0;
@@ -222,6 +225,7 @@ int16_t AnimationEngineInit(FrameCallback pre_frame, FrameCallback post_frame, i
 }
 
 void AnimationEngineShutdown() {
+  assert(g_anim.use_count >= 0);
   if (g_anim.use_count <= 0 || --g_anim.use_count > 0) return;
   g_anim.pre_frame = g_anim.post_frame = nullptr;
   FreeRenderBitmap(&g_anim.bitmap);

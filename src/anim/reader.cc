@@ -1,6 +1,7 @@
 // The frame reader's state machine, the header chunk and frame processing.
 #include "anim/reader.h"
 
+#include <cassert>
 #include <climits>
 #include <cstring>
 
@@ -158,6 +159,7 @@ int16_t ReadFrame(uint16_t frame_flags) {
           continue;
         }
         g_anim.chunk_data = c.data;
+        assert(g_anim.frame_count >= 1);  // a header's count below 1 is replaced
         g_anim.frame_number = int16_t(g_anim.frame_number + 1);
         ProcessFrame(g_anim.draw_x, g_anim.draw_y, frame_flags);
         if (g_anim.frame_number >= g_anim.frame_count - 1)
@@ -173,6 +175,8 @@ int16_t ReadFrame(uint16_t frame_flags) {
         if (StreamSwitchDone()) g_anim.state = kStateChunkHeader;
         return kReadEndPass;
       default:
+        // Only a damaged top level leads here: the other states are handled above.
+        assert(g_anim.state == kStateInvalid);
         RecordError("Read invalid frame header -- CD may be dirty or damaged.");
         return kReadDamaged;
     }

@@ -1,4 +1,5 @@
 // The chunk dispatcher: one frame's sub-chunks in file order.
+#include <cassert>
 #include <cstring>
 
 #include "anim/format.h"
@@ -52,6 +53,7 @@ void AddPreloadPiece(const uint8_t* payload, uint32_t size) {
     if (g_frame.preload && int64_t(g_frame.preload_fill) + size < int64_t(g_frame.preload_size)) {
       std::memcpy(g_frame.preload + g_frame.preload_fill, payload + kLoadDataOffset, data);
       g_frame.preload_fill += int32_t(data);
+      assert(g_frame.preload_fill <= g_frame.preload_size);
     }
     g_frame.last_piece = piece;
   }
@@ -73,6 +75,7 @@ void DrawDebugFrame(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16
 }  // namespace
 
 int16_t FrameEngineInit(FrameClientCallback client, int32_t overlay_size, int32_t preload_size) {
+  assert(g_frame.use_count >= 0);
   if (g_frame.use_count++ > 0) return 0;
   g_frame.client = client;
   g_frame.overlay_size = overlay_size;
@@ -98,6 +101,7 @@ int16_t FrameEngineInit(FrameClientCallback client, int32_t overlay_size, int32_
 }
 
 void FrameEngineShutdown() {
+  assert(g_frame.use_count >= 0);
   if (g_frame.use_count <= 0 || --g_frame.use_count > 0) return;
   g_frame.client = nullptr;
   MemFree(&g_frame.overlay);
