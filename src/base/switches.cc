@@ -15,5 +15,5 @@ void SetSwitch(int index, int32_t value) {
 }
 
 void ResetSwitches() {
-  for (int i = 0; i < kSwitchCount; ++i) g_switches[i] = i < 4 ? 1 : 0;
+  for (int i = 0; i < kSwitchCount; ++i) g_switches[i] = i < kSwitchDebugLevel ? 1 : 0;
 }

@@ -3,11 +3,11 @@
 #include <cstddef>
 #include <cstring>
 
-#include "decoder/codec_common.h"
+#include "decoder/internal.h"
 #include "base/log.h"
 #include "base/mem.h"
 
-using namespace decoder_detail;
+using namespace decoder_internal;
 
 namespace {
 

@@ -1,9 +1,14 @@
 // Codec 20: an uncompressed bitmap, rows top to bottom.
 #include <cstring>
 
-#include "decoder/codec_common.h"
+#include "decoder/internal.h"
 
-using namespace decoder_detail;
+using namespace decoder_internal;
+
+bool decoder_internal::RawDataComplete(const uint8_t* payload, uint32_t size) {
+  return uint64_t{ReadLE16(payload + 6)} * ReadLE16(payload + 8) <=
+         size - static_cast<uint32_t>(kObjectHeaderSize);
+}
 
 int16_t CodecRaw(int16_t operation, const Surface* surface, const ClipRect* clip, int16_t x,
                  int16_t y, const uint8_t* payload, uint32_t size, uint16_t, uint8_t, uint8_t) {

@@ -2,9 +2,9 @@
 // and 2 (point list, or codec 1's format when `param` is not 0).
 #include <cstring>
 
-#include "decoder/codec_common.h"
+#include "decoder/internal.h"
 
-using namespace decoder_detail;
+using namespace decoder_internal;
 
 namespace {
 

@@ -2,10 +2,10 @@
 // colour offset or through a colour table kept for the life of the process.
 #include <cstring>
 
-#include "decoder/codec_common.h"
-#include "decoder/codec_lines.h"
+#include "decoder/internal.h"
+#include "decoder/internal_lines.h"
 
-using namespace decoder_detail;
+using namespace decoder_internal;
 
 namespace {
 

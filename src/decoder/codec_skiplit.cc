@@ -1,10 +1,37 @@
 // Codecs 21 (skip-literal) and 44 (tinted skip-literal with a background box).
 #include <cstring>
 
-#include "decoder/codec_common.h"
-#include "decoder/codec_lines.h"
+#include "decoder/internal.h"
+#include "decoder/internal_lines.h"
 
-using namespace decoder_detail;
+using namespace decoder_internal;
+
+bool decoder_internal::SkipLiteralDataComplete(const uint8_t* payload, uint32_t size) {
+  const uint32_t width = ReadLE16(payload + 6);
+  const uint32_t height = ReadLE16(payload + 8);
+  uint64_t pos = kObjectHeaderSize;
+  for (uint32_t line = 0; line < height; ++line) {
+    if (pos + 2 > size) return false;
+    const uint64_t line_end = pos + 2 + ReadLE16(payload + pos);
+    if (line_end > size) return false;
+    uint64_t q = pos + 2;
+    int64_t remaining = width;
+    while (remaining > 0) {
+      if (q + 2 > size) return false;
+      remaining -= ReadLE16(payload + q);
+      q += 2;
+      if (remaining <= 0) break;
+      if (q + 2 > size) return false;
+      const uint32_t count = ReadLE16(payload + q) + 1u;
+      q += 2;
+      if (q + count > size) return false;
+      q += count;
+      remaining -= count;
+    }
+    pos = line_end;
+  }
+  return true;
+}
 
 namespace {
 

@@ -2,9 +2,9 @@
 // their four neighbours, through a 15-bit colour table kept between objects.
 #include <cstring>
 
-#include "decoder/codec_common.h"
+#include "decoder/internal.h"
 
-using namespace decoder_detail;
+using namespace decoder_internal;
 
 namespace {
 

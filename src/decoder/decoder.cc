@@ -1,9 +1,10 @@
 // The codec table and DrawObject.
 #include "decoder/decoder.h"
 
+#include <cassert>
 #include <cstdint>
 
-#include "decoder/codec_common.h"
+#include "decoder/internal.h"
 
 namespace {
 
@@ -15,19 +16,38 @@ uint32_t g_bounded_available = 0;
 
 }  // namespace
 
-namespace decoder_detail {
+namespace decoder_internal {
 
 uint32_t PayloadLimit(const uint8_t* payload, uint32_t size) {
   if (payload != nullptr && payload == g_bounded_payload) return g_bounded_available;
   return size;
 }
 
-}  // namespace decoder_detail
+}  // namespace decoder_internal
 
 const CodecProc kStandardCodecProcs[kStandardCodecCount] = {
     CodecRunLength, CodecOpaqueRunLength, CodecPointList,         CodecDeltaTile, CodecShade,
     CodecSkipLiteral, CodecRaw,           CodecTintedSkipLiteral, CodecSmoothing};
-const uint8_t kStandardCodecNumbers[kStandardCodecCount] = {1, 3, 2, 37, 23, 21, 20, 44, 45};
+const uint8_t kStandardCodecNumbers[kStandardCodecCount] = {
+    kCodecNumberRunLength, kCodecNumberOpaqueRunLength,
+    kCodecNumberPointList, kCodecNumberDeltaTile,
+    kCodecNumberShade,     kCodecNumberSkipLiteral,
+    kCodecNumberRaw,       kCodecNumberTintedSkipLiteral,
+    kCodecNumberSmoothing};
+
+bool ObjectDataComplete(const uint8_t* payload, uint32_t size) {
+  using namespace decoder_internal;
+  if (payload == nullptr || size < static_cast<uint32_t>(kObjectHeaderSize)) return false;
+  switch (payload[0]) {
+    case kCodecNumberSkipLiteral:
+    case kCodecNumberTintedSkipLiteral:
+      return SkipLiteralDataComplete(payload, size);
+    case kCodecNumberRaw:
+      return RawDataComplete(payload, size);
+    default:
+      return true;
+  }
+}
 
 ObjectHeader ReadObjectHeader(const uint8_t* payload) {
   ObjectHeader header;
@@ -42,6 +62,7 @@ ObjectHeader ReadObjectHeader(const uint8_t* payload) {
 
 int16_t InitDecoder(int16_t count, const CodecProc* procs, const uint8_t* numbers, int16_t width,
                     int16_t height) {
+  assert(count >= 0 && count <= 256 && (count == 0 || (procs != nullptr && numbers != nullptr)));
   for (CodecProc& slot : g_codec_table) slot = nullptr;
   // Start-up carries the picture size in the two pointer arguments.
   const auto* width_arg = reinterpret_cast<const Surface*>(static_cast<intptr_t>(width));
@@ -49,6 +70,8 @@ int16_t InitDecoder(int16_t count, const CodecProc* procs, const uint8_t* number
   for (int16_t i = 0; i < count; ++i) {
     if (procs[i] == nullptr) continue;
     if (procs[i](kCodecStart, width_arg, height_arg, 0, 0, nullptr, 0, 0, 0, 0) == 0) {
+      // Each number names one codec: a second would replace the first unstopped.
+      assert(g_codec_table[numbers[i]] == nullptr);
       g_codec_table[numbers[i]] = procs[i];
     }
   }

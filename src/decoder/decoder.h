@@ -78,6 +78,25 @@ int16_t DrawObjectWithin(const Surface* surface, const ClipRect* clip, int16_t x
                          uint16_t draw_flags, const uint8_t* payload, uint32_t size,
                          uint32_t available, uint8_t tint, uint8_t fill_colour);
 
+// True when the object's data holds all that its header claims for its codec:
+// every line of a skip-literal object (codecs 21 and 44, walked as far as the
+// codec reads them; a clipped draw reads a prefix of the same fields), width
+// x height bytes of a raw one (codec 20). The other codecs bound themselves
+// by the size and pass as they are; a payload shorter than its header fails.
+// The font loader indexes only glyphs that pass.
+bool ObjectDataComplete(const uint8_t* payload, uint32_t size);
+
+// The standard codecs' numbers.
+constexpr uint8_t kCodecNumberRunLength = 1;
+constexpr uint8_t kCodecNumberPointList = 2;
+constexpr uint8_t kCodecNumberOpaqueRunLength = 3;
+constexpr uint8_t kCodecNumberRaw = 20;
+constexpr uint8_t kCodecNumberSkipLiteral = 21;
+constexpr uint8_t kCodecNumberShade = 23;
+constexpr uint8_t kCodecNumberDeltaTile = 37;
+constexpr uint8_t kCodecNumberTintedSkipLiteral = 44;
+constexpr uint8_t kCodecNumberSmoothing = 45;
+
 // The nine codecs in the session's registration order, with their numbers
 // 1, 3, 2, 37, 23, 21, 20, 44, 45.
 constexpr int kStandardCodecCount = 9;

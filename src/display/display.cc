@@ -5,11 +5,15 @@
 #include <cstring>
 #include <new>
 
-#include "display/state.h"
+#include "display/internal.h"
 #include "platform/messages.h"
 #include "base/mem.h"
 
+namespace display_internal {
 DisplayState g_display;
+}  // namespace display_internal
+
+using namespace display_internal;
 
 namespace {
 
@@ -42,19 +46,19 @@ void ReleaseDirectDraw() {
   if (d.ddraw && d.ddraw->Release() == 0) d.ddraw = nullptr;
 }
 
-// The DirectDraw steps of SetVideoMode: 0, or 1 at the first failing call.
+// The DirectDraw steps of SetVideoMode: 0, or kDisplayFailed at the first failing call.
 int16_t OpenDirectDraw() {
   DisplayState& d = g_display;
   if (DirectDrawCreate(nullptr, &d.ddraw, nullptr) != DD_OK) {
     d.ddraw = nullptr;
-    return 1;
+    return kDisplayFailed;
   }
   if (d.ddraw->SetCooperativeLevel(d.window, DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT | DDSCL_EXCLUSIVE |
                                                  DDSCL_ALLOWMODEX) != DD_OK)
-    return 1;
+    return kDisplayFailed;
   if (d.ddraw->SetDisplayMode(static_cast<DWORD>(d.screen_width), static_cast<DWORD>(d.screen_height),
                               8) != DD_OK)
-    return 1;
+    return kDisplayFailed;
   d.description = DDSURFACEDESC{};
   d.description.dwSize = sizeof(DDSURFACEDESC);
   d.description.dwFlags = DDSD_CAPS;
@@ -66,7 +70,7 @@ int16_t OpenDirectDraw() {
   }
   if (d.ddraw->CreateSurface(&d.description, &d.primary, nullptr) != DD_OK) {
     d.primary = nullptr;
-    return 1;
+    return kDisplayFailed;
   }
   ClearSurface(d.primary);
   if (PageFlipping()) {
@@ -158,7 +162,7 @@ int16_t SetVideoMode(uint16_t mode, int16_t* width, int16_t* height) {
     if (m.mode == mode) size = &m;
   if (size == nullptr) {
     --d.mode_count;
-    return 1;
+    return kDisplayFailed;
   }
   d.screen_width = size->width;
   d.screen_height = size->height;
@@ -172,7 +176,7 @@ int16_t SetVideoMode(uint16_t mode, int16_t* width, int16_t* height) {
     d.ddraw_palette = nullptr;
     d.ddraw = nullptr;
     --d.mode_count;
-    return 1;
+    return kDisplayFailed;
   }
   return 0;
 }
@@ -219,7 +223,7 @@ int16_t CreateRenderBitmap(RenderBitmap** slot, int16_t width, int16_t height) {
   } else if (DirectDrawPath()) {
     if (d.ddraw == nullptr) {
       delete bitmap;
-      return 1;
+      return kDisplayFailed;
     }
     d.description = DDSURFACEDESC{};
     d.description.dwSize = sizeof(DDSURFACEDESC);
@@ -229,13 +233,13 @@ int16_t CreateRenderBitmap(RenderBitmap** slot, int16_t width, int16_t height) {
     d.description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
     if (d.ddraw->CreateSurface(&d.description, &bitmap->surface, nullptr) != DD_OK) {
       delete bitmap;
-      return 1;
+      return kDisplayFailed;
     }
     if (bitmap->surface->Lock(nullptr, &d.description, 0, nullptr) != DD_OK ||
         d.description.lpSurface == nullptr || d.description.lPitch != pitch) {
       bitmap->surface->Release();
       delete bitmap;
-      return 1;
+      return kDisplayFailed;
     }
     bitmap->pixels = static_cast<uint8_t*>(d.description.lpSurface);
   } else {

@@ -38,13 +38,16 @@ void DisplayShutdown();
 // The main window (the sound output's cooperative level needs it).
 HWND GetDisplayWindow();
 
-// 0 done, 1 unknown mode or DirectDraw failure (nothing is left behind),
+// What operations that fail inside DirectDraw return.
+constexpr int16_t kDisplayFailed = 1;
+
+// 0 done, kDisplayFailed for an unknown mode or a DirectDraw failure (nothing is left behind),
 // -200 before DisplayStartup. Nested calls only count. The mode's size goes
 // through the pointers that are not null.
 int16_t SetVideoMode(uint16_t mode, int16_t* width, int16_t* height);
 void RestoreVideoMode();
 
-// 0, -101 (no memory or no DIB section) or 1 (DirectDraw failure). The row
+// 0, -101 (no memory or no DIB section) or kDisplayFailed. The row
 // pitch is the width rounded up to a multiple of 4.
 int16_t CreateRenderBitmap(RenderBitmap** slot, int16_t width, int16_t height);
 // Frees *slot and clears it; a null slot or bitmap is left alone.

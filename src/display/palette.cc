@@ -2,7 +2,9 @@
 #include <algorithm>
 
 #include "display/display.h"
-#include "display/state.h"
+#include "display/internal.h"
+
+using namespace display_internal;
 
 namespace {
 

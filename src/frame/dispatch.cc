@@ -1,4 +1,5 @@
 // The chunk dispatcher: one frame's sub-chunks in file order.
+#include <cassert>
 #include <cstring>
 
 #include "base/bytes.h"
@@ -6,6 +7,7 @@
 #include "display/display.h"
 #include "frame/draw.h"
 #include "frame/frame.h"
+#include "frame/internal.h"
 #include "frame/palette.h"
 #include "base/log.h"
 #include "base/switches.h"
@@ -14,27 +16,13 @@
 #include "text/block.h"
 #include "text/chunks.h"
 
-namespace {
+namespace frame_internal {
+FrameEngine g_frame;
+}  // namespace frame_internal
 
-int16_t g_use_count = 0;
-FrameClientCallback g_client = nullptr;
-// The text record being handed to the client callback, while it runs.
-const TextRecord* g_text_record_in_call = nullptr;
-uint8_t* g_overlay = nullptr;
-int32_t g_overlay_size = 0;
-// The overlay holds a stored sub-chunk; until then "FTCH" has nothing to
-// draw (the buffer's bytes are not initialised).
-bool g_overlay_filled = false;
-uint8_t* g_preload = nullptr;
-int32_t g_preload_size = 0;
-uint16_t g_preload_id = 0;
-// Nothing is collected before a piece 0 arrives.
-constexpr int32_t kNoPiece = -0x10000;
-int32_t g_last_piece = kNoPiece;
-int32_t g_preload_fill = 0;
-uint8_t g_conditions[kConditionFlagCount / 8];
-int32_t g_frame_changed = 0;
-int32_t g_no_present = 0;
+using namespace frame_internal;
+
+namespace {
 
 // Smallest payloads whose fields the handlers read.
 constexpr uint32_t kGostMin = 6;
@@ -46,28 +34,29 @@ const Surface* AsSurface(RenderBitmap* bitmap) { return RenderBitmapSurface(bitm
 
 int16_t DrawOverlay(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16_t y,
                     uint16_t flags) {
-  if (!g_overlay || !g_overlay_filled) return 0;
-  uint32_t size = ReadBE32(g_overlay + 4);
+  if (!g_frame.overlay || !g_frame.overlay_filled) return 0;
+  uint32_t size = ReadBE32(g_frame.overlay + 4);
   if (size < uint32_t(kObjectHeaderSize)) return 0;
-  return DrawObject(AsSurface(bitmap), clip, x, y, flags, g_overlay + kChunkHeaderSize, size, 1,
-                    0);
+  return DrawObject(AsSurface(bitmap), clip, x, y, flags, g_frame.overlay + kChunkHeaderSize, size,
+                    1, 0);
 }
 
 void AddPreloadPiece(const uint8_t* payload, uint32_t size) {
   if (size < kLoadDataOffset) return;
   int16_t piece = ReadLE16s(payload + 2);
   if (piece == 0) {
-    g_preload_id = ReadLE16(payload);
-    g_preload_fill = 0;
-    g_last_piece = -1;
+    g_frame.preload_id = ReadLE16(payload);
+    g_frame.preload_fill = 0;
+    g_frame.last_piece = -1;
   }
-  if (piece == g_last_piece + 1) {
+  if (piece == g_frame.last_piece + 1) {
     uint32_t data = size - kLoadDataOffset;
-    if (g_preload && int64_t(g_preload_fill) + size < int64_t(g_preload_size)) {
-      std::memcpy(g_preload + g_preload_fill, payload + kLoadDataOffset, data);
-      g_preload_fill += int32_t(data);
+    if (g_frame.preload && int64_t(g_frame.preload_fill) + size < int64_t(g_frame.preload_size)) {
+      std::memcpy(g_frame.preload + g_frame.preload_fill, payload + kLoadDataOffset, data);
+      g_frame.preload_fill += int32_t(data);
+      assert(g_frame.preload_fill <= g_frame.preload_size);
     }
-    g_last_piece = piece;
+    g_frame.last_piece = piece;
   }
 }
 
@@ -87,47 +76,49 @@ void DrawDebugFrame(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16
 }  // namespace
 
 int16_t FrameEngineInit(FrameClientCallback client, int32_t overlay_size, int32_t preload_size) {
-  if (g_use_count++ > 0) return 0;
-  g_client = client;
-  g_overlay_size = overlay_size;
-  g_preload_size = preload_size;
-  g_overlay_filled = false;
-  g_last_piece = kNoPiece;
-  g_preload_fill = 0;
+  assert(g_frame.use_count >= 0);
+  if (g_frame.use_count++ > 0) return 0;
+  g_frame.client = client;
+  g_frame.overlay_size = overlay_size;
+  g_frame.preload_size = preload_size;
+  g_frame.overlay_filled = false;
+  g_frame.last_piece = kNoPiece;
+  g_frame.preload_fill = 0;
   ClearConditionFlag(0);
-  if (overlay_size > 0 && MemAlloc(&g_overlay, size_t(overlay_size)) != 0) {
+  if (overlay_size > 0 && MemAlloc(&g_frame.overlay, size_t(overlay_size)) != 0) {
     RecordError("Cannot allocate overlay buffer of %ld bytes", long(overlay_size));
-    g_use_count = 0;
-    g_client = nullptr;
+    g_frame.use_count = 0;
+    g_frame.client = nullptr;
     return kErrNoMemory;
   }
-  if (preload_size > 0 && MemAlloc(&g_preload, size_t(preload_size)) != 0) {
+  if (preload_size > 0 && MemAlloc(&g_frame.preload, size_t(preload_size)) != 0) {
     RecordError("Cannot allocate preload buffer of %ld bytes", long(preload_size));
-    MemFree(&g_overlay);
-    g_use_count = 0;
-    g_client = nullptr;
+    MemFree(&g_frame.overlay);
+    g_frame.use_count = 0;
+    g_frame.client = nullptr;
     return kErrNoMemory;
   }
   return 0;
 }
 
 void FrameEngineShutdown() {
-  if (g_use_count <= 0 || --g_use_count > 0) return;
-  g_client = nullptr;
-  MemFree(&g_overlay);
-  MemFree(&g_preload);
-  g_overlay_size = g_preload_size = 0;
-  g_overlay_filled = false;
+  assert(g_frame.use_count >= 0);
+  if (g_frame.use_count <= 0 || --g_frame.use_count > 0) return;
+  g_frame.client = nullptr;
+  MemFree(&g_frame.overlay);
+  MemFree(&g_frame.preload);
+  g_frame.overlay_size = g_frame.preload_size = 0;
+  g_frame.overlay_filled = false;
 }
 
 bool IsFrameTextRecord(const void* record) {
-  return record != nullptr && record == g_text_record_in_call;
+  return record != nullptr && record == g_frame.text_record_in_call;
 }
 
 int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x, int16_t y,
                            const uint8_t* frame, uint32_t size, uint16_t frame_flags) {
-  g_frame_changed = 1;
-  g_no_present = 0;
+  g_frame.frame_changed = 1;
+  g_frame.no_present = 0;
   bool stor_pending = false, skip_next = false;
   const uint8_t* object = nullptr;
   uint32_t object_size = 0;
@@ -156,10 +147,10 @@ int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x
       return -1;
     }
     bool stored_now = false;
-    if (stor_pending && g_overlay && tag != kTagIACT) {
-      if (int64_t(csize) + kChunkHeaderSize < int64_t(g_overlay_size)) {
-        std::memcpy(g_overlay, p, csize + kChunkHeaderSize);
-        g_overlay_filled = true;
+    if (stor_pending && g_frame.overlay && tag != kTagIACT) {
+      if (int64_t(csize) + kChunkHeaderSize < int64_t(g_frame.overlay_size)) {
+        std::memcpy(g_frame.overlay, p, csize + kChunkHeaderSize);
+        g_frame.overlay_filled = true;
       }
       DrawOverlay(bitmap, clip, x, y, frame_flags);
       stor_pending = false;
@@ -176,7 +167,7 @@ int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x
           if (stored_now) break;
           int16_t result =
               DrawObject(AsSurface(bitmap), clip, x, y, frame_flags, payload, csize, 1, 0);
-          if (previous == kTagSKIP ? result != 0 : result > 0) g_no_present = 1;
+          if (previous == kTagSKIP ? result != 0 : result > 0) g_frame.no_present = 1;
           if (previous == kTagSKIP && GetSwitch(kSwitchDebugLevel) >= 1)
             DrawDebugFrame(bitmap, clip, x, y, payload, condition);
           break;
@@ -231,21 +222,21 @@ int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x
           break;
         case kTagTEXT:
         case kTagTRES:
-          if (g_client && (frame_flags & kFlagTextToClient)) {
+          if (g_frame.client && (frame_flags & kFlagTextToClient)) {
             TextRecord record{kTextRecordKind, {0, 0, 0}, tag, csize, payload};
-            g_text_record_in_call = &record;
-            g_client(bitmap, clip, x, y, &record, csize, frame_flags);
-            g_text_record_in_call = nullptr;
+            g_frame.text_record_in_call = &record;
+            g_frame.client(bitmap, clip, x, y, &record, csize, frame_flags);
+            g_frame.text_record_in_call = nullptr;
           } else {
             DrawTextChunk(AsSurface(bitmap), clip, tag, payload, csize);
           }
           break;
         case kTagIACT:
-          if (g_client) g_client(bitmap, clip, x, y, payload, csize, frame_flags);
+          if (g_frame.client) g_frame.client(bitmap, clip, x, y, payload, csize, frame_flags);
           break;
         case kTagVMSK:
           MaskRect(bitmap, 0, 0, clip, payload);
-          g_no_present = 1;
+          g_frame.no_present = 1;
           break;
         default:
           if (!IsPlainTag(tag)) {
@@ -265,27 +256,27 @@ int16_t ProcessFrameChunks(RenderBitmap* bitmap, const ClipRect* clip, int16_t x
 
 int16_t TestConditionFlag(int32_t number) {
   if (number < 1 || number > kConditionFlagCount) return 0;
-  return (g_conditions[(number - 1) / 8] & (0x80 >> ((number - 1) % 8))) ? 1 : 0;
+  return (g_frame.conditions[(number - 1) / 8] & (0x80 >> ((number - 1) % 8))) ? 1 : 0;
 }
 
 void SetConditionFlag(int32_t number) {
   if (number < 1 || number > kConditionFlagCount) return;
-  g_conditions[(number - 1) / 8] |= uint8_t(0x80 >> ((number - 1) % 8));
+  g_frame.conditions[(number - 1) / 8] |= uint8_t(0x80 >> ((number - 1) % 8));
 }
 
 void ClearConditionFlag(int32_t number) {
   if (number < 1) {
-    std::memset(g_conditions, 0, sizeof g_conditions);
+    std::memset(g_frame.conditions, 0, sizeof g_frame.conditions);
     return;
   }
   if (number > kConditionFlagCount) return;
-  g_conditions[(number - 1) / 8] &= uint8_t(~(0x80 >> ((number - 1) % 8)));
+  g_frame.conditions[(number - 1) / 8] &= uint8_t(~(0x80 >> ((number - 1) % 8)));
 }
 
-int32_t FrameChangedFlag() { return g_frame_changed; }
-void SetFrameChangedFlag(int32_t value) { g_frame_changed = value; }
-int32_t NoPresentFlag() { return g_no_present; }
+void SetFrameChangedFlag(int32_t value) { g_frame.frame_changed = value; }
 
-const uint8_t* PreloadData() { return g_preload; }
-int32_t PreloadFill() { return g_preload_fill; }
-uint16_t PreloadBlockId() { return g_preload_id; }
+FrameState InspectFrame() {
+  const FrameEngine& f = g_frame;
+  return FrameState{f.frame_changed, f.no_present, f.preload,
+                    f.preload_fill,  f.preload_id, f.palette_state};
+}

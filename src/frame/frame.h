@@ -50,15 +50,18 @@ int16_t TestConditionFlag(int32_t number);
 void SetConditionFlag(int32_t number);
 void ClearConditionFlag(int32_t number);
 
-// Read by PresentFrame: set at the start of every ProcessFrameChunks and
-// consumed there; the no-present flag is set by objects that drew nothing
-// visible and by "VMSK".
-int32_t FrameChangedFlag();
+// The frame-changed flag is set at the start of every ProcessFrameChunks
+// and consumed by PresentFrame; tools and tests may set it.
 void SetFrameChangedFlag(int32_t value);
-int32_t NoPresentFlag();
 
-// The preload buffer as collected so far (nothing in the player reads it
-// back; santool and the tests do).
-const uint8_t* PreloadData();
-int32_t PreloadFill();
-uint16_t PreloadBlockId();
+// A look at the engine, for tools and tests.
+struct FrameState {
+  int32_t frame_changed;
+  int32_t no_present;  // set by objects that drew nothing visible and by "VMSK"
+  // The preload buffer as collected so far (nothing in the player reads it back).
+  const uint8_t* preload;
+  int32_t preload_fill;
+  uint16_t preload_id;
+  int16_t palette_state;  // as PresentFrame will find it (see palette.h)
+};
+FrameState InspectFrame();

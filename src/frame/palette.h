@@ -21,7 +21,6 @@ constexpr int kPaletteBytes = 768;
 // state becomes 2 with `full`, else 1.
 void SetCurrentPalette(const uint8_t* palette, int32_t full);
 uint8_t* CurrentPalette();
-int16_t PaletteState();
 
 // The "XPAL" handler. A payload too short for what its command reads is
 // ignored.

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "diag/log.h"
-#include "sound/engine.h"
+#include "sound/internal.h"
 #include "base/mem.h"
 #include "base/bytes.h"
 #include "base/tags.h"
@@ -17,8 +17,8 @@ namespace {
 
 constexpr int32_t kImageHeader = 24;  // the image's headers around the script
 
-// The channel a new sound of `need` bytes with `flags` goes to (lock held).
-int ChooseChannel(SoundEngine& g, int64_t need, uint16_t flags) {
+// The channel a new sound of `need` bytes with `flags` goes to.
+int ChooseChannel(const LockHeld&, SoundEngine& g, int64_t need, uint16_t flags) {
   int32_t largest = 0;
   for (int i = 0; i < g.channel_count; ++i)
     largest = std::max(largest, g.channels[i].record.buffer_size);
@@ -77,7 +77,7 @@ void StartFirstBlock(const uint8_t* data, int32_t length, int16_t id, int16_t vo
   // Every start is traced, also one whose image is refused.
   WriteLog(3, 0, "LOG: Sound start stream 1st block\n");
   if (!whole) return;
-  const int chosen = ChooseChannel(g, need, static_cast<uint16_t>(flags));
+  const int chosen = ChooseChannel(lock, g, need, static_cast<uint16_t>(flags));
   if (chosen < 0) return;
   ChannelSlot& slot = g.channels[chosen];
   SoundChannel& r = slot.record;
@@ -91,7 +91,7 @@ void StartFirstBlock(const uint8_t* data, int32_t length, int16_t id, int16_t vo
   // The tail of a sound that played at the last pass is kept before the new
   // data overwrites the buffer, for the cross-fade.
   if (slot.cursor.previous_state == 1 && !slot.tail_captured) {
-    CaptureTail(slot);
+    CaptureTail(lock, slot);
     slot.tail_captured = true;
   }
   r.state = 0;

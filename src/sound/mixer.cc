@@ -1,11 +1,12 @@
 // The mixing channels, the mixing pass with its fades, catch-up, starving and
 // ducking, and the track-script interpreter.
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "base/bytes.h"
 #include "base/switches.h"
-#include "sound/engine.h"
+#include "sound/internal.h"
 #include "base/mem.h"
 
 namespace sound_internal {
@@ -15,7 +16,7 @@ SoundEngine& Engine() {
   return engine;
 }
 
-void CaptureTail(ChannelSlot& slot) {
+void CaptureTail(const LockHeld&, ChannelSlot& slot) {
   MixCursor& c = slot.cursor;
   std::memset(slot.record.fade_buffer, 127, kFadeBytes);
   if (c.ring_start == nullptr || c.ring_size < 1) return;
@@ -40,11 +41,11 @@ SoundEngine& E() { return Engine(); }
 bool Audible(uint16_t flags) {
   switch (flags & 0xC0) {
     case 0x80:
-      return GetSwitch(2) != 0;
+      return GetSwitch(kSwitchVoice) != 0;
     case 0x40:
-      return GetSwitch(1) != 0;
+      return GetSwitch(kSwitchMusic) != 0;
     case 0x00:
-      return GetSwitch(3) != 0;
+      return GetSwitch(kSwitchEffects) != 0;
     default:
       return false;
   }
@@ -188,8 +189,9 @@ bool ExecuteBlock(ChannelSlot& slot, int32_t& e) {
   }
 }
 
-// One channel of a pass (lock held). Returns true when a voice delivered data.
-bool MixChannel(ChannelSlot& slot, int32_t block_length, MixInProc mix_in) {
+// One channel of a pass. Returns true when a voice delivered data.
+bool MixChannel(const LockHeld& lock, ChannelSlot& slot, int32_t block_length,
+                MixInProc mix_in) {
   SoundChannel& r = slot.record;
   MixCursor& c = slot.cursor;
   const int32_t output_rate = E().output_rate;
@@ -199,7 +201,7 @@ bool MixChannel(ChannelSlot& slot, int32_t block_length, MixInProc mix_in) {
 
   if (r.state == 2 && c.previous_state == 1) {
     // A new sound on a playing channel: the old tail fades out.
-    if (!slot.tail_captured) CaptureTail(slot);
+    if (!slot.tail_captured) CaptureTail(lock, slot);
     c.fade_remaining = kFadeBytes;
     c.fade_rate = c.rate;
     c.fade_level = 0;
@@ -316,6 +318,7 @@ bool MixChannel(ChannelSlot& slot, int32_t block_length, MixInProc mix_in) {
 
 int16_t AddChannel(int32_t size, int32_t reserve) {
   SoundEngine& g = E();
+  assert(g.channel_count >= 0 && g.channel_count < kMaxSoundChannels);
   ChannelSlot& slot = g.channels[g.channel_count];
   slot = ChannelSlot();
   SoundChannel& r = slot.record;
@@ -433,8 +436,9 @@ void MixChannels(int32_t block_length, MixInProc mix_in) {
   {
     std::lock_guard<std::mutex> lock(g.lock);
     if (g.output_rate < 1) return;
+    assert(g.channel_count >= 0 && g.channel_count <= kMaxSoundChannels);
     for (int i = 0; i < g.channel_count; ++i)
-      speaking = MixChannel(g.channels[i], block_length, mix_in) || speaking;
+      speaking = MixChannel(lock, g.channels[i], block_length, mix_in) || speaking;
   }
   // Speech at the floor holds the music there: recovering only once no voice
   // delivers data keeps the gain from wobbling between floor and floor + 8.

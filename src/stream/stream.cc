@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cassert>
 #include <climits>
 #include <cstring>
 #include <mutex>
@@ -41,34 +42,49 @@ struct Engine {
 
 Engine g;
 std::mutex g_lock;
+// The lock as held by the caller: the helpers below run under it, and take
+// one so that the compiler checks it.
+using LockHeld = std::lock_guard<std::mutex>;
 
-int32_t Available() {
+// The ring's offsets stay inside it.
+void CheckRing(const LockHeld&) {
+  assert(g.users >= 0);
+  if (g.buffer == nullptr) return;
+  assert(g.ring_size > 0 && g.ring_size % kSectorBytes == 0);
+  assert(g.read >= 0 && g.read < g.ring_size);
+  assert(g.write >= 0 && g.write < g.ring_size);
+  assert(g.data_end >= 0 && g.data_end < g.ring_size);
+  assert(g.switch_position >= 0 && g.switch_position < g.ring_size);
+  assert(g.last_block >= 0 && g.last_block <= g.largest_frame);
+}
+
+int32_t Available(const LockHeld&) {
   int32_t read = g.read, write = g.write;
   return read > write ? g.ring_size - (read - write) : write - read;
 }
 
 // Bytes of the current file between `read` and the end of what was read of
 // it (the zeros behind a file's last, partial block are not its bytes).
-int32_t FileBytesFrom(int32_t read) {
+int32_t FileBytesFrom(const LockHeld&, int32_t read) {
   int32_t end = g.data_end;
   return read > end ? g.ring_size - (read - end) : end - read;
 }
 
 // Nothing more of the current file can come and no other file is coming.
-bool NothingComing() {
+bool NothingComing(const LockHeld&) {
   if (g.request_pending || g.switched) return false;
   if (g.current == 0) return g.request_failed;
   return g.file_position >= g.file_size;
 }
 
-void CloseCurrent() {
+void CloseCurrent(const LockHeld&) {
   FileClose(g.current);
   g.current = 0;
 }
 
 // Step 1 of a reader step: open or restart as asked. True when a file was
 // (re)started, so that the first block is kept to one frame's size.
-bool CarryOutRequest() {
+bool CarryOutRequest(const LockHeld& lock) {
   if (!g.request_pending) return false;
   if (g.requested_name[0] != 0) {
     int16_t slot = FileOpen(g.requested_name, 2);
@@ -80,7 +96,7 @@ bool CarryOutRequest() {
       g.request_failed = true;
       return false;
     }
-    CloseCurrent();
+    CloseCurrent(lock);
     g.current = slot;
     g.file_size = std::max<int32_t>(FileLength(slot), 0);
   }
@@ -139,7 +155,7 @@ int16_t StreamInit(int32_t ring_size_request, int32_t largest_frame) {
 void StreamShutdown() {
   std::lock_guard<std::mutex> lock(g_lock);
   if (g.users <= 0 || --g.users > 0) return;
-  CloseCurrent();
+  CloseCurrent(lock);
   MemFree(&g.buffer);
   g.ring_size = 0;
   g.request_pending = false;
@@ -156,7 +172,7 @@ void StreamReset() {
   g.request_pending = false;
   g.request_failed = false;
   g.data_end = 0;
-  CloseCurrent();
+  CloseCurrent(lock);
 }
 
 int16_t StreamRequestOpen(const char* name, int32_t offset) {
@@ -179,7 +195,8 @@ int16_t StreamRequestOpen(const char* name, int32_t offset) {
 void StreamReadAhead(int32_t maximum_bytes) {
   std::lock_guard<std::mutex> lock(g_lock);
   if (g.buffer == nullptr) return;
-  bool opened = CarryOutRequest();
+  CheckRing(lock);
+  bool opened = CarryOutRequest(lock);
   if (g.current == 0 || g.file_position >= g.file_size) return;
 
   int32_t ring_size = g.ring_size;
@@ -215,6 +232,7 @@ void StreamReadAhead(int32_t maximum_bytes) {
     write += room;
     g.write = write >= ring_size ? write - ring_size : write;
     if (g.switched) g.reached = true;
+    CheckRing(lock);
   } else {
     FileSeek(g.current, g.file_position, 0);
   }
@@ -224,17 +242,18 @@ StreamChunk StreamFetch(int32_t n) {
   std::lock_guard<std::mutex> lock(g_lock);
   // Repair: with no file, or at its end, and nothing coming (a refused or
   // failed request) the consumer was told "not yet" for ever; now: the end.
-  if (g.current == 0) return {NothingComing() ? kStreamEnd : kStreamNotYet, nullptr};
+  if (g.current == 0) return {NothingComing(lock) ? kStreamEnd : kStreamNotYet, nullptr};
   if (n < 0 || n > g.largest_frame) {
     RecordError("File Streamer:  Invalid frame size %ld", static_cast<long>(n));
     return {kStreamError, nullptr};
   }
   int32_t ring_size = g.ring_size;
-  if (!g.switched && NothingComing()) {
+  CheckRing(lock);
+  if (!g.switched && NothingComing(lock)) {
     // The last block stays held at the end, so a consumer may show it again.
     int32_t next = g.read + (g.released ? 0 : g.last_block);
     if (next >= ring_size) next -= ring_size;
-    int32_t left = FileBytesFrom(next);
+    int32_t left = FileBytesFrom(lock, next);
     if (left == 0) return {kStreamEnd, nullptr};
     // The block can never arrive (a cut-off file): damage, not a wait.
     if (static_cast<int64_t>(n) + g.first_block_skip > left) {
@@ -256,9 +275,9 @@ StreamChunk StreamFetch(int32_t n) {
     g.released = false;
     return {kStreamSwitched, nullptr};
   }
-  int32_t available = Available();
+  int32_t available = Available(lock);
   // The zeros behind a file's last block are never handed out as its bytes.
-  if (g.file_position >= g.file_size) available = std::min(available, FileBytesFrom(g.read));
+  if (g.file_position >= g.file_size) available = std::min(available, FileBytesFrom(lock, g.read));
   int32_t skip = g.first_block_skip;
   if (static_cast<int64_t>(n) + skip > available) return {kStreamNotYet, nullptr};
   // The skipped bytes are dropped first, so the handed-out block itself is at

@@ -148,7 +148,7 @@ void DrawWrapped(Font* font, const Surface* surface, const ClipRect& r, int x, i
 void DrawText(Font* font, const Surface* surface, const ClipRect* clip, int16_t x, int16_t y,
               uint8_t colour, uint8_t background, uint16_t flags, const char* text) {
   if (text == nullptr || surface == nullptr) return;
-  if ((flags & kTextGated) && GetSwitch(0) == 0) return;
+  if ((flags & kTextGated) && GetSwitch(kSwitchGatedText) == 0) return;
   if (font == kDefaultFont) font = DefaultFont();
   const uint32_t n = static_cast<uint32_t>(strnlen(text, kTextMaxCharacters));
   ClipRect r = {0, 0, static_cast<int16_t>(surface->width), static_cast<int16_t>(surface->height)};

@@ -11,51 +11,6 @@ namespace {
 
 Font* g_default_font = nullptr;
 
-// Walks skip-literal lines exactly as far as the codec reads them (a clipped
-// draw reads a prefix of the same fields), so a glyph that passes never
-// makes the codec read past its payload.
-bool SkipLiteralFits(const uint8_t* object, uint32_t size) {
-  const uint32_t width = ReadLE16(object + 6);
-  const uint32_t height = ReadLE16(object + 8);
-  uint64_t pos = kObjectHeaderSize;
-  for (uint32_t line = 0; line < height; ++line) {
-    if (pos + 2 > size) return false;
-    const uint64_t line_end = pos + 2 + ReadLE16(object + pos);
-    if (line_end > size) return false;
-    uint64_t q = pos + 2;
-    int64_t remaining = width;
-    while (remaining > 0) {
-      if (q + 2 > size) return false;
-      remaining -= ReadLE16(object + q);
-      q += 2;
-      if (remaining <= 0) break;
-      if (q + 2 > size) return false;
-      const uint32_t count = ReadLE16(object + q) + 1u;
-      q += 2;
-      if (q + count > size) return false;
-      q += count;
-      remaining -= count;
-    }
-    pos = line_end;
-  }
-  return true;
-}
-
-// A glyph object is drawn only when the codec cannot run past it. Codecs that
-// bound themselves by the payload size are handed over as they are.
-bool GlyphObjectSound(const uint8_t* object, uint32_t size) {
-  if (size < static_cast<uint32_t>(kObjectHeaderSize)) return false;
-  switch (object[0]) {
-    case 21:
-    case 44:
-      return SkipLiteralFits(object, size);
-    case 20:
-      return uint64_t{ReadLE16(object + 6)} * ReadLE16(object + 8) <=
-             size - static_cast<uint32_t>(kObjectHeaderSize);
-    default:
-      return true;
-  }
-}
 
 // Anchor of the ring that `font` belongs to: the first font numbered 0 along
 // `next`; a ring without one (never built by LoadFonts) answers `font`.
@@ -90,7 +45,7 @@ int16_t IndexFrames(const uint8_t* image, uint32_t size, uint32_t* offsets, int1
       if (p + kGlyphPayloadOffset <= limit && ReadBE32(image + p + 8) == kTagFOBJ) {
         const uint32_t object_size = ReadBE32(image + p + kGlyphSizeOffset);
         if (p + kGlyphPayloadOffset + object_size <= limit &&
-            GlyphObjectSound(image + p + kGlyphPayloadOffset, object_size)) {
+            ObjectDataComplete(image + p + kGlyphPayloadOffset, object_size)) {
           offset = static_cast<uint32_t>(p);
         }
       }

@@ -1,5 +1,7 @@
 #include "timer/timer.h"
 
+#include <cassert>
+
 #include "platform/mmsystem.h"
 
 namespace {
@@ -64,6 +66,7 @@ void TimerService() {
   g_timer.had_pass = true;
   g_timer.last_pass = now;
   if (g_timer.elapsed == 0) return;
+  assert(g_timer.scan_bound >= 0 && g_timer.scan_bound < kTimerSlots);
   for (int16_t i = 1; i <= g_timer.scan_bound; ++i) {
     Slot& slot = g_timer.slots[i];
     if (slot.callback == nullptr) continue;

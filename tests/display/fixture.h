@@ -8,12 +8,14 @@
 #include <cstdint>
 
 #include "display/display.h"
-#include "display/state.h"
+#include "display/internal.h"
 #include "platform/headless/screen.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 
 namespace display_test {
+
+using namespace display_internal;
 
 inline LRESULT WindowProc(HWND, UINT msg, WPARAM wparam, LPARAM) {
   return msg == 0x0400 ? static_cast<LRESULT>(wparam) + 1 : 0;

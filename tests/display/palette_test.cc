@@ -4,6 +4,7 @@
 namespace {
 
 using display_test::DisplayTest;
+using namespace display_internal;
 using display_test::Ramp;
 
 TEST(NearestColour, LowestIndexWinsTiesAndDistancesAreWeighted) {

@@ -6,6 +6,7 @@
 namespace {
 
 using display_test::DisplayTest;
+using namespace display_internal;
 using display_test::Ramp;
 namespace hl = platform::headless;
 

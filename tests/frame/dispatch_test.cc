@@ -177,9 +177,10 @@ TEST_F(Dispatcher, PreloadCollectsPiecesInOrderOnly) {
                       {"LOAD", piece(3, {9, 9, 9, 9})},
                       {"LOAD", Words({77, 2})}})),
             0);
-  EXPECT_EQ(PreloadBlockId(), 77);
-  ASSERT_EQ(PreloadFill(), 5);
-  EXPECT_EQ(Bytes(PreloadData(), PreloadData() + 5), (Bytes{1, 2, 3, 4, 5}));
+  FrameState frame = InspectFrame();
+  EXPECT_EQ(frame.preload_id, 77);
+  ASSERT_EQ(frame.preload_fill, 5);
+  EXPECT_EQ(Bytes(frame.preload, frame.preload + 5), (Bytes{1, 2, 3, 4, 5}));
 }
 
 TEST_F(Dispatcher, ConditionsSkipAndMarkTheNextObject) {
@@ -199,12 +200,12 @@ TEST_F(Dispatcher, ConditionsSkipAndMarkTheNextObject) {
   g_codec_result = -1;
   const FrameBytes a = Subs({{"FOBJ", Object(0, 0, 1)}});
   Run(a);
-  EXPECT_EQ(NoPresentFlag(), 0);
+  EXPECT_EQ(InspectFrame().no_present, 0);
   Run(Subs({{"SKIP", Words({5, 0})}, {"FOBJ", Object(0, 0, 1)}}));
-  EXPECT_EQ(NoPresentFlag(), 1);
+  EXPECT_EQ(InspectFrame().no_present, 1);
   g_codec_result = 1;
   Run(a);
-  EXPECT_EQ(NoPresentFlag(), 1);
+  EXPECT_EQ(InspectFrame().no_present, 1);
 }
 
 // Frames of one kind each: the result, the marker of the one object that

@@ -41,12 +41,12 @@ TEST_F(Palette, FadeStepsAccumulateDeltas) {
     ResetPalette();
     Bytes start = FadeStart(c.delta);
     PaletteFade(start.data(), uint32_t(start.size()));
-    EXPECT_EQ(PaletteState(), 0);  // starting a fade changes nothing yet
+    EXPECT_EQ(InspectFrame().palette_state, 0);  // starting a fade changes nothing yet
     Bytes step = FadeStep();
     for (int i = 0; i < c.steps; ++i) PaletteFade(step.data(), uint32_t(step.size()));
     EXPECT_EQ(CurrentPalette()[0], c.colour) << c.delta << " " << c.steps;
     EXPECT_EQ(CurrentPalette()[767], c.colour);
-    EXPECT_EQ(PaletteState(), 1);
+    EXPECT_EQ(InspectFrame().palette_state, 1);
   }
 }
 
@@ -55,12 +55,12 @@ TEST_F(Palette, FadeFromNewPaletteWithoutStepLeavesStateAlone) {
   Bytes start = FadeStart(0, 512, fresh);
   PaletteFade(start.data(), uint32_t(start.size()));
   EXPECT_EQ(Bytes(CurrentPalette(), CurrentPalette() + 768), fresh);
-  EXPECT_EQ(PaletteState(), 0);
+  EXPECT_EQ(InspectFrame().palette_state, 0);
   // A step with zero deltas keeps the colours and marks the change.
   Bytes step = FadeStep();
   PaletteFade(step.data(), uint32_t(step.size()));
   EXPECT_EQ(Bytes(CurrentPalette(), CurrentPalette() + 768), fresh);
-  EXPECT_EQ(PaletteState(), 1);
+  EXPECT_EQ(InspectFrame().palette_state, 1);
 }
 
 TEST_F(Palette, ShortFadePayloadsChangeNothing) {
@@ -71,7 +71,7 @@ TEST_F(Palette, ShortFadePayloadsChangeNothing) {
   EXPECT_EQ(CurrentPalette()[3], 0);
   Bytes three{0, 0, 1};
   PaletteFade(three.data(), 3);
-  EXPECT_EQ(PaletteState(), 0);
+  EXPECT_EQ(InspectFrame().palette_state, 0);
 }
 
 using PresentCall = std::tuple<uint16_t, int32_t, int32_t, int16_t>;  // flags, full, show, state
@@ -90,7 +90,7 @@ TEST_F(Palette, PresentWithCallback) {
   PresentFrame(bitmap(), nullptr, 0x0020);
   ASSERT_EQ(g_presents.size(), 1u);
   EXPECT_EQ(g_presents[0], PresentCall(0x0020, 1, 1, 2));  // a full palette
-  EXPECT_EQ(PaletteState(), 0);
+  EXPECT_EQ(InspectFrame().palette_state, 0);
   // Consumed: an unchanged frame is not presented again.
   PresentFrame(bitmap(), nullptr, 0);
   EXPECT_EQ(g_presents.size(), 1u);

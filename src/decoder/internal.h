@@ -9,7 +9,7 @@
 #include "base/bytes.h"
 #include "decoder/decoder.h"
 
-namespace decoder_detail {
+namespace decoder_internal {
 
 // Half-open drawing bounds left <= x < right, top <= y < bottom.
 struct Bounds {
@@ -33,6 +33,11 @@ inline Bounds GetBounds(const Surface* surface, const ClipRect* clip) {
   }
   return b;
 }
+
+// ObjectDataComplete for codecs 21 and 44, and for codec 20 (a payload of at
+// least the header's 14 bytes).
+bool SkipLiteralDataComplete(const uint8_t* payload, uint32_t size);
+bool RawDataComplete(const uint8_t* payload, uint32_t size);
 
 // The number of payload bytes a codec may read: the real length handed to
 // DrawObjectWithin when this payload is the one being drawn, else `size`.
@@ -162,4 +167,4 @@ inline void CopyReversed(uint8_t* d, const uint8_t* s, int32_t n) {
   }
 }
 
-}  // namespace decoder_detail
+}  // namespace decoder_internal

@@ -5,6 +5,8 @@
 
 #include "display/display.h"
 
+namespace display_internal {
+
 // The header of every DIB section: 8 bits per pixel, colours as indices
 // 0 to 255 into the logical palette selected into the window's DC.
 struct DisplayState {
@@ -38,3 +40,5 @@ extern DisplayState g_display;
 inline bool DirectDrawPath() { return (g_display.mode_word & kDisplayWordPaths) == kDisplayWordDirectDraw; }
 inline bool DibPath() { return (g_display.mode_word & kDisplayWordPaths) == kDisplayWordDib; }
 inline bool PageFlipping() { return DirectDrawPath() && (g_display.mode_word & kDisplayWordPageFlipping); }
+
+}  // namespace display_internal

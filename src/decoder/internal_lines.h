@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "decoder/codec_common.h"
+#include "decoder/internal.h"
 
-namespace decoder_detail {
+namespace decoder_internal {
 
 template <bool kWide>
 inline int32_t ReadField(const uint8_t*& p) {
@@ -155,4 +155,4 @@ inline void WalkClippedLines(const Surface* surface, const Bounds& b, int32_t x,
   }
 }
 
-}  // namespace decoder_detail
+}  // namespace decoder_internal

@@ -89,8 +89,12 @@ struct SoundEngine {
 
 SoundEngine& Engine();
 
-// Copies the cursor's current tail into the fade-out buffer (lock held).
-void CaptureTail(ChannelSlot& slot);
+// The engine's lock as held by the caller: functions that must run under it
+// take one, so that the compiler checks the contract.
+using LockHeld = std::lock_guard<std::mutex>;
+
+// Copies the cursor's current tail into the fade-out buffer.
+void CaptureTail(const LockHeld&, ChannelSlot& slot);
 // Stream position to ring index.
 inline int64_t RingIndex(int64_t position, int32_t ring_size) {
   int64_t r = position % ring_size;
