@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-#include "anim/format.h"
 #include "frame/frame.h"
 #include "frame/palette.h"
 
