@@ -107,7 +107,7 @@ namespace platform {
 using DirectSoundFactory = std::function<HRESULT(LPDIRECTSOUND* object)>;
 void SetDirectSoundFactory(DirectSoundFactory factory);
 
-namespace headless {
+namespace memory {
 
 // Makes the next DirectSoundCreate calls fail with DSERR_NODRIVER (no device).
 void SetDirectSoundFailure(bool fail);
@@ -128,5 +128,5 @@ bool AudioCaptureOverflowed();
 // Headless buffers alive now (leak checks in tests).
 int LiveSoundBuffers();
 
-}  // namespace headless
+}  // namespace memory
 }  // namespace platform

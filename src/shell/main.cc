@@ -17,7 +17,7 @@
 #include "imageio/output.h"
 #include "platform/dsound.h"
 #include "platform/files.h"
-#include "platform/headless/screen.h"
+#include "platform/memory/screen.h"
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
@@ -66,7 +66,7 @@ int16_t KeyState(int vk) {
   return state;
 }
 
-void CaptureScreen(const platform::headless::Screen& screen) {
+void CaptureScreen(const platform::memory::Screen& screen) {
   if (g_capture_dir.empty() || g_capture_failed || screen.width <= 0 || screen.height <= 0)
     return;
   char name[32];
@@ -83,7 +83,7 @@ void CaptureScreen(const platform::headless::Screen& screen) {
 }
 
 // Input tied to frames: sent once so many screens have become visible.
-void OnScreen(const platform::headless::Screen& screen) {
+void OnScreen(const platform::memory::Screen& screen) {
   CaptureScreen(screen);
   ++g_screens;
   while (g_next_screen_key < g_screen_keys.size() &&
@@ -116,10 +116,10 @@ void SetUpHeadless(const PlatformOptions& options) {
 
   g_capture_dir = options.capture_dir;
   if (!g_capture_dir.empty() || !g_screen_keys.empty() || !g_screen_activations.empty())
-    platform::headless::SetScreenObserver(OnScreen);
+    platform::memory::SetScreenObserver(OnScreen);
   if (!options.audio_out.empty()) {
-    platform::headless::SetAudioCaptureLimit(size_t{options.audio_max_seconds} * kAudioRate);
-    platform::headless::SetAudioCapture(true);
+    platform::memory::SetAudioCaptureLimit(size_t{options.audio_max_seconds} * kAudioRate);
+    platform::memory::SetAudioCapture(true);
   }
 
   // Private unless named, so parallel runs never meet.
@@ -382,11 +382,11 @@ int main(int argc, char** argv) {
   }
 #endif
 
-  platform::headless::SetScreenObserver(nullptr);
+  platform::memory::SetScreenObserver(nullptr);
   failed |= g_capture_failed;
   if (!options.audio_out.empty()) {
-    std::vector<uint8_t> audio = platform::headless::TakeCapturedAudio();
-    if (platform::headless::AudioCaptureOverflowed()) {
+    std::vector<uint8_t> audio = platform::memory::TakeCapturedAudio();
+    if (platform::memory::AudioCaptureOverflowed()) {
       Say("the sound played for longer than --audio-max=" +
           std::to_string(options.audio_max_seconds) + " seconds; " + options.audio_out +
           " not written");

@@ -9,7 +9,7 @@
 
 #include "display/display.h"
 #include "display/state.h"
-#include "platform/headless/screen.h"
+#include "platform/memory/screen.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 
@@ -24,7 +24,7 @@ class DisplayTest : public ::testing::Test {
   void SetUp() override {
     platform::SetClockMode(platform::ClockMode::kVirtual);
     platform::ResetWindows();
-    platform::headless::ResetHeadlessDisplay();
+    platform::memory::ResetDisplay();
     g_display = DisplayState{};
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
@@ -41,7 +41,7 @@ class DisplayTest : public ::testing::Test {
     while (g_display.mode_count > 0) RestoreVideoMode();
     while (g_display.startup_count > 0) DisplayShutdown();
     g_display = DisplayState{};
-    platform::headless::ResetHeadlessDisplay();
+    platform::memory::ResetDisplay();
     platform::ResetWindows();
   }
 

@@ -151,7 +151,7 @@ int RunExport(const ExportOptions& options) {
   g_frames_dir = options.frames;
 
   platform::SetClockMode(platform::ClockMode::kVirtual);
-  platform::headless::SetAudioCapture(true);
+  platform::memory::SetAudioCapture(true);
   ClearLogs();
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
@@ -192,7 +192,7 @@ int RunExport(const ExportOptions& options) {
       ++waited;
     }
     platform::AdvanceVirtualTime(kOutputLatencyMs);
-    std::vector<uint8_t> sound = platform::headless::TakeCapturedAudio();
+    std::vector<uint8_t> sound = platform::memory::TakeCapturedAudio();
     if (!options.audio.empty()) {
       imageio::IoResult r = imageio::WriteWav8(options.audio, sound, uint32_t(kOutputRate));
       if (!r) {
@@ -214,7 +214,7 @@ int RunExport(const ExportOptions& options) {
   RestoreVideoMode();
   DisplayShutdown();
   DestroyWindow(window);
-  platform::headless::SetAudioCapture(false);
+  platform::memory::SetAudioCapture(false);
 
   for (const std::string& e : ErrorLogEntries())
     std::fprintf(stderr, "%s\n", platform::ExpandAliases(e).c_str());  // host paths, not aliases

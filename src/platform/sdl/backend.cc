@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/dsound.h"
-#include "platform/headless/screen.h"
+#include "platform/memory/screen.h"
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
@@ -62,7 +62,7 @@ struct Backend {
 
   // The last screen made visible; `pending` until it is drawn.
   std::mutex screen_mutex;
-  headless::Screen screen;
+  memory::Screen screen;
   bool have_screen = false;
   bool pending = false;
   Layout layout;
@@ -79,7 +79,7 @@ Backend& B() {
   return backend;
 }
 
-Fit FitFor(const headless::Screen& s) {
+Fit FitFor(const memory::Screen& s) {
   // The device-context path draws into the desktop: whole factors only.
   if (s.width == platform::DesktopWidth() && s.height == platform::DesktopHeight())
     return Fit::kWhole;
@@ -104,7 +104,7 @@ void Draw() {
   if (!b.shown || b.renderer == nullptr) return;
   SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 255);
   SDL_RenderClear(b.renderer);
-  const headless::Screen& s = b.screen;
+  const memory::Screen& s = b.screen;
   if (b.have_screen && s.width > 0 && s.height > 0 &&
       s.indices.size() >= static_cast<size_t>(s.pitch) * s.height) {
     int ow = 0, oh = 0;
@@ -138,7 +138,7 @@ void Draw() {
 // Drawn at the next poll, a millisecond away at most: the flips, copies
 // and palette changes of one frame then cost one draw, and the main thread
 // is the one that draws.
-void OnScreen(const headless::Screen& screen) {
+void OnScreen(const memory::Screen& screen) {
   Backend& b = B();
   std::lock_guard<std::mutex> lock(b.screen_mutex);
   b.screen = screen;
@@ -468,7 +468,7 @@ bool Install(const Options& options, std::string* error) {
       },
   });
   platform::SetEventSource(platform::EventSource{Poll, Wait});
-  headless::SetScreenObserver(OnScreen);
+  memory::SetScreenObserver(OnScreen);
   platform::SetDialogAnswerSource(AskChoice);
   platform::SetCursorObserver(
       [](int count) { SDL_ShowCursor(count >= 0 ? SDL_ENABLE : SDL_DISABLE); });
@@ -487,7 +487,7 @@ void Uninstall() {
   platform::SetKeyStateSource(nullptr);
   platform::SetCursorObserver(nullptr);
   platform::SetDialogAnswerSource(nullptr);
-  headless::SetScreenObserver(nullptr);
+  memory::SetScreenObserver(nullptr);
   platform::SetEventSource(platform::EventSource{});
   platform::SetWindowObserver(platform::WindowObserver{});
   Hide();

@@ -1,10 +1,10 @@
-// The visible screen of the headless backend and its observer.
-#include "platform/headless/screen.h"
+// The visible screen of the in-memory model and its observer.
+#include "platform/memory/screen.h"
 
 #include <cstring>
 #include <mutex>
 
-namespace platform::headless {
+namespace platform::memory {
 
 namespace {
 
@@ -37,7 +37,7 @@ int PublishedScreens() {
   return State().published;
 }
 
-void ResetHeadlessDisplay() {
+void ResetDisplay() {
   detail::ResetDirectDraw();
   detail::ResetGdi();
   std::lock_guard<std::mutex> lock(State().mutex);
@@ -70,4 +70,4 @@ void Publish(int width, int height, int pitch, const uint8_t* indices, const uin
 
 }  // namespace detail
 
-}  // namespace platform::headless
+}  // namespace platform::memory

@@ -1,4 +1,4 @@
-// The headless backend's visible screen and its test controls.
+// The in-memory model's visible screen and its test controls.
 //
 // The screen is what a monitor would show: the primary surface of the
 // exclusive DirectDraw mode with the hardware palette, or, outside that mode,
@@ -15,7 +15,7 @@
 #include "platform/ddraw.h"
 #include "platform/gdi.h"
 
-namespace platform::headless {
+namespace platform::memory {
 
 struct Screen {
   int width = 0;
@@ -32,7 +32,7 @@ struct Screen {
 void SetScreenObserver(std::function<void(const Screen&)> observer);
 // What is visible now.
 Screen CurrentScreen();
-// How many screens were published since the last ResetHeadlessDisplay.
+// How many screens were published since the last ResetDisplay.
 int PublishedScreens();
 
 // DirectDraw calls that a test can make fail.
@@ -69,7 +69,7 @@ int LiveGdiObjects();
 // Forgets every object, fault, switch and the observer; clears the screen
 // (start of a test). Objects still alive are destroyed: their handles must
 // not be used again.
-void ResetHeadlessDisplay();
+void ResetDisplay();
 
 // Backend internals: the two halves publish what they show.
 namespace detail {
@@ -78,4 +78,4 @@ void ResetDirectDraw();
 void ResetGdi();
 }  // namespace detail
 
-}  // namespace platform::headless
+}  // namespace platform::memory

@@ -1,4 +1,4 @@
-// The headless key state: a table of keys held down, set by tests and scripted
+// The in-memory key state: a table of keys held down, set by tests and scripted
 // input, unless a backend has installed its own source.
 #include "platform/keystate.h"
 

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "platform/gdi.h"
-#include "platform/headless/screen.h"
+#include "platform/memory/screen.h"
 #include "platform/messages.h"
 
 namespace {
 
-using platform::headless::GdiCall;
+using platform::memory::GdiCall;
 
 constexpr std::array<PALETTEENTRY, 20> kStaticColours = {{
     {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},
@@ -74,9 +74,9 @@ struct Context : DeviceContext {
   Palette* palette = nullptr;
 };
 
-class HeadlessGdi final : public platform::GdiBackend {
+class MemoryGdi final : public platform::GdiBackend {
  public:
-  HeadlessGdi() { Reset(); }
+  MemoryGdi() { Reset(); }
 
   void Reset() {
     dcs_.clear();
@@ -395,7 +395,7 @@ class HeadlessGdi final : public platform::GdiBackend {
       rgb[3 * i + 1] = system_[i].peGreen;
       rgb[3 * i + 2] = system_[i].peBlue;
     }
-    platform::headless::detail::Publish(desktop_width_, desktop_height_, desktop_width_, desktop_.data(),
+    platform::memory::detail::Publish(desktop_width_, desktop_height_, desktop_width_, desktop_.data(),
                                         rgb);
   }
 
@@ -412,14 +412,14 @@ class HeadlessGdi final : public platform::GdiBackend {
   int desktop_height_ = 0;
 };
 
-HeadlessGdi& Headless() {
-  static HeadlessGdi gdi;
+MemoryGdi& Model() {
+  static MemoryGdi gdi;
   return gdi;
 }
 
 platform::GdiBackend* g_backend = nullptr;
 
-platform::GdiBackend& B() { return g_backend ? *g_backend : Headless(); }
+platform::GdiBackend& B() { return g_backend ? *g_backend : Model(); }
 
 }  // namespace
 
@@ -456,27 +456,27 @@ void SetGdiBackend(GdiBackend* backend) { g_backend = backend; }
 
 }  // namespace platform
 
-namespace platform::headless {
+namespace platform::memory {
 
-void FailGdiCall(GdiCall call) { Headless().Fail(call); }
-void SetNoStaticPalette(bool no_static) { Headless().SetNoStatic(no_static); }
+void FailGdiCall(GdiCall call) { Model().Fail(call); }
+void SetNoStaticPalette(bool no_static) { Model().SetNoStatic(no_static); }
 
 std::vector<PALETTEENTRY> LogicalPaletteEntries(HPALETTE palette) {
-  const Palette* p = Headless().AsPalette(palette);
+  const Palette* p = Model().AsPalette(palette);
   return p ? p->entries : std::vector<PALETTEENTRY>{};
 }
 
 std::vector<RGBQUAD> DibColourTable(HBITMAP bitmap) {
-  const Bitmap* b = Headless().AsBitmap(bitmap);
+  const Bitmap* b = Model().AsBitmap(bitmap);
   return b ? std::vector<RGBQUAD>(b->colours.begin(), b->colours.end()) : std::vector<RGBQUAD>{};
 }
 
-std::array<PALETTEENTRY, 256> SystemPalette() { return Headless().system(); }
+std::array<PALETTEENTRY, 256> SystemPalette() { return Model().system(); }
 
-int LiveGdiObjects() { return Headless().Live(); }
+int LiveGdiObjects() { return Model().Live(); }
 
 namespace detail {
-void ResetGdi() { Headless().Reset(); }
+void ResetGdi() { Model().Reset(); }
 }  // namespace detail
 
-}  // namespace platform::headless
+}  // namespace platform::memory

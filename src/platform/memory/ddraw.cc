@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "platform/ddraw.h"
-#include "platform/headless/screen.h"
+#include "platform/memory/screen.h"
 
 namespace {
 
-using platform::headless::DirectDrawCall;
+using platform::memory::DirectDrawCall;
 
 // Every object of this backend, so that a reset can destroy what is left.
 struct Tracked {
@@ -162,7 +162,7 @@ void PublishScreen() {
     d.primary->Show();
   } else if (d.mode_set) {
     std::vector<uint8_t> black(static_cast<size_t>(d.width) * d.height, 0);
-    platform::headless::detail::Publish(static_cast<int>(d.width), static_cast<int>(d.height),
+    platform::memory::detail::Publish(static_cast<int>(d.width), static_cast<int>(d.height),
                                         static_cast<int>(d.width), black.data(), rgb);
   }
 }
@@ -175,7 +175,7 @@ void Surface::Show() const {
     rgb[3 * i + 1] = d.hardware[i].peGreen;
     rgb[3 * i + 2] = d.hardware[i].peBlue;
   }
-  platform::headless::detail::Publish(static_cast<int>(width_), static_cast<int>(height_),
+  platform::memory::detail::Publish(static_cast<int>(width_), static_cast<int>(height_),
                                       static_cast<int>(pitch_), pixels_.data(), rgb);
 }
 
@@ -407,13 +407,13 @@ class DirectDraw final : public IDirectDraw, public Tracked {
   ULONG refs_ = 1;
 };
 
-HRESULT HeadlessCreate(void*, IDirectDraw** out) {
+HRESULT MemoryCreate(void*, IDirectDraw** out) {
   if (Fault(DirectDrawCall::kCreate)) return DDERR_GENERIC;
   *out = new DirectDraw();
   return DD_OK;
 }
 
-platform::DirectDrawFactory g_factory = HeadlessCreate;
+platform::DirectDrawFactory g_factory = MemoryCreate;
 
 }  // namespace
 
@@ -425,11 +425,11 @@ HRESULT DirectDrawCreate(void* guid, IDirectDraw** out, void*) {
 
 namespace platform {
 
-void SetDirectDrawFactory(DirectDrawFactory factory) { g_factory = factory ? factory : HeadlessCreate; }
+void SetDirectDrawFactory(DirectDrawFactory factory) { g_factory = factory ? factory : MemoryCreate; }
 
 }  // namespace platform
 
-namespace platform::headless {
+namespace platform::memory {
 
 void FailDirectDrawCall(DirectDrawCall call, int skip) { D().faults[static_cast<size_t>(call)] = skip; }
 
@@ -471,4 +471,4 @@ void ResetDirectDraw() {
 
 }  // namespace detail
 
-}  // namespace platform::headless
+}  // namespace platform::memory
