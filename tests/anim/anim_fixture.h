@@ -17,7 +17,7 @@
 #include "frame/frame.h"
 #include "frame/palette.h"
 #include "platform/files.h"
-#include "platform/memory/screen.h"
+#include "platform/testing.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "base/log.h"

@@ -9,7 +9,7 @@
 
 #include "display/display.h"
 #include "display/state.h"
-#include "platform/memory/screen.h"
+#include "platform/testing.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 

@@ -15,7 +15,7 @@
 #include "input/keyboard.h"
 #include "platform/dsound.h"
 #include "platform/files.h"
-#include "platform/memory/screen.h"
+#include "platform/testing.h"
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"

@@ -9,6 +9,7 @@
 
 #include "platform/dsound.h"
 #include "platform/mmsystem.h"
+#include "platform/testing.h"
 #include "sound_fixture.h"
 
 namespace {

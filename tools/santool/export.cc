@@ -18,6 +18,7 @@
 #include "imageio/output.h"
 #include "platform/dsound.h"
 #include "platform/files.h"
+#include "platform/memory/model.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "santool/santool.h"

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "platform/ddraw.h"
-#include "platform/memory/screen.h"
+#include "platform/memory/internal.h"
+#include "platform/testing.h"
 
 namespace {
 
@@ -413,21 +414,13 @@ HRESULT MemoryCreate(void*, IDirectDraw** out) {
   return DD_OK;
 }
 
-platform::DirectDrawFactory g_factory = MemoryCreate;
-
 }  // namespace
 
 HRESULT DirectDrawCreate(void* guid, IDirectDraw** out, void*) {
   if (out == nullptr) return DDERR_INVALIDPARAMS;
   *out = nullptr;
-  return g_factory(guid, out);
+  return MemoryCreate(guid, out);
 }
-
-namespace platform {
-
-void SetDirectDrawFactory(DirectDrawFactory factory) { g_factory = factory ? factory : MemoryCreate; }
-
-}  // namespace platform
 
 namespace platform::memory {
 

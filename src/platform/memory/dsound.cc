@@ -8,7 +8,10 @@
 #include <mutex>
 #include <set>
 
+#include "platform/backend.h"
+#include "platform/memory/model.h"
 #include "platform/mmsystem.h"
+#include "platform/testing.h"
 
 namespace {
 
@@ -17,7 +20,6 @@ class MemoryBuffer;
 // One lock for the whole backend: buffers are touched by the output timer's
 // thread while tests read the capture from theirs.
 std::mutex g_mutex;
-platform::DirectSoundFactory g_factory;
 bool g_fail_create = false;
 bool g_fail_lock = false;
 bool g_capture = false;
@@ -214,25 +216,17 @@ HRESULT DirectSoundCreate(const void* /*device*/, LPDIRECTSOUND* object, void* o
   if (object == nullptr) return DSERR_INVALIDPARAM;
   *object = nullptr;
   if (outer != nullptr) return DSERR_NOAGGREGATION;
-  platform::DirectSoundFactory factory;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_fail_create) return DSERR_NODRIVER;
-    factory = g_factory;
   }
-  if (factory) return factory(object);
+  const auto backend = platform::detail::Installed();
+  if (backend->create_direct_sound) return backend->create_direct_sound(object);
   *object = new MemorySound();
   return DS_OK;
 }
 
-namespace platform {
-
-void SetDirectSoundFactory(DirectSoundFactory factory) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_factory = std::move(factory);
-}
-
-namespace memory {
+namespace platform::memory {
 
 void SetDirectSoundFailure(bool fail) {
   std::lock_guard<std::mutex> lock(g_mutex);
@@ -274,5 +268,4 @@ int LiveSoundBuffers() {
   return static_cast<int>(g_buffers.size());
 }
 
-}  // namespace memory
-}  // namespace platform
+}  // namespace platform::memory
