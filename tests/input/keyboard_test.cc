@@ -37,7 +37,9 @@ TEST_F(KeyboardTest, KeyState) {
   EXPECT_LT(GetKeyState(VK_MENU), 0);
   platform::SetKeyDown(999, true);  // out of range: ignored
   EXPECT_EQ(GetKeyState(999), 0);
-  platform::Install({.key_state = [](int vk) -> int16_t { return vk == VK_CONTROL ? -128 : 0; }});
+  platform::Backend backend;
+  backend.key_state = [](int vk) -> int16_t { return vk == VK_CONTROL ? -128 : 0; };
+  platform::Install(backend);
   EXPECT_EQ(GetKeyState(VK_MENU), 0);
   EXPECT_EQ(Press('A'), 0x4061);
 }

@@ -103,11 +103,13 @@ TEST_F(Launcher, CenterWindowOnDesktop) {
 TEST_F(Launcher, ChooserEndsWithItsIdentifiersAndShowsTheCursorMeanwhile) {
   int cursor_during_dialog = -99;
   RECT dialog_rect{};
-  platform::Install({.dialog_answer = [&](HWND dialog, const platform::DialogResource&) {
+  platform::Backend backend;
+  backend.dialog_answer = [&](HWND dialog, const platform::DialogResource&) {
     cursor_during_dialog = platform::CursorCount();
     GetWindowRect(dialog, &dialog_rect);
     return 102;
-  }});
+  };
+  platform::Install(backend);
   EXPECT_EQ(DialogBoxParamA(nullptr, MakeIntResourceA(kChooserDialogId), nullptr,
                             ChooserDialogProc, 0),
             102);
@@ -153,10 +155,12 @@ TEST_F(Launcher, WindowProcedureForwardsKeysOnlyWhilePlaying) {
 
 TEST_F(Launcher, ExitAtTheFirstDialogEndsWithoutStartingTheDisplay) {
   platform::DialogResource shown;
-  platform::Install({.dialog_answer = [&](HWND, const platform::DialogResource& resource) {
+  platform::Backend backend;
+  backend.dialog_answer = [&](HWND, const platform::DialogResource& resource) {
     shown = resource;
     return 2;
-  }});
+  };
+  platform::Install(backend);
   char line[] = "";
   EXPECT_EQ(LauncherMain(nullptr, nullptr, line, 1), 0);
   platform::Uninstall();
