@@ -1,10 +1,10 @@
 // DirectDraw as the display uses it: the object, surfaces and palettes, with
 // the original names and numeric values. Our own minimal declarations.
 //
-// A backend provides the objects behind DirectDrawCreate by installing a
-// factory (platform::SetDirectDrawFactory); the headless backend is the
-// default. Objects are reference counted: Release returns the references left
-// and destroys the object at 0.
+// The in-memory model provides the objects behind DirectDrawCreate for both
+// backends; a backend shows what it makes visible (platform/backend.h).
+// Objects are reference counted: Release returns the references left and
+// destroys the object at 0.
 #pragma once
 
 #include <cstdint>
@@ -172,12 +172,3 @@ class IDirectDraw {
 
 // `guid` null names the default driver. Fills *out: DD_OK or an error.
 HRESULT DirectDrawCreate(void* guid, IDirectDraw** out, void* outer);
-
-namespace platform {
-
-// Creates the DirectDraw object for DirectDrawCreate.
-using DirectDrawFactory = HRESULT (*)(void* guid, IDirectDraw** out);
-// Installs a backend's factory; null brings back the headless one.
-void SetDirectDrawFactory(DirectDrawFactory factory);
-
-}  // namespace platform

@@ -2,14 +2,13 @@
 // secondary buffer, its play cursor. Our own minimal declarations, with the
 // original numeric values.
 //
-// DirectSoundCreate goes through a replaceable backend factory; without one
-// the headless backend answers (a buffer whose play cursor advances with
-// timeGetTime at the format's byte rate, optionally capturing what it plays).
+// DirectSoundCreate goes to the installed backend (platform/backend.h);
+// without one the in-memory model answers (a buffer whose play cursor
+// advances with timeGetTime at the format's byte rate, optionally capturing
+// what it plays: platform/memory/model.h).
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <vector>
 
 #include "platform/wintypes.h"
 
@@ -100,33 +99,3 @@ using LPDIRECTSOUNDBUFFER = IDirectSoundBuffer*;
 
 // device null: the default device. outer must be null.
 HRESULT DirectSoundCreate(const void* device, LPDIRECTSOUND* object, void* outer);
-
-namespace platform {
-
-// A backend's DirectSoundCreate. An empty function restores the headless one.
-using DirectSoundFactory = std::function<HRESULT(LPDIRECTSOUND* object)>;
-void SetDirectSoundFactory(DirectSoundFactory factory);
-
-namespace headless {
-
-// Makes the next DirectSoundCreate calls fail with DSERR_NODRIVER (no device).
-void SetDirectSoundFailure(bool fail);
-// Makes Lock fail with DSERR_BUFFERLOST while set.
-void SetDirectSoundLockFailure(bool fail);
-// While on, every byte a playing buffer's cursor passes over is kept, in order,
-// up to the capture limit; turning it on or off clears the overflow flag.
-void SetAudioCapture(bool on);
-// The bytes captured so far (the cursors brought up to the clock first); empties
-// the capture.
-std::vector<uint8_t> TakeCapturedAudio();
-// The most bytes the capture holds; what comes later is dropped and the
-// overflow flag set, so a run that never ends cannot eat the memory.
-constexpr size_t kDefaultAudioCaptureLimit = size_t{22050} * 3600;  // an hour at 22050 Hz
-void SetAudioCaptureLimit(size_t bytes);
-// True once bytes were dropped since the capture was turned on.
-bool AudioCaptureOverflowed();
-// Headless buffers alive now (leak checks in tests).
-int LiveSoundBuffers();
-
-}  // namespace headless
-}  // namespace platform

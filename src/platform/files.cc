@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/testing.h"
+
 struct platform::File {
   FILE* stream = nullptr;
   std::string path;

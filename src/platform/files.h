@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "platform/wintypes.h"
@@ -46,13 +45,6 @@ size_t WriteFile(File* file, const void* buffer, size_t count);
 int SeekFile(File* file, long offset, int origin);
 long TellFile(File* file);
 void ClearFileError(File* file);
-
-// Test hook on every ReadFile: sees the host path, the file offset the read
-// started at, the bytes that arrived, and returns how many to report
-// (it may change the bytes or shorten the read). Empty: no hook.
-using ReadFaultHook =
-    std::function<size_t(const std::string& path, long offset, uint8_t* data, size_t got)>;
-void SetReadFaultHook(ReadFaultHook hook);
 
 // Where the executable lives, as GetModuleFileNameA reports it (set at start).
 void SetModulePath(const std::string& path);

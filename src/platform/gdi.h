@@ -2,16 +2,16 @@
 // sections, BitBlt, logical and system palettes. Our own minimal declarations
 // with the original names and numeric values.
 //
-// Every call goes to the installed backend (platform::SetGdiBackend); the
-// headless backend is the default.
+// The in-memory model answers every call for both backends; what it draws
+// on the desktop is shown like the DirectDraw screen (platform/backend.h).
 #pragma once
 
 #include <cstdint>
 
 #include "platform/wintypes.h"
 
-// Handles are pointers to objects that the backend defines by deriving from
-// these two bases.
+// Handles are pointers to objects that the in-memory model defines by
+// deriving from these two bases.
 struct GdiObject {
   virtual ~GdiObject() = default;
 };
@@ -113,33 +113,3 @@ UINT GetSystemPaletteEntries(HDC dc, UINT first, UINT count, PALETTEENTRY* entri
 int GetDeviceCaps(HDC dc, int index);
 // Sets colours of the DIB section selected into a memory device context.
 UINT SetDIBColorTable(HDC dc, UINT first, UINT count, const RGBQUAD* colours);
-
-namespace platform {
-
-// What a backend implements for the calls above (same meanings).
-class GdiBackend {
- public:
-  virtual ~GdiBackend() = default;
-  virtual HDC GetDC(HWND window) = 0;
-  virtual int ReleaseDC(HWND window, HDC dc) = 0;
-  virtual HDC CreateCompatibleDC(HDC dc) = 0;
-  virtual BOOL DeleteDC(HDC dc) = 0;
-  virtual HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits) = 0;
-  virtual HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) = 0;
-  virtual BOOL DeleteObject(HGDIOBJ object) = 0;
-  virtual BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int source_x,
-                      int source_y, DWORD rop) = 0;
-  virtual HPALETTE CreatePalette(const LOGPALETTE* palette) = 0;
-  virtual HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL force_background) = 0;
-  virtual UINT RealizePalette(HDC dc) = 0;
-  virtual UINT GetSystemPaletteUse(HDC dc) = 0;
-  virtual UINT GetSystemPaletteEntries(HDC dc, UINT first, UINT count, PALETTEENTRY* entries) = 0;
-  virtual int GetDeviceCaps(HDC dc, int index) = 0;
-  virtual UINT SetDIBColorTable(HDC dc, UINT first, UINT count, const RGBQUAD* colours) = 0;
-};
-
-// Installs a backend (not owned; it must outlive its use); null brings back
-// the headless one.
-void SetGdiBackend(GdiBackend* backend);
-
-}  // namespace platform

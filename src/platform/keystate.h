@@ -1,11 +1,11 @@
 // Key state as the engines ask for it: GetKeyState answers with the high
 // bits set (0xFF80, negative) while a key is down, so both `& 0x8000` and
-// `& 0x80` test "down". The headless backend keeps a table that tests and
-// scripted input set; a backend with a real keyboard installs its own source.
+// `& 0x80` test "down". The in-memory model keeps a table that tests set
+// (platform/testing.h); a backend with a keyboard gives its own key state
+// (Backend::key_state).
 #pragma once
 
 #include <cstdint>
-#include <functional>
 
 constexpr int VK_BACK = 0x08;
 constexpr int VK_TAB = 0x09;
@@ -51,13 +51,3 @@ constexpr int VK_RMENU = 0xA5;
 // 0xFF80 (as a signed value) while the key is down, 0 while it is up.
 // VK_SHIFT, VK_CONTROL and VK_MENU are down when either side's key is.
 int16_t GetKeyState(int virtual_key);
-
-namespace platform {
-
-// The headless table (codes 0 to 255; others are ignored).
-void SetKeyDown(int virtual_key, bool down);
-void ClearKeyState();
-// Replaces the table as GetKeyState's answer; an empty function restores it.
-void SetKeyStateSource(std::function<int16_t(int)> source);
-
-}  // namespace platform

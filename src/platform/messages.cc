@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/mmsystem.h"
+#include "platform/testing.h"
 
 struct WindowObject {
   std::string class_name;
@@ -44,8 +46,6 @@ struct State {
   std::deque<MSG> queue;
   std::vector<Scheduled> scheduled;
   uint64_t scheduled_order = 0;
-  platform::EventSource source;
-  platform::WindowObserver observer;
   bool quit_posted = false;
   int quit_code = 0;
 };
@@ -89,7 +89,8 @@ void DeliverScheduled() {
 
 void Poll() {
   DeliverScheduled();
-  if (S().source.poll) S().source.poll();
+  const auto backend = platform::detail::Installed();
+  if (backend->poll) backend->poll();
 }
 
 void NotifyPosted() {
@@ -148,11 +149,11 @@ void Idle(uint32_t max_ms) {
     platform::AdvanceVirtualTime(1);
     return;
   }
-  if (s.source.wait) {
-    s.source.wait(1);
+  if (const auto backend = platform::detail::Installed(); backend->wait) {
+    backend->wait(1);
     return;
   }
-  // Without an event source (headless) nothing would wait here and the
+  // Without a backend that waits (headless) nothing would wait here and the
   // playback loop would spin a core: sleep until something can have happened.
   // A multimedia timer already due runs on the timer thread: nothing to
   // hurry for here. A scheduled message already due is taken by the next
@@ -201,7 +202,8 @@ HWND CreateWindowExA(DWORD, const char* class_name, const char* title, DWORD sty
     s.windows.push_back(std::move(w));
   }
   window->proc(window, WM_CREATE, 0, 0);
-  if (s.observer.created) s.observer.created(window);
+  const auto backend = platform::detail::Installed();
+  if (backend->window_created) backend->window_created(window, window->title.c_str());
   return window;
 }
 
@@ -209,7 +211,8 @@ BOOL DestroyWindow(HWND window) {
   State& s = S();
   if (!Alive(window)) return 0;
   window->proc(window, WM_DESTROY, 0, 0);
-  if (s.observer.destroyed) s.observer.destroyed(window);
+  const auto backend = platform::detail::Installed();
+  if (backend->window_destroyed) backend->window_destroyed(window);
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.queue.erase(std::remove_if(s.queue.begin(), s.queue.end(),
                                [&](const MSG& m) { return m.hwnd == window; }),
@@ -234,7 +237,8 @@ HWND FindWindowA(const char* class_name, const char* title) {
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL) {
   if (!Alive(window)) return 0;
   window->rect = RECT{x, y, x + width, y + height};
-  if (S().observer.moved) S().observer.moved(window, window->rect);
+  const auto backend = platform::detail::Installed();
+  if (backend->window_moved) backend->window_moved(window, window->rect);
   return 1;
 }
 
@@ -317,15 +321,11 @@ int g_desktop_width = 640;
 int g_desktop_height = 480;
 }  // namespace
 
-void SetEventSource(EventSource source) { S().source = std::move(source); }
-
 void ScheduleMessage(uint32_t time_ms, UINT msg, WPARAM wparam, LPARAM lparam) {
   State& s = S();
   std::lock_guard<std::recursive_mutex> lock(s.mutex);
   s.scheduled.push_back(Scheduled{time_ms, s.scheduled_order++, MSG{nullptr, msg, wparam, lparam, time_ms, {}}});
 }
-
-void SetWindowObserver(WindowObserver observer) { S().observer = std::move(observer); }
 
 void SetDesktopSize(int width, int height) {
   g_desktop_width = width;
@@ -342,8 +342,6 @@ void ResetWindows() {
   s.queue.clear();
   s.scheduled.clear();
   s.quit_posted = false;
-  s.source = EventSource{};
-  s.observer = WindowObserver{};
 }
 
 }  // namespace platform

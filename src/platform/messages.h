@@ -1,13 +1,11 @@
 // Window classes, windows and the message queue of the main thread.
 //
-// The queue is shared by both backends. A backend feeds it through its event
-// source (platform::SetEventSource); scheduled messages (scripted input) are
+// The queue is shared by both backends. A backend feeds it through its poll
+// and wait entries (platform/backend.h); scheduled messages (scripted input) are
 // delivered when the clock reaches their time. Under the virtual clock a
 // PeekMessageA that finds the queue empty advances time by one millisecond,
 // which runs the timers that fall due.
 #pragma once
-
-#include <functional>
 
 #include "platform/wintypes.h"
 
@@ -89,34 +87,13 @@ LRESULT DispatchMessageA(const MSG* msg);
 
 namespace platform {
 
-// A backend's input: Poll moves what has happened into the queue (with
-// PostMessageA); Wait may block up to max_ms for something to happen when the
-// queue is empty under the real clock.
-struct EventSource {
-  std::function<void()> poll;
-  std::function<void(uint32_t max_ms)> wait;
-};
-void SetEventSource(EventSource source);
-
 // Delivers a message to the first top-level window when the clock reaches
-// `time_ms` (scripted keys and activation of the headless backend).
+// `time_ms` (the scripted keys and activations of the headless backend, the
+// player's time limit).
 void ScheduleMessage(uint32_t time_ms, UINT msg, WPARAM wparam, LPARAM lparam);
 
-// Hooks on window creation, moves and destruction (for a backend that shows
-// windows). Any may be empty.
-struct WindowObserver {
-  std::function<void(HWND)> created;
-  std::function<void(HWND, const RECT&)> moved;
-  std::function<void(HWND)> destroyed;
-};
-void SetWindowObserver(WindowObserver observer);
-
 // The desktop's size (GetSystemMetrics 0 and 1, the desktop rectangle).
-void SetDesktopSize(int width, int height);
 int DesktopWidth();
 int DesktopHeight();
-
-// Forgets every class, window and queued or scheduled message (tests).
-void ResetWindows();
 
 }  // namespace platform

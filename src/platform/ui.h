@@ -4,11 +4,10 @@
 //
 // Windows and the message queue are in platform/messages.h. Both backends
 // share these calls; a backend plugs in what it shows (the dialog's answer,
-// the cursor) through the hooks in namespace platform.
+// the cursor, the focus request) through its table (platform/backend.h).
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -74,37 +73,29 @@ BOOL SetThreadPriority(HANDLE thread, int priority);
 
 namespace platform {
 
-// The chooser's answer: the control identifier that the user pressed in the
-// dialog now shown, or -1 when the dialog cannot be shown. Called once per
-// WM_COMMAND the dialog needs. The headless default answers from the
-// scripted choices, then 2 (Exit).
-using DialogAnswerSource = std::function<int(HWND dialog)>;
-void SetDialogAnswerSource(DialogAnswerSource source);
-// Headless: the answers of the successive dialogs, in order.
-void SetScriptedChoices(std::vector<int> choices);
-// How many dialogs have been shown (tests).
-int DialogsShown();
-
-// The size given to a dialog window (the backend's idea of dialog units).
-void SetDialogSize(int width, int height);
-
-// Called with the new display count whenever ShowCursor changes it.
-void SetCursorObserver(std::function<void(int count)> observer);
-int CursorCount();
-
-// The last values asked of SetPriorityClass and SetThreadPriority (0: none).
-DWORD RequestedPriorityClass();
-int RequestedThreadPriority();
-
-// Back to a fresh state: no dialogs shown, cursor count 0, focus none,
-// default answer source, no scripted choices (tests).
-void ResetUi();
+// A dialog resource as the application describes it: its caption, a line
+// of text above the buttons, and its push buttons in order. In a button's
+// text '&' marks the access key; the default button answers Enter and the
+// one with IDCANCEL answers Escape.
+struct DialogButton {
+  int id = 0;
+  std::string text;
+  bool is_default = false;
+};
+struct DialogResource {
+  std::string caption;
+  std::string prompt;
+  std::vector<DialogButton> buttons;
+};
+// Makes `resource` the dialog template `id` (MakeIntResourceA(id)) that
+// DialogBoxParamA shows; a template never registered is shown empty.
+void RegisterDialog(WORD id, DialogResource resource);
 
 // Single instance across processes. The first copy holds a lock file in the
 // instance directory and listens on a local socket there; a later copy finds
 // the lock taken, asks the first to take the focus and gets kOtherRunning.
 // The first copy receives the request as WM_SETFOCUS posted to its window of
-// this class and title (and the focus-request handler is called).
+// this class and title (and the backend's focus_requested is called).
 enum class InstanceClaim { kFirst, kOtherRunning, kUnavailable };
 
 // Where the lock and the socket live. Empty (the default): private, so
@@ -117,10 +108,5 @@ std::string DefaultInstanceDirectory();
 InstanceClaim ClaimSingleInstance(const char* class_name, const char* title);
 // Stops listening and frees the lock; safe to call when nothing is claimed.
 void ReleaseSingleInstance();
-
-// Runs on the listening thread for each focus request, after the message is
-// posted. Empty: nothing more.
-void SetFocusRequestHandler(std::function<void()> handler);
-int FocusRequestsReceived();
 
 }  // namespace platform

@@ -135,8 +135,18 @@ LRESULT ChooserDialogProc(HWND dialog, UINT msg, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcA(dialog, msg, wparam, lparam);
 }
 
+// The executable's dialog resource 103: the chooser, as the backend shows it.
+platform::DialogResource ChooserResource() {
+  return {kMainTitle,
+          "Choose a demonstration.",
+          {{kChoiceCobalt, "Play &Cobalt Vector II Demo", true},
+           {kChoiceLantern, "Play The &Lantern Demo", false},
+           {kChoiceExit, "E&xit", false}}};
+}
+
 int LauncherMain(HINSTANCE instance, HINSTANCE, char* command_line, int) {
   g_instance = instance;
+  platform::RegisterDialog(kChooserDialogId, ChooserResource());
 
   // Another copy: in this process by its window, or in another one.
   if (HWND running = FindWindowA(kMainClassName, kMainTitle)) {

@@ -13,12 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "imageio/imageio.h"
 #include "imageio/output.h"
-#include "platform/dsound.h"
 #include "platform/files.h"
-#include "platform/headless/screen.h"
-#include "platform/keystate.h"
+#include "platform/headless/headless_platform.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "platform/ui.h"
@@ -31,8 +28,6 @@
 
 namespace {
 
-constexpr uint32_t kAudioRate = 22050;
-
 std::string ExecutablePath(const char* argv0) {
   char buffer[PATH_MAX];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
@@ -41,17 +36,6 @@ std::string ExecutablePath(const char* argv0) {
   return argv0 ? argv0 : "";
 }
 
-std::vector<ScriptedKey> g_keys;
-std::vector<ScriptedKey> g_screen_keys;
-std::vector<ScriptedActivation> g_screen_activations;
-size_t g_next_screen_key = 0;
-size_t g_next_screen_activation = 0;
-const ScriptedKey* g_last_screen_key = nullptr;
-uint32_t g_screens = 0;
-std::string g_capture_dir;
-int g_captured = 0;
-bool g_capture_failed = false;
-
 std::string Absolute(const std::string& path) {
   if (path.empty() || path[0] == '/') return path;
   char cwd[PATH_MAX];
@@ -59,73 +43,19 @@ std::string Absolute(const std::string& path) {
   return std::string(cwd) + "/" + path;
 }
 
-int16_t KeyState(int vk) {
-  int16_t state = ScriptedKeyState(g_keys, timeGetTime(), vk);
-  if (g_last_screen_key != nullptr)
-    state |= ScriptedKeyState({*g_last_screen_key}, g_last_screen_key->time, vk);
-  return state;
-}
-
-void CaptureScreen(const platform::headless::Screen& screen) {
-  if (g_capture_dir.empty() || g_capture_failed || screen.width <= 0 || screen.height <= 0)
-    return;
-  char name[32];
-  std::snprintf(name, sizeof(name), "/screen_%05d.png", g_captured);
-  imageio::IoResult result = imageio::WritePng8(g_capture_dir + name, screen.width, screen.height,
-                                                screen.pitch, screen.indices.data(),
-                                                screen.palette.data());
-  if (!result) {
-    std::fprintf(stderr, "morvane-demos: %s\n", result.message.c_str());
-    g_capture_failed = true;  // one message, not one per frame
-    return;
-  }
-  ++g_captured;
-}
-
-// Input tied to frames: sent once so many screens have become visible.
-void OnScreen(const platform::headless::Screen& screen) {
-  CaptureScreen(screen);
-  ++g_screens;
-  while (g_next_screen_key < g_screen_keys.size() &&
-         g_screen_keys[g_next_screen_key].time <= g_screens) {
-    const ScriptedKey& key = g_screen_keys[g_next_screen_key++];
-    g_last_screen_key = &key;
-    PostMessageA(MainWindow(), key.message, static_cast<WPARAM>(key.virtual_key), 1);
-  }
-  while (g_next_screen_activation < g_screen_activations.size() &&
-         g_screen_activations[g_next_screen_activation].time <= g_screens) {
-    const ScriptedActivation& a = g_screen_activations[g_next_screen_activation++];
-    PostMessageA(MainWindow(), WM_ACTIVATEAPP, static_cast<WPARAM>(a.active), 0);
-  }
-}
-
 void SetUpHeadless(const PlatformOptions& options) {
-  platform::SetClockMode(options.clock == PlatformOptions::Clock::kReal
-                             ? platform::ClockMode::kReal
-                             : platform::ClockMode::kVirtual);
-  platform::SetScriptedChoices(options.choices);
-
-  g_keys = options.keys;
-  for (const ScriptedKey& key : g_keys)
-    platform::ScheduleMessage(key.time, key.message, static_cast<WPARAM>(key.virtual_key), 1);
-  g_screen_keys = options.screen_keys;
-  g_screen_activations = options.screen_activations;
-  if (!g_keys.empty() || !g_screen_keys.empty()) platform::SetKeyStateSource(KeyState);
-  for (const ScriptedActivation& a : options.activations)
-    platform::ScheduleMessage(a.time, WM_ACTIVATEAPP, static_cast<WPARAM>(a.active), 0);
-
-  g_capture_dir = options.capture_dir;
-  if (!g_capture_dir.empty() || !g_screen_keys.empty() || !g_screen_activations.empty())
-    platform::headless::SetScreenObserver(OnScreen);
-  if (!options.audio_out.empty()) {
-    platform::headless::SetAudioCaptureLimit(size_t{options.audio_max_seconds} * kAudioRate);
-    platform::headless::SetAudioCapture(true);
-  }
-
-  // Private unless named, so parallel runs never meet.
-  platform::SetInstanceDirectory(options.instance_dir);
-  platform::SetFocusRequestHandler(
-      [] { std::fprintf(stderr, "morvane-demos: another copy asked for the focus\n"); });
+  platform::headless::Options headless;
+  headless.virtual_clock = options.clock != PlatformOptions::Clock::kReal;
+  headless.choices = options.choices;
+  headless.keys = options.keys;
+  headless.screen_keys = options.screen_keys;
+  headless.activations = options.activations;
+  headless.screen_activations = options.screen_activations;
+  headless.capture_dir = options.capture_dir;
+  headless.audio_out = options.audio_out;
+  headless.audio_max_seconds = options.audio_max_seconds;
+  headless.instance_dir = options.instance_dir;
+  platform::headless::Install(headless);
 }
 
 #ifdef MV_HAVE_SDL
@@ -134,14 +64,12 @@ int SetUpSdl(const PlatformOptions& options) {
   sdl_options.window = options.window;
   sdl_options.scale = options.scale;
   sdl_options.aspect = options.aspect;
+  if (options.instance_dir_given) sdl_options.instance_dir = options.instance_dir;
   std::string error;
   if (!platform::sdl::Install(sdl_options, &error)) {
     std::fprintf(stderr, "morvane-demos: %s\n", error.c_str());
     return 1;
   }
-  // Every copy of the user meets the first one there unless a folder is named.
-  platform::SetInstanceDirectory(options.instance_dir_given ? options.instance_dir
-                                                            : platform::DefaultInstanceDirectory());
   return 0;
 }
 #endif
@@ -375,27 +303,14 @@ int main(int argc, char** argv) {
       LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1) == 0;
   bool failed = !started;
   if (!started) Say("the display could not be started");
-#ifdef MV_HAVE_SDL
   if (sdl) {
+#ifdef MV_HAVE_SDL
     failed |= platform::sdl::ChooserFailed();
     platform::sdl::Uninstall();
-  }
 #endif
-
-  platform::headless::SetScreenObserver(nullptr);
-  failed |= g_capture_failed;
-  if (!options.audio_out.empty()) {
-    std::vector<uint8_t> audio = platform::headless::TakeCapturedAudio();
-    if (platform::headless::AudioCaptureOverflowed()) {
-      Say("the sound played for longer than --audio-max=" +
-          std::to_string(options.audio_max_seconds) + " seconds; " + options.audio_out +
-          " not written");
-      failed = true;
-    } else if (imageio::IoResult written = imageio::WriteWav8(options.audio_out, audio, kAudioRate);
-               !written) {
-      Say(written.message);
-      failed = true;
-    }
+  } else {
+    // Writes the sound file.
+    failed |= !platform::headless::Uninstall();
   }
   // Recorded errors (damaged or missing files) mean the demonstration did not
   // play as its files promised: the run fails.

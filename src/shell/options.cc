@@ -220,26 +220,6 @@ bool ParseChoice(std::string_view text, int* choice) {
   return true;
 }
 
-int16_t ScriptedKeyState(const std::vector<ScriptedKey>& keys, uint32_t now, int virtual_key) {
-  const ScriptedKey* latest = nullptr;
-  for (const ScriptedKey& key : keys) {
-    if (key.time > now) break;
-    latest = &key;
-  }
-  if (latest == nullptr) return 0;
-  bool down = false;
-  switch (virtual_key) {
-    case VK_SHIFT:
-    case VK_LSHIFT: down = latest->shift; break;
-    case VK_CONTROL:
-    case VK_LCONTROL: down = latest->control; break;
-    case VK_MENU:
-    case VK_LMENU: down = latest->alt; break;
-    default: down = virtual_key == latest->virtual_key; break;
-  }
-  return down ? static_cast<int16_t>(0xFF80) : 0;
-}
-
 bool IsPlayerWord(std::string_view word) {
   for (const char* known : {"/d1", "/d2", "/cds", "/cobalt2", "/thelantern"})
     if (Equal(word, known)) return true;

@@ -7,23 +7,10 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "platform/headless/headless_platform.h"
 
-struct ScriptedKey {
-  uint32_t time = 0;  // platform clock, ms; or with on_screen the screen count
-  bool on_screen = false;
-  UINT message = 0;   // WM_KEYDOWN or WM_SYSKEYDOWN
-  int virtual_key = 0;
-  bool shift = false;
-  bool control = false;
-  bool alt = false;
-};
-
-struct ScriptedActivation {
-  uint32_t time = 0;
-  bool on_screen = false;
-  int active = 0;
-};
+using platform::headless::ScriptedActivation;
+using platform::headless::ScriptedKey;
 
 // The longest sound capture --audio-out keeps unless --audio-max says
 // otherwise: an hour of the 22050 Hz card, about 76 MiB.
@@ -84,9 +71,5 @@ bool ParseKeyName(std::string_view name, ScriptedKey* key);
 // "101", "2", "-1", or a name: exit/escape (2), enter/cobalt (101),
 // lantern (102), fail (-1: the dialog cannot be shown).
 bool ParseChoice(std::string_view text, int* choice);
-
-// Key state for scripted keys: the modifiers of the latest key whose time has
-// come are held until the next key's time.
-int16_t ScriptedKeyState(const std::vector<ScriptedKey>& keys, uint32_t now, int virtual_key);
 
 const char* PlatformOptionsHelp();

@@ -17,7 +17,7 @@
 #include "frame/frame.h"
 #include "frame/palette.h"
 #include "platform/files.h"
-#include "platform/headless/screen.h"
+#include "platform/testing.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "sound/output.h"
@@ -69,7 +69,7 @@ class AnimFixture : public ::testing::Test {
   void SetUp() override {
     platform::SetClockMode(clock_mode_);
     platform::ResetWindows();
-    platform::headless::ResetHeadlessDisplay();
+    platform::memory::ResetDisplay();
     ResetSwitches();
     ClearLogs();
     g_seen.clear();

@@ -223,13 +223,13 @@ TEST_F(Reader, PresentationWithoutCallbackReachesTheScreen) {
   Queue("show.san", f.Finish());
   ReadOne();
   CompletePresentation();
-  platform::headless::Screen screen = platform::headless::CurrentScreen();
+  platform::memory::Screen screen = platform::memory::CurrentScreen();
   EXPECT_EQ(screen.At(5, 5), 9);
   EXPECT_EQ(screen.palette[9 * 3], 9);
   // Frame flag 0x8000: the picture stays (no flip: nothing new was copied to
   // the back buffer), the palette still changes.
   ReadOne(0x8000);
-  screen = platform::headless::CurrentScreen();
+  screen = platform::memory::CurrentScreen();
   EXPECT_EQ(screen.At(5, 5), 9);
   EXPECT_EQ(screen.At(50, 5), 0);
   EXPECT_EQ(screen.palette[9 * 3], 69);

@@ -9,7 +9,7 @@
 
 #include "display/display.h"
 #include "display/internal.h"
-#include "platform/headless/screen.h"
+#include "platform/testing.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 
@@ -26,7 +26,7 @@ class DisplayTest : public ::testing::Test {
   void SetUp() override {
     platform::SetClockMode(platform::ClockMode::kVirtual);
     platform::ResetWindows();
-    platform::headless::ResetHeadlessDisplay();
+    platform::memory::ResetDisplay();
     g_display = DisplayState{};
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof(wc);
@@ -43,7 +43,7 @@ class DisplayTest : public ::testing::Test {
     while (g_display.mode_count > 0) RestoreVideoMode();
     while (g_display.startup_count > 0) DisplayShutdown();
     g_display = DisplayState{};
-    platform::headless::ResetHeadlessDisplay();
+    platform::memory::ResetDisplay();
     platform::ResetWindows();
   }
 

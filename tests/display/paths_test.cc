@@ -8,7 +8,7 @@ namespace {
 using display_test::DisplayTest;
 using namespace display_internal;
 using display_test::Ramp;
-namespace hl = platform::headless;
+namespace hl = platform::memory;
 
 constexpr uint16_t kDirectDraw = 0x0104;
 constexpr uint16_t kNoFlip = 0x0004;

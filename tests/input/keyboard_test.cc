@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/backend.h"
 #include "platform/keystate.h"
+#include "platform/testing.h"
 
 namespace {
 
@@ -13,7 +15,7 @@ class KeyboardTest : public ::testing::Test {
  protected:
   void SetUp() override {
     platform::ClearKeyState();
-    platform::SetKeyStateSource(nullptr);
+    platform::Uninstall();
     ASSERT_EQ(InitKeyboard(), 0);
   }
   void TearDown() override { ShutdownKeyboard(); }
@@ -35,7 +37,9 @@ TEST_F(KeyboardTest, KeyState) {
   EXPECT_LT(GetKeyState(VK_MENU), 0);
   platform::SetKeyDown(999, true);  // out of range: ignored
   EXPECT_EQ(GetKeyState(999), 0);
-  platform::SetKeyStateSource([](int vk) -> int16_t { return vk == VK_CONTROL ? -128 : 0; });
+  platform::Backend backend;
+  backend.key_state = [](int vk) -> int16_t { return vk == VK_CONTROL ? -128 : 0; };
+  platform::Install(backend);
   EXPECT_EQ(GetKeyState(VK_MENU), 0);
   EXPECT_EQ(Press('A'), 0x4061);
 }

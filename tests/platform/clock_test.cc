@@ -7,6 +7,7 @@
 
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
+#include "platform/testing.h"
 
 namespace {
 

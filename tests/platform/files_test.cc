@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "platform/testing.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "display/display.h"
 #include "input/keyboard.h"
+#include "platform/backend.h"
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
+#include "platform/testing.h"
 #include "platform/ui.h"
 #include "shell/launcher.h"
 #include "base/switches.h"
@@ -99,11 +103,13 @@ TEST_F(Launcher, CenterWindowOnDesktop) {
 TEST_F(Launcher, ChooserEndsWithItsIdentifiersAndShowsTheCursorMeanwhile) {
   int cursor_during_dialog = -99;
   RECT dialog_rect{};
-  platform::SetDialogAnswerSource([&](HWND dialog) {
+  platform::Backend backend;
+  backend.dialog_answer = [&](HWND dialog, const platform::DialogResource&) {
     cursor_during_dialog = platform::CursorCount();
     GetWindowRect(dialog, &dialog_rect);
     return 102;
-  });
+  };
+  platform::Install(backend);
   EXPECT_EQ(DialogBoxParamA(nullptr, MakeIntResourceA(kChooserDialogId), nullptr,
                             ChooserDialogProc, 0),
             102);
@@ -111,7 +117,7 @@ TEST_F(Launcher, ChooserEndsWithItsIdentifiersAndShowsTheCursorMeanwhile) {
   EXPECT_EQ(platform::CursorCount(), 0);
   EXPECT_EQ(dialog_rect.left * 2 + (dialog_rect.right - dialog_rect.left), 640);
 
-  platform::SetDialogAnswerSource(nullptr);
+  platform::Uninstall();
   platform::SetScriptedChoices({101, 7, -1});
   auto show = [] {
     return DialogBoxParamA(nullptr, MakeIntResourceA(kChooserDialogId), nullptr,
@@ -148,9 +154,26 @@ TEST_F(Launcher, WindowProcedureForwardsKeysOnlyWhilePlaying) {
 }
 
 TEST_F(Launcher, ExitAtTheFirstDialogEndsWithoutStartingTheDisplay) {
-  platform::SetScriptedChoices({2});
+  platform::DialogResource shown;
+  platform::Backend backend;
+  backend.dialog_answer = [&](HWND, const platform::DialogResource& resource) {
+    shown = resource;
+    return 2;
+  };
+  platform::Install(backend);
   char line[] = "";
   EXPECT_EQ(LauncherMain(nullptr, nullptr, line, 1), 0);
+  platform::Uninstall();
+  // The backend is handed the executable's dialog 103 to show.
+  EXPECT_EQ(shown.caption, "Morvane Demos for Windows 95");
+  const std::vector<std::pair<int, std::string>> buttons = {
+      {101, "Play &Cobalt Vector II Demo"}, {102, "Play The &Lantern Demo"}, {2, "E&xit"}};
+  ASSERT_EQ(shown.buttons.size(), buttons.size());
+  for (size_t i = 0; i < buttons.size(); ++i) {
+    EXPECT_EQ(shown.buttons[i].id, buttons[i].first);
+    EXPECT_EQ(shown.buttons[i].text, buttons[i].second);
+    EXPECT_EQ(shown.buttons[i].is_default, i == 0);
+  }
   EXPECT_EQ(platform::DialogsShown(), 1);
   EXPECT_EQ(GetDisplayWindow(), nullptr);
   EXPECT_EQ(FindWindowA(kMainClassName, kMainTitle), nullptr);  // destroyed

@@ -1,1 +1,1 @@
-target_link_libraries(test_${name} PRIVATE mv_base)
+target_link_libraries(test_${name} PRIVATE mv_base mv_platform_headless)

@@ -14,7 +14,7 @@
 #include "input/keyboard.h"
 #include "platform/dsound.h"
 #include "platform/files.h"
-#include "platform/headless/screen.h"
+#include "platform/testing.h"
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
@@ -224,7 +224,7 @@ class WholeSession : public ::testing::Test {
   void SetUp() override {
     platform::SetClockMode(platform::ClockMode::kVirtual);
     platform::ResetWindows();
-    platform::headless::ResetHeadlessDisplay();
+    platform::memory::ResetDisplay();
     ClearLogs();
     ResetLauncher();
     char cwd[4096];
@@ -247,7 +247,7 @@ class WholeSession : public ::testing::Test {
     SetCurrentDirectoryA(previous_.c_str());
     rmdir(empty_.c_str());
     platform::ResetWindows();
-    platform::headless::ResetHeadlessDisplay();
+    platform::memory::ResetDisplay();
     ResetLauncher();
   }
   std::string previous_;
@@ -260,25 +260,25 @@ TEST_F(WholeSession, MissingFirstFileIsRecordedAndEverythingStops) {
   PlayDemoSession();
   EXPECT_EQ(ErrorLogEntries(), std::vector<std::string>{"Cannot open file lanvid\\demofrnt.san"});
   EXPECT_EQ(PlayingFlag(), 0);
-  EXPECT_EQ(platform::headless::LiveDirectDrawObjects(), 0);
-  EXPECT_EQ(platform::headless::LiveSoundBuffers(), 0);
+  EXPECT_EQ(platform::memory::LiveDirectDrawObjects(), 0);
+  EXPECT_EQ(platform::memory::LiveSoundBuffers(), 0);
   EXPECT_EQ(AnimationRenderBitmap(), nullptr);
   // The engines start again for the next session.
   SetDemoChoice(0xFFFF);  // a dialog that failed: the first demonstration, no texts
   ClearLogs();
   PlayDemoSession();
   EXPECT_EQ(ErrorLogEntries(), std::vector<std::string>{"Cannot open file cv2vid\\O_open_a.san"});
-  EXPECT_EQ(platform::headless::LiveDirectDrawObjects(), 0);
+  EXPECT_EQ(platform::memory::LiveDirectDrawObjects(), 0);
 }
 
 TEST_F(WholeSession, RefusedVideoModeEndsTheSessionSilently) {
-  platform::headless::FailDirectDrawCall(platform::headless::DirectDrawCall::kCreate);
+  platform::memory::FailDirectDrawCall(platform::memory::DirectDrawCall::kCreate);
   SetDemoChoice(kChoiceCobalt);
   PlayDemoSession();
   EXPECT_TRUE(ErrorLogEntries().empty());
   EXPECT_EQ(PlayingFlag(), 0);
   EXPECT_EQ(AnimationRenderBitmap(), nullptr);
-  EXPECT_EQ(platform::headless::LiveDirectDrawObjects(), 0);
+  EXPECT_EQ(platform::memory::LiveDirectDrawObjects(), 0);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "platform/dsound.h"
 #include "platform/mmsystem.h"
+#include "platform/testing.h"
 #include "sound_fixture.h"
 
 namespace {
@@ -20,15 +21,15 @@ class DriverTest : public ::testing::Test {
   void SetUp() override {
     ResetSwitches();
     platform::SetClockMode(platform::ClockMode::kVirtual);
-    platform::headless::SetDirectSoundFailure(false);
-    platform::headless::SetAudioCapture(true);
+    platform::memory::SetDirectSoundFailure(false);
+    platform::memory::SetAudioCapture(true);
   }
   void TearDown() override {
     SoundShutdown();
-    platform::headless::SetAudioCapture(false);
-    platform::headless::SetDirectSoundFailure(false);
-    platform::headless::SetDirectSoundLockFailure(false);
-    EXPECT_EQ(platform::headless::LiveSoundBuffers(), 0);
+    platform::memory::SetAudioCapture(false);
+    platform::memory::SetDirectSoundFailure(false);
+    platform::memory::SetDirectSoundLockFailure(false);
+    EXPECT_EQ(platform::memory::LiveSoundBuffers(), 0);
     platform::SetClockMode(platform::ClockMode::kVirtual);
   }
   void Start() {
@@ -46,13 +47,13 @@ TEST_F(DriverTest, ASoundFromSilenceIsHeardAtTheNextTickWholeAndOnce) {
   Start();
   platform::AdvanceVirtualTime(517);
   // Nothing playing: the card hears silence and the output stays idle.
-  Bytes before = platform::headless::TakeCapturedAudio();
+  Bytes before = platform::memory::TakeCapturedAudio();
   EXPECT_NEAR(static_cast<double>(before.size()), 517 * 22.05, 1.0);
   EXPECT_EQ(FirstNot(before, 0x80), before.size());
   EXPECT_EQ(OutputState(), 1);
   Play(Image(Script({Data(0, 4096), End()}), Fill(4096, 200)));
   platform::AdvanceVirtualTime(1000);
-  Bytes heard = platform::headless::TakeCapturedAudio();
+  Bytes heard = platform::memory::TakeCapturedAudio();
   // Not left for the card to reach four blocks later: the cursor was moved
   // onto the first mixed block at the tick.
   size_t start = FirstNot(heard, 0x80);
@@ -78,11 +79,11 @@ TEST_F(DriverTest, OpenCountAndCommands) {
     EXPECT_EQ(SoundDriverProc(command, rate, 7, 0, 0, 0), answer) << command;
     EXPECT_EQ(OutputOpenCount(), count) << command;
   }
-  EXPECT_EQ(platform::headless::LiveSoundBuffers(), 1);
+  EXPECT_EQ(platform::memory::LiveSoundBuffers(), 1);
   // Still open and ticking after the inner close.
-  platform::headless::TakeCapturedAudio();
+  platform::memory::TakeCapturedAudio();
   platform::AdvanceVirtualTime(200);
-  EXPECT_FALSE(platform::headless::TakeCapturedAudio().empty());
+  EXPECT_FALSE(platform::memory::TakeCapturedAudio().empty());
   SoundShutdown();
   EXPECT_EQ(OutputOpenCount(), 0);
   CloseSoundOutput();  // one close too many changes nothing
@@ -90,7 +91,7 @@ TEST_F(DriverTest, OpenCountAndCommands) {
 }
 
 TEST_F(DriverTest, NoDeviceOrNoDriverRunsSilentAndBadSettingsAreRefused) {
-  platform::headless::SetDirectSoundFailure(true);
+  platform::memory::SetDirectSoundFailure(true);
   for (SoundDriver driver : {SoundDriver{SoundDriverProc}, SoundDriver{nullptr}}) {
     ASSERT_EQ(SoundInit(driver, 22050, 200000, kSessionSizes), 0);
     EXPECT_FALSE(SoundAvailable());
@@ -98,7 +99,7 @@ TEST_F(DriverTest, NoDeviceOrNoDriverRunsSilentAndBadSettingsAreRefused) {
     Play(Image(Script({Data(0, 10), End()}), Fill(10, 1)));
     EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
     platform::AdvanceVirtualTime(200);
-    EXPECT_TRUE(platform::headless::TakeCapturedAudio().empty());
+    EXPECT_TRUE(platform::memory::TakeCapturedAudio().empty());
     SoundShutdown();
   }
   const int32_t bad[] = {100, -5, 0};
@@ -111,17 +112,17 @@ TEST_F(DriverTest, DeactivationPausesTheCardAndATickThatCannotLockTriesAgain) {
   Play(Image(Script({Data(0, 20000), End()}), Fill(20000, 200)));
   platform::AdvanceVirtualTime(100);
   SetSoundOutputActive(0);
-  platform::headless::TakeCapturedAudio();
+  platform::memory::TakeCapturedAudio();
   const int32_t position = SoundStatus(-2);
   platform::AdvanceVirtualTime(500);
-  EXPECT_TRUE(platform::headless::TakeCapturedAudio().empty());
+  EXPECT_TRUE(platform::memory::TakeCapturedAudio().empty());
   EXPECT_EQ(SoundStatus(-2), position);
   SetSoundOutputActive(1);
-  platform::headless::SetDirectSoundLockFailure(true);
+  platform::memory::SetDirectSoundLockFailure(true);
   const int16_t next = NextOutputBlock();
   platform::AdvanceVirtualTime(100);
   EXPECT_EQ(NextOutputBlock(), next);
-  platform::headless::SetDirectSoundLockFailure(false);
+  platform::memory::SetDirectSoundLockFailure(false);
   platform::AdvanceVirtualTime(100);
   EXPECT_GT(SoundStatus(-2), position);
 }
@@ -135,7 +136,7 @@ TEST_F(DriverTest, AStreamedToneIsHeardWholeAtItsLevelAndPitch) {
   for (int i = 0; i < kTotal; ++i)
     tone[i] = static_cast<uint8_t>(std::lround(128 + 100 * std::sin(2 * M_PI * 441.0 * i / 22050)));
   platform::AdvanceVirtualTime(333);
-  platform::headless::TakeCapturedAudio();
+  platform::memory::TakeCapturedAudio();
   Play(Psad16(4, 0, 77, 0, 128, 0x80,
               Image(Script({Data(0, kTotal), End()}), Bytes(tone.begin(), tone.begin() + kFirst),
                     kTotal)));
@@ -152,7 +153,7 @@ TEST_F(DriverTest, AStreamedToneIsHeardWholeAtItsLevelAndPitch) {
   }
   platform::AdvanceVirtualTime(1000);
   EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
-  Bytes heard = platform::headless::TakeCapturedAudio();
+  Bytes heard = platform::memory::TakeCapturedAudio();
   size_t start = FirstNot(heard, 0x80);
   ASSERT_LE(start + kTotal, heard.size());
   // Every sample once, in order, at the level and pitch the tables give: no

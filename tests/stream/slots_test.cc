@@ -10,6 +10,7 @@
 
 #include "files_fixture.h"
 #include "platform/files.h"
+#include "platform/testing.h"
 #include "base/log.h"
 #include "base/switches.h"
 

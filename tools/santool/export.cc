@@ -17,6 +17,7 @@
 #include "imageio/output.h"
 #include "platform/dsound.h"
 #include "platform/files.h"
+#include "platform/memory/model.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "santool/santool.h"
@@ -147,7 +148,7 @@ int RunExport(const ExportOptions& options) {
   g_frames_dir = options.frames;
 
   platform::SetClockMode(platform::ClockMode::kVirtual);
-  platform::headless::SetAudioCapture(true);
+  platform::memory::SetAudioCapture(true);
   ClearLogs();
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof wc;
@@ -185,7 +186,7 @@ int RunExport(const ExportOptions& options) {
       ++waited;
     }
     platform::AdvanceVirtualTime(kOutputLatencyMs);
-    std::vector<uint8_t> sound = platform::headless::TakeCapturedAudio();
+    std::vector<uint8_t> sound = platform::memory::TakeCapturedAudio();
     if (!options.audio.empty()) {
       imageio::IoResult r = imageio::WriteWav8(options.audio, sound, uint32_t(kOutputRate));
       if (!r) {
@@ -200,7 +201,7 @@ int RunExport(const ExportOptions& options) {
   }
   DisplayShutdown();
   DestroyWindow(window);
-  platform::headless::SetAudioCapture(false);
+  platform::memory::SetAudioCapture(false);
 
   for (const std::string& e : ErrorLogEntries())
     std::fprintf(stderr, "%s\n", platform::ExpandAliases(e).c_str());  // host paths, not aliases

@@ -14,8 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/dsound.h"
-#include "platform/headless/screen.h"
+#include "platform/memory/model.h"
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
@@ -29,10 +30,6 @@ namespace platform::sdl {
 
 namespace {
 
-constexpr char kTitle[] = "Morvane Demos for Windows 95";
-constexpr int kChoiceCobalt = 101;
-constexpr int kChoiceLantern = 102;
-constexpr int kChoiceExit = 2;
 // While the window is closing, Escape is repeated this often until the
 // demonstration has ended (a key may land between two files).
 constexpr uint32_t kEscapeRepeatMs = 250;
@@ -43,7 +40,7 @@ constexpr WPARAM MK_SHIFT = 0x04;
 constexpr WPARAM MK_CONTROL = 0x08;
 constexpr WPARAM MK_MBUTTON = 0x10;
 
-struct Backend {
+struct State {
   Options options;
   bool installed = false;
 
@@ -62,7 +59,7 @@ struct Backend {
 
   // The last screen made visible; `pending` until it is drawn.
   std::mutex screen_mutex;
-  headless::Screen screen;
+  memory::Screen screen;
   bool have_screen = false;
   bool pending = false;
   Layout layout;
@@ -74,12 +71,12 @@ struct Backend {
   uint32_t last_escape = 0;
 };
 
-Backend& B() {
-  static Backend backend;
-  return backend;
+State& B() {
+  static State state;
+  return state;
 }
 
-Fit FitFor(const headless::Screen& s) {
+Fit FitFor(const memory::Screen& s) {
   // The device-context path draws into the desktop: whole factors only.
   if (s.width == platform::DesktopWidth() && s.height == platform::DesktopHeight())
     return Fit::kWhole;
@@ -88,7 +85,7 @@ Fit FitFor(const headless::Screen& s) {
 
 SDL_Texture* EnsureTexture(SDL_Texture** texture, int* width, int* height, int w, int h,
                            int access, SDL_ScaleMode mode) {
-  Backend& b = B();
+  State& b = B();
   if (*texture != nullptr && *width == w && *height == h) return *texture;
   if (*texture != nullptr) SDL_DestroyTexture(*texture);
   *texture = SDL_CreateTexture(b.renderer, SDL_PIXELFORMAT_ARGB8888, access, w, h);
@@ -100,11 +97,11 @@ SDL_Texture* EnsureTexture(SDL_Texture** texture, int* width, int* height, int w
 
 // Draws the stored screen (black when there is none) into the window.
 void Draw() {
-  Backend& b = B();
+  State& b = B();
   if (!b.shown || b.renderer == nullptr) return;
   SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 255);
   SDL_RenderClear(b.renderer);
-  const headless::Screen& s = b.screen;
+  const memory::Screen& s = b.screen;
   if (b.have_screen && s.width > 0 && s.height > 0 &&
       s.indices.size() >= static_cast<size_t>(s.pitch) * s.height) {
     int ow = 0, oh = 0;
@@ -138,8 +135,8 @@ void Draw() {
 // Drawn at the next poll, a millisecond away at most: the flips, copies
 // and palette changes of one frame then cost one draw, and the main thread
 // is the one that draws.
-void OnScreen(const headless::Screen& screen) {
-  Backend& b = B();
+void OnScreen(const memory::Screen& screen) {
+  State& b = B();
   std::lock_guard<std::mutex> lock(b.screen_mutex);
   b.screen = screen;
   b.have_screen = true;
@@ -151,7 +148,7 @@ void ClearKeys() {
 }
 
 void Show() {
-  Backend& b = B();
+  State& b = B();
   if (b.window == nullptr || b.shown) return;
   b.fullscreen = !b.options.window;
   if (b.fullscreen) SDL_SetWindowFullscreen(b.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -164,7 +161,7 @@ void Show() {
 }
 
 void Hide() {
-  Backend& b = B();
+  State& b = B();
   if (b.window == nullptr || !b.shown) return;
   if (b.fullscreen) SDL_SetWindowFullscreen(b.window, 0);
   SDL_HideWindow(b.window);
@@ -175,7 +172,7 @@ void Hide() {
 }
 
 void ToggleFullscreen() {
-  Backend& b = B();
+  State& b = B();
   if (!b.shown) return;
   b.fullscreen = !b.fullscreen;
   SDL_SetWindowFullscreen(b.window, b.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
@@ -187,13 +184,13 @@ void Post(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void PostEscape() {
-  Backend& b = B();
+  State& b = B();
   b.last_escape = timeGetTime();
   Post(WM_KEYDOWN, VK_ESCAPE, KeyMessageParam(true, false, false));
 }
 
 void RequestClose() {
-  Backend& b = B();
+  State& b = B();
   if (b.close_requested.exchange(true)) return;
   Hide();
   PostEscape();
@@ -223,7 +220,7 @@ WPARAM MouseKeys(Uint32 buttons) {
 }
 
 LPARAM MousePoint(int x, int y) {
-  Backend& b = B();
+  State& b = B();
   int sx = 0, sy = 0;
   WindowToScreen(b.layout, b.screen.width, b.screen.height, x, y, &sx, &sy);
   return static_cast<LPARAM>((static_cast<uint32_t>(sy) << 16) | (static_cast<uint32_t>(sx) & 0xFFFF));
@@ -232,7 +229,7 @@ LPARAM MousePoint(int x, int y) {
 // Returns true after a key event, so that the key state stays in step with
 // the messages: the rest waits in SDL's queue for the next poll.
 bool Handle(const SDL_Event& e) {
-  Backend& b = B();
+  State& b = B();
   switch (e.type) {
     case SDL_QUIT:
       RequestClose();
@@ -296,7 +293,7 @@ bool Handle(const SDL_Event& e) {
 }
 
 void Poll() {
-  Backend& b = B();
+  State& b = B();
   if (b.raise_requested.exchange(false) && b.window != nullptr && b.shown) SDL_RaiseWindow(b.window);
   bool pending;
   {
@@ -322,30 +319,46 @@ int16_t KeyState(int vk) {
   return B().keys[vk].load() ? static_cast<int16_t>(0xFF80) : 0;
 }
 
-int AskChoice(HWND) {
-  if (B().close_requested || B().chooser_failed) return kChoiceExit;
-  const SDL_MessageBoxButtonData buttons[] = {
-      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, kChoiceCobalt, "Play Cobalt Vector II Demo"},
-      {0, kChoiceLantern, "Play The Lantern Demo"},
-      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, kChoiceExit, "Exit"},
-  };
+// A button's text without its access-key marks ("E&xit" shows "Exit", "&&"
+// shows "&").
+std::string WithoutAccessKeys(const std::string& text) {
+  std::string shown;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) ++i;
+    shown += text[i];
+  }
+  return shown;
+}
+
+// The dialog as a message box: its buttons left to right, Enter for the
+// default one, Escape for IDCANCEL; closing the box is Escape too.
+int AskChoice(HWND, const DialogResource& dialog) {
+  if (B().close_requested || B().chooser_failed) return IDCANCEL;
+  std::vector<std::string> texts;
+  for (const DialogButton& button : dialog.buttons) texts.push_back(WithoutAccessKeys(button.text));
+  std::vector<SDL_MessageBoxButtonData> buttons;
+  for (size_t i = 0; i < dialog.buttons.size(); ++i) {
+    Uint32 flags = 0;
+    if (dialog.buttons[i].is_default) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+    if (dialog.buttons[i].id == IDCANCEL) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    buttons.push_back({flags, dialog.buttons[i].id, texts[i].c_str()});
+  }
   SDL_MessageBoxData data{};
   data.flags = SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
   data.window = nullptr;  // the main window is hidden while the chooser shows
-  data.title = kTitle;
-  data.message = "Choose a demonstration.";
-  data.numbuttons = 3;
-  data.buttons = buttons;
+  data.title = dialog.caption.c_str();
+  data.message = dialog.prompt.c_str();
+  data.numbuttons = static_cast<int>(buttons.size());
+  data.buttons = buttons.data();
   int id = -1;
   if (SDL_ShowMessageBox(&data, &id) != 0) {
     // Repair: a box that could not show answered -1, which plays the first
     // demonstration and asks again, for ever; now the program ends, once.
     std::fprintf(stderr, "morvane-demos: cannot show the chooser: %s\n", SDL_GetError());
     B().chooser_failed = true;
-    return kChoiceExit;
+    return IDCANCEL;
   }
-  // Closing the box is leaving it.
-  return id < 0 ? kChoiceExit : id;
+  return id < 0 ? IDCANCEL : id;
 }
 
 void DrawWindowIcon(SDL_Window* window) {
@@ -375,7 +388,7 @@ bool RasterisedInSoftware(SDL_Renderer* renderer) {
 }
 
 void DestroyVideo() {
-  Backend& b = B();
+  State& b = B();
   if (b.scaled) SDL_DestroyTexture(b.scaled);
   if (b.frame) SDL_DestroyTexture(b.frame);
   if (b.renderer) SDL_DestroyRenderer(b.renderer);
@@ -389,7 +402,7 @@ void DestroyVideo() {
 }  // namespace
 
 bool Install(const Options& options, std::string* error) {
-  Backend& b = B();
+  State& b = B();
   if (b.installed) return true;
   b.options = options;
   b.close_requested = false;
@@ -421,7 +434,8 @@ bool Install(const Options& options, std::string* error) {
     width = 320 * options.scale;
     height = (options.aspect ? 240 : 200) * options.scale;
   }
-  b.window = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+  // The title is the main window's, given when the player creates it.
+  b.window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
                               SDL_WINDOW_HIDDEN | SDL_WINDOW_RESIZABLE);
   if (b.window != nullptr) {
     b.renderer = SDL_CreateRenderer(b.window, -1, 0);
@@ -448,48 +462,46 @@ bool Install(const Options& options, std::string* error) {
   SDL_StopTextInput();
 
   platform::SetClockMode(platform::ClockMode::kReal);
-  platform::SetWindowObserver(platform::WindowObserver{
-      [](HWND w) {
-        // The first window is the main window; dialogs come and go.
-        if (B().main == nullptr) B().main = w;
-      },
-      [](HWND w, const RECT& r) {
-        if (w != B().main) return;
-        if (r.right > r.left && r.bottom > r.top) {
-          Show();
-        } else {
-          Hide();
-        }
-      },
-      [](HWND w) {
-        if (w != B().main) return;
-        Hide();
-        B().main = nullptr;
-      },
-  });
-  platform::SetEventSource(platform::EventSource{Poll, Wait});
-  headless::SetScreenObserver(OnScreen);
-  platform::SetDialogAnswerSource(AskChoice);
-  platform::SetCursorObserver(
-      [](int count) { SDL_ShowCursor(count >= 0 ? SDL_ENABLE : SDL_DISABLE); });
-  platform::SetKeyStateSource(KeyState);
-  platform::SetDirectSoundFactory(CreateDirectSound);
-  platform::SetFocusRequestHandler([] { B().raise_requested = true; });
+  platform::Backend backend;
+  backend.window_created = [](HWND w, const char* title) {
+    // The first window is the main window; dialogs come and go.
+    if (B().main != nullptr) return;
+    B().main = w;
+    SDL_SetWindowTitle(B().window, title);
+  };
+  backend.window_moved = [](HWND w, const RECT& r) {
+    if (w != B().main) return;
+    if (r.right > r.left && r.bottom > r.top) {
+      Show();
+    } else {
+      Hide();
+    }
+  };
+  backend.window_destroyed = [](HWND w) {
+    if (w != B().main) return;
+    Hide();
+    B().main = nullptr;
+  };
+  backend.poll = Poll;
+  backend.wait = Wait;
+  backend.screen_shown = OnScreen;
+  backend.dialog_answer = AskChoice;
+  backend.cursor_changed = [](int count) { SDL_ShowCursor(count >= 0 ? SDL_ENABLE : SDL_DISABLE); };
+  backend.key_state = KeyState;
+  backend.create_direct_sound = CreateDirectSound;
+  backend.focus_requested = [] { B().raise_requested = true; };
+  platform::Install(backend);
+  // Every copy of the user meets the first one there unless a folder is named.
+  platform::SetInstanceDirectory(options.instance_dir ? *options.instance_dir
+                                                      : platform::DefaultInstanceDirectory());
   b.installed = true;
   return true;
 }
 
 void Uninstall() {
-  Backend& b = B();
+  State& b = B();
   if (!b.installed) return;
-  platform::SetFocusRequestHandler(nullptr);
-  platform::SetDirectSoundFactory(nullptr);
-  platform::SetKeyStateSource(nullptr);
-  platform::SetCursorObserver(nullptr);
-  platform::SetDialogAnswerSource(nullptr);
-  headless::SetScreenObserver(nullptr);
-  platform::SetEventSource(platform::EventSource{});
-  platform::SetWindowObserver(platform::WindowObserver{});
+  platform::Uninstall();
   Hide();
   DestroyVideo();
   SDL_Quit();

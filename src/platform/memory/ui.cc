@@ -1,6 +1,6 @@
 // The launcher's user-interface calls: a modal dialog that takes its answers
-// from a replaceable source (scripted choices by default), the cursor count,
-// the focus, priorities, and the cross-process single-instance check.
+// from the backend (scripted choices without one), the cursor count, the
+// focus, priorities, and the cross-process single-instance check.
 #include "platform/ui.h"
 
 #include <fcntl.h>
@@ -20,19 +20,22 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/backend.h"
+#include "platform/memory/model.h"
+#include "platform/testing.h"
+
 namespace {
 
 constexpr const char* kDialogClass = "#32770";
 constexpr int kInstanceRetries = 100;  // connect attempts, 10 ms apart
+constexpr int kDialogWidth = 240;
+constexpr int kDialogHeight = 158;
 
 struct UiState {
   std::mutex mutex;
-  platform::DialogAnswerSource answer_source;
+  std::map<WORD, platform::DialogResource> resources;
   std::deque<int> scripted;
   int dialogs_shown = 0;
-  int dialog_width = 240;
-  int dialog_height = 158;
-  std::function<void(int)> cursor_observer;
   HWND focus = nullptr;
   DWORD priority_class = 0;
   int thread_priority = 0;
@@ -61,19 +64,14 @@ LRESULT DialogClassProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam) {
   return proc(window, msg, wparam, lparam);
 }
 
-int NextAnswer(HWND dialog) {
-  platform::DialogAnswerSource source;
-  {
-    std::lock_guard<std::mutex> lock(U().mutex);
-    source = U().answer_source;
-    if (!source) {
-      if (U().scripted.empty()) return IDCANCEL;
-      int answer = U().scripted.front();
-      U().scripted.pop_front();
-      return answer;
-    }
-  }
-  return source(dialog);
+int NextAnswer(HWND dialog, const platform::DialogResource& resource) {
+  const auto backend = platform::detail::Installed();
+  if (backend->dialog_answer) return backend->dialog_answer(dialog, resource);
+  std::lock_guard<std::mutex> lock(U().mutex);
+  if (U().scripted.empty()) return IDCANCEL;
+  int answer = U().scripted.front();
+  U().scripted.pop_front();
+  return answer;
 }
 
 // Lets messages already waiting reach their windows, as a modal loop would.
@@ -101,7 +99,7 @@ void* LoadIconA(HINSTANCE, const char*) { return &g_resource_marker; }
 void* LoadCursorA(HINSTANCE, const char*) { return &g_resource_marker; }
 void* GetStockObject(int) { return &g_resource_marker; }
 
-INT_PTR DialogBoxParamA(HINSTANCE, const char*, HWND, DLGPROC proc, LPARAM init) {
+INT_PTR DialogBoxParamA(HINSTANCE, const char* template_name, HWND, DLGPROC proc, LPARAM init) {
   if (proc == nullptr) return -1;
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof(wc);
@@ -109,16 +107,18 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char*, HWND, DLGPROC proc, LPARAM init)
   wc.lpszClassName = kDialogClass;
   RegisterClassExA(&wc);  // already registered by an earlier dialog: fine
 
-  int width, height;
+  platform::DialogResource resource;
   {
     std::lock_guard<std::mutex> lock(U().mutex);
     ++U().dialogs_shown;
-    width = U().dialog_width;
-    height = U().dialog_height;
+    if (IsIntResource(template_name)) {
+      auto it = U().resources.find(static_cast<WORD>(reinterpret_cast<uintptr_t>(template_name)));
+      if (it != U().resources.end()) resource = it->second;
+    }
   }
   g_creating_proc = proc;
-  HWND dialog = CreateWindowExA(0, kDialogClass, "", WS_POPUP | WS_VISIBLE, 0, 0, width, height,
-                                nullptr, nullptr, nullptr, nullptr);
+  HWND dialog = CreateWindowExA(0, kDialogClass, "", WS_POPUP | WS_VISIBLE, 0, 0, kDialogWidth,
+                                kDialogHeight, nullptr, nullptr, nullptr, nullptr);
   g_creating_proc = nullptr;
   if (dialog == nullptr) return -1;
   g_dialogs[dialog] = ActiveDialog{proc, false, 0};
@@ -129,7 +129,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char*, HWND, DLGPROC proc, LPARAM init)
   // and one that ignores that too is given up as a broken dialog.
   int tries = 0;
   while (!g_dialogs[dialog].ended && tries < 2) {
-    int answer = tries == 0 ? NextAnswer(dialog) : IDCANCEL;
+    int answer = tries == 0 ? NextAnswer(dialog, resource) : IDCANCEL;
     ++tries;
     if (answer == -1) {
       EndDialog(dialog, -1);
@@ -153,12 +153,8 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 
 int ShowCursor(BOOL show) {
   int count = show ? ++g_cursor_count : --g_cursor_count;
-  std::function<void(int)> observer;
-  {
-    std::lock_guard<std::mutex> lock(U().mutex);
-    observer = U().cursor_observer;
-  }
-  if (observer) observer(count);
+  const auto backend = platform::detail::Installed();
+  if (backend->cursor_changed) backend->cursor_changed(count);
   return count;
 }
 
@@ -193,9 +189,9 @@ BOOL SetThreadPriority(HANDLE, int priority) {
 
 namespace platform {
 
-void SetDialogAnswerSource(DialogAnswerSource source) {
+void RegisterDialog(WORD id, DialogResource resource) {
   std::lock_guard<std::mutex> lock(U().mutex);
-  U().answer_source = std::move(source);
+  U().resources[id] = std::move(resource);
 }
 
 void SetScriptedChoices(std::vector<int> choices) {
@@ -206,17 +202,6 @@ void SetScriptedChoices(std::vector<int> choices) {
 int DialogsShown() {
   std::lock_guard<std::mutex> lock(U().mutex);
   return U().dialogs_shown;
-}
-
-void SetDialogSize(int width, int height) {
-  std::lock_guard<std::mutex> lock(U().mutex);
-  U().dialog_width = width;
-  U().dialog_height = height;
-}
-
-void SetCursorObserver(std::function<void(int)> observer) {
-  std::lock_guard<std::mutex> lock(U().mutex);
-  U().cursor_observer = std::move(observer);
 }
 
 int CursorCount() { return g_cursor_count.load(); }
@@ -233,10 +218,9 @@ int RequestedThreadPriority() {
 
 void ResetUi() {
   std::lock_guard<std::mutex> lock(U().mutex);
-  U().answer_source = nullptr;
+  U().resources.clear();
   U().scripted.clear();
   U().dialogs_shown = 0;
-  U().cursor_observer = nullptr;
   U().focus = nullptr;
   U().priority_class = 0;
   U().thread_priority = 0;
@@ -258,7 +242,6 @@ struct Instance {
   std::thread listener;
   std::string class_name;
   std::string title;
-  std::function<void()> handler;
   std::atomic<int> requests{0};
 
   // A process that exits without releasing its claim (the display lost
@@ -316,17 +299,16 @@ void Listen(int fd) {
     if (got < 5 || std::strncmp(request, "focus", 5) != 0) continue;
     Instance& in = I();
     std::string class_name, title;
-    std::function<void()> handler;
     {
       std::lock_guard<std::mutex> lock(in.mutex);
       class_name = in.class_name;
       title = in.title;
-      handler = in.handler;
     }
     ++in.requests;
     HWND window = FindWindowA(class_name.c_str(), title.c_str());
     if (window != nullptr) PostMessageA(window, WM_SETFOCUS, 0, 0);
-    if (handler) handler();
+    const auto backend = platform::detail::Installed();
+    if (backend->focus_requested) backend->focus_requested();
   }
 }
 
@@ -431,11 +413,6 @@ void ReleaseSingleInstance() {
   close(in.lock_fd);
   in.lock_fd = -1;
   in.dir.clear();
-}
-
-void SetFocusRequestHandler(std::function<void()> handler) {
-  std::lock_guard<std::mutex> lock(I().mutex);
-  I().handler = std::move(handler);
 }
 
 int FocusRequestsReceived() { return I().requests.load(); }

@@ -1,10 +1,12 @@
-// The visible screen of the headless backend and its observer.
-#include "platform/headless/screen.h"
+// The visible screen of the in-memory model, handed to the backend.
+#include "platform/backend.h"
+#include "platform/memory/internal.h"
+#include "platform/testing.h"
 
 #include <cstring>
 #include <mutex>
 
-namespace platform::headless {
+namespace platform::memory {
 
 namespace {
 
@@ -12,7 +14,6 @@ struct ScreenState {
   std::mutex mutex;
   Screen screen;
   int published = 0;
-  std::function<void(const Screen&)> observer;
 };
 
 ScreenState& State() {
@@ -21,11 +22,6 @@ ScreenState& State() {
 }
 
 }  // namespace
-
-void SetScreenObserver(std::function<void(const Screen&)> observer) {
-  std::lock_guard<std::mutex> lock(State().mutex);
-  State().observer = std::move(observer);
-}
 
 Screen CurrentScreen() {
   std::lock_guard<std::mutex> lock(State().mutex);
@@ -37,21 +33,20 @@ int PublishedScreens() {
   return State().published;
 }
 
-void ResetHeadlessDisplay() {
+void ResetDisplay() {
   detail::ResetDirectDraw();
   detail::ResetGdi();
   std::lock_guard<std::mutex> lock(State().mutex);
   State().screen = Screen{};
   State().published = 0;
-  State().observer = nullptr;
 }
 
 namespace detail {
 
 void Publish(int width, int height, int pitch, const uint8_t* indices, const uint8_t* rgb768) {
   ScreenState& s = State();
+  const auto backend = platform::detail::Installed();
   Screen copy;
-  std::function<void(const Screen&)> observer;
   {
     std::lock_guard<std::mutex> lock(s.mutex);
     s.screen.width = width;
@@ -60,14 +55,13 @@ void Publish(int width, int height, int pitch, const uint8_t* indices, const uin
     s.screen.indices.assign(indices, indices + static_cast<size_t>(pitch) * height);
     std::memcpy(s.screen.palette.data(), rgb768, 768);
     ++s.published;
-    if (!s.observer) return;
+    if (!backend->screen_shown) return;
     copy = s.screen;
-    observer = s.observer;
   }
-  // Outside the lock, so that the observer may look at CurrentScreen.
-  observer(copy);
+  // Outside the lock, so that the backend may look at CurrentScreen.
+  backend->screen_shown(copy);
 }
 
 }  // namespace detail
 
-}  // namespace platform::headless
+}  // namespace platform::memory

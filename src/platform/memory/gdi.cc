@@ -14,12 +14,13 @@
 #include <vector>
 
 #include "platform/gdi.h"
-#include "platform/headless/screen.h"
+#include "platform/memory/internal.h"
 #include "platform/messages.h"
+#include "platform/testing.h"
 
 namespace {
 
-using platform::headless::GdiCall;
+using platform::memory::GdiCall;
 
 constexpr std::array<PALETTEENTRY, 20> kStaticColours = {{
     {0, 0, 0, 0},       {128, 0, 0, 0},     {0, 128, 0, 0},     {128, 128, 0, 0},
@@ -74,9 +75,9 @@ struct Context : DeviceContext {
   Palette* palette = nullptr;
 };
 
-class HeadlessGdi final : public platform::GdiBackend {
+class MemoryGdi {
  public:
-  HeadlessGdi() { Reset(); }
+  MemoryGdi() { Reset(); }
 
   void Reset() {
     dcs_.clear();
@@ -119,7 +120,7 @@ class HeadlessGdi final : public platform::GdiBackend {
     return b && Owned(b) ? b : nullptr;
   }
 
-  HDC GetDC(HWND window) override {
+  HDC GetDC(HWND window) {
     if (window == nullptr || Take(GdiCall::kGetDC)) return nullptr;
     auto dc = std::make_unique<Context>();
     dc->window = true;
@@ -128,14 +129,14 @@ class HeadlessGdi final : public platform::GdiBackend {
     return Keep(std::move(dc));
   }
 
-  int ReleaseDC(HWND window, HDC hdc) override {
+  int ReleaseDC(HWND window, HDC hdc) {
     Context* dc = AsContext(hdc);
     if (dc == nullptr || !dc->window || dc->hwnd != window) return 0;
     Drop(dc);
     return 1;
   }
 
-  HDC CreateCompatibleDC(HDC hdc) override {
+  HDC CreateCompatibleDC(HDC hdc) {
     if ((hdc != nullptr && AsContext(hdc) == nullptr) || Take(GdiCall::kCreateCompatibleDC)) return nullptr;
     auto dc = std::make_unique<Context>();
     dc->bitmap = stock_bitmap_.get();
@@ -143,14 +144,14 @@ class HeadlessGdi final : public platform::GdiBackend {
     return Keep(std::move(dc));
   }
 
-  BOOL DeleteDC(HDC hdc) override {
+  BOOL DeleteDC(HDC hdc) {
     Context* dc = AsContext(hdc);
     if (dc == nullptr || dc->window) return 0;
     Drop(dc);
     return 1;
   }
 
-  HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits) override {
+  HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits) {
     if (info == nullptr || Take(GdiCall::kCreateDIBSection)) return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biBitCount != 8 ||
@@ -188,7 +189,7 @@ class HeadlessGdi final : public platform::GdiBackend {
     return raw;
   }
 
-  HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) override {
+  HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
     Context* dc = AsContext(hdc);
     Bitmap* bitmap = AsBitmap(object);
     if (object == stock_bitmap_.get()) bitmap = stock_bitmap_.get();
@@ -202,7 +203,7 @@ class HeadlessGdi final : public platform::GdiBackend {
     return previous;
   }
 
-  BOOL DeleteObject(HGDIOBJ object) override {
+  BOOL DeleteObject(HGDIOBJ object) {
     if (object == stock_bitmap_.get() || object == stock_palette_.get()) return 1;
     if (!objects_.count(object)) return 0;
     if (Bitmap* b = AsBitmap(object); b && b->selected_in) return 0;
@@ -213,7 +214,7 @@ class HeadlessGdi final : public platform::GdiBackend {
   }
 
   BOOL BitBlt(HDC hdest, int x, int y, int width, int height, HDC hsource, int sx, int sy,
-              DWORD rop) override {
+              DWORD rop) {
     Context* dest = AsContext(hdest);
     Context* source = AsContext(hsource);
     if (dest == nullptr || source == nullptr || source->window || rop != SRCCOPY) return 0;
@@ -250,7 +251,7 @@ class HeadlessGdi final : public platform::GdiBackend {
     return 1;
   }
 
-  HPALETTE CreatePalette(const LOGPALETTE* logical) override {
+  HPALETTE CreatePalette(const LOGPALETTE* logical) {
     if (logical == nullptr || logical->palVersion != 0x300 || logical->palNumEntries == 0 ||
         logical->palNumEntries > 256)
       return nullptr;
@@ -262,7 +263,7 @@ class HeadlessGdi final : public platform::GdiBackend {
     return raw;
   }
 
-  HPALETTE SelectPalette(HDC hdc, HPALETTE hpalette, BOOL) override {
+  HPALETTE SelectPalette(HDC hdc, HPALETTE hpalette, BOOL) {
     Context* dc = AsContext(hdc);
     Palette* palette = AsPalette(hpalette);
     if (dc == nullptr || palette == nullptr) return nullptr;
@@ -273,7 +274,7 @@ class HeadlessGdi final : public platform::GdiBackend {
     return previous;
   }
 
-  UINT RealizePalette(HDC hdc) override {
+  UINT RealizePalette(HDC hdc) {
     Context* dc = AsContext(hdc);
     if (dc == nullptr) return GDI_ERROR;
     Palette* p = dc->palette;
@@ -295,12 +296,12 @@ class HeadlessGdi final : public platform::GdiBackend {
     return changed;
   }
 
-  UINT GetSystemPaletteUse(HDC hdc) override {
+  UINT GetSystemPaletteUse(HDC hdc) {
     if (AsContext(hdc) == nullptr) return SYSPAL_ERROR;
     return no_static_ ? SYSPAL_NOSTATIC : SYSPAL_STATIC;
   }
 
-  UINT GetSystemPaletteEntries(HDC hdc, UINT first, UINT count, PALETTEENTRY* entries) override {
+  UINT GetSystemPaletteEntries(HDC hdc, UINT first, UINT count, PALETTEENTRY* entries) {
     if (AsContext(hdc) == nullptr) return 0;
     if (entries == nullptr) return 256;
     if (first >= 256) return 0;
@@ -309,7 +310,7 @@ class HeadlessGdi final : public platform::GdiBackend {
     return count;
   }
 
-  int GetDeviceCaps(HDC hdc, int index) override {
+  int GetDeviceCaps(HDC hdc, int index) {
     if (AsContext(hdc) == nullptr) return 0;
     switch (index) {
       case NUMRESERVED: return Reserved();
@@ -320,7 +321,7 @@ class HeadlessGdi final : public platform::GdiBackend {
     }
   }
 
-  UINT SetDIBColorTable(HDC hdc, UINT first, UINT count, const RGBQUAD* colours) override {
+  UINT SetDIBColorTable(HDC hdc, UINT first, UINT count, const RGBQUAD* colours) {
     Context* dc = AsContext(hdc);
     if (dc == nullptr || dc->window || colours == nullptr || dc->bitmap == stock_bitmap_.get() ||
         first >= 256)
@@ -395,7 +396,7 @@ class HeadlessGdi final : public platform::GdiBackend {
       rgb[3 * i + 1] = system_[i].peGreen;
       rgb[3 * i + 2] = system_[i].peBlue;
     }
-    platform::headless::detail::Publish(desktop_width_, desktop_height_, desktop_width_, desktop_.data(),
+    platform::memory::detail::Publish(desktop_width_, desktop_height_, desktop_width_, desktop_.data(),
                                         rgb);
   }
 
@@ -412,71 +413,62 @@ class HeadlessGdi final : public platform::GdiBackend {
   int desktop_height_ = 0;
 };
 
-HeadlessGdi& Headless() {
-  static HeadlessGdi gdi;
+MemoryGdi& Model() {
+  static MemoryGdi gdi;
   return gdi;
 }
 
-platform::GdiBackend* g_backend = nullptr;
-
-platform::GdiBackend& B() { return g_backend ? *g_backend : Headless(); }
 
 }  // namespace
 
-HDC GetDC(HWND window) { return B().GetDC(window); }
-int ReleaseDC(HWND window, HDC dc) { return B().ReleaseDC(window, dc); }
-HDC CreateCompatibleDC(HDC dc) { return B().CreateCompatibleDC(dc); }
-BOOL DeleteDC(HDC dc) { return B().DeleteDC(dc); }
+HDC GetDC(HWND window) { return Model().GetDC(window); }
+int ReleaseDC(HWND window, HDC dc) { return Model().ReleaseDC(window, dc); }
+HDC CreateCompatibleDC(HDC dc) { return Model().CreateCompatibleDC(dc); }
+BOOL DeleteDC(HDC dc) { return Model().DeleteDC(dc); }
 HBITMAP CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE, DWORD) {
-  return B().CreateDIBSection(dc, info, usage, bits);
+  return Model().CreateDIBSection(dc, info, usage, bits);
 }
-HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) { return B().SelectObject(dc, object); }
-BOOL DeleteObject(HGDIOBJ object) { return B().DeleteObject(object); }
+HGDIOBJ SelectObject(HDC dc, HGDIOBJ object) { return Model().SelectObject(dc, object); }
+BOOL DeleteObject(HGDIOBJ object) { return Model().DeleteObject(object); }
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int source_x, int source_y,
             DWORD rop) {
-  return B().BitBlt(dest, x, y, width, height, source, source_x, source_y, rop);
+  return Model().BitBlt(dest, x, y, width, height, source, source_x, source_y, rop);
 }
-HPALETTE CreatePalette(const LOGPALETTE* palette) { return B().CreatePalette(palette); }
+HPALETTE CreatePalette(const LOGPALETTE* palette) { return Model().CreatePalette(palette); }
 HPALETTE SelectPalette(HDC dc, HPALETTE palette, BOOL force_background) {
-  return B().SelectPalette(dc, palette, force_background);
+  return Model().SelectPalette(dc, palette, force_background);
 }
-UINT RealizePalette(HDC dc) { return B().RealizePalette(dc); }
-UINT GetSystemPaletteUse(HDC dc) { return B().GetSystemPaletteUse(dc); }
+UINT RealizePalette(HDC dc) { return Model().RealizePalette(dc); }
+UINT GetSystemPaletteUse(HDC dc) { return Model().GetSystemPaletteUse(dc); }
 UINT GetSystemPaletteEntries(HDC dc, UINT first, UINT count, PALETTEENTRY* entries) {
-  return B().GetSystemPaletteEntries(dc, first, count, entries);
+  return Model().GetSystemPaletteEntries(dc, first, count, entries);
 }
-int GetDeviceCaps(HDC dc, int index) { return B().GetDeviceCaps(dc, index); }
+int GetDeviceCaps(HDC dc, int index) { return Model().GetDeviceCaps(dc, index); }
 UINT SetDIBColorTable(HDC dc, UINT first, UINT count, const RGBQUAD* colours) {
-  return B().SetDIBColorTable(dc, first, count, colours);
+  return Model().SetDIBColorTable(dc, first, count, colours);
 }
 
-namespace platform {
+namespace platform::memory {
 
-void SetGdiBackend(GdiBackend* backend) { g_backend = backend; }
-
-}  // namespace platform
-
-namespace platform::headless {
-
-void FailGdiCall(GdiCall call) { Headless().Fail(call); }
-void SetNoStaticPalette(bool no_static) { Headless().SetNoStatic(no_static); }
+void FailGdiCall(GdiCall call) { Model().Fail(call); }
+void SetNoStaticPalette(bool no_static) { Model().SetNoStatic(no_static); }
 
 std::vector<PALETTEENTRY> LogicalPaletteEntries(HPALETTE palette) {
-  const Palette* p = Headless().AsPalette(palette);
+  const Palette* p = Model().AsPalette(palette);
   return p ? p->entries : std::vector<PALETTEENTRY>{};
 }
 
 std::vector<RGBQUAD> DibColourTable(HBITMAP bitmap) {
-  const Bitmap* b = Headless().AsBitmap(bitmap);
+  const Bitmap* b = Model().AsBitmap(bitmap);
   return b ? std::vector<RGBQUAD>(b->colours.begin(), b->colours.end()) : std::vector<RGBQUAD>{};
 }
 
-std::array<PALETTEENTRY, 256> SystemPalette() { return Headless().system(); }
+std::array<PALETTEENTRY, 256> SystemPalette() { return Model().system(); }
 
-int LiveGdiObjects() { return Headless().Live(); }
+int LiveGdiObjects() { return Model().Live(); }
 
 namespace detail {
-void ResetGdi() { Headless().Reset(); }
+void ResetGdi() { Model().Reset(); }
 }  // namespace detail
 
-}  // namespace platform::headless
+}  // namespace platform::memory

@@ -1,4 +1,4 @@
-// The headless DirectSound: buffers in memory whose play cursor follows the
+// The in-memory DirectSound: buffers in memory whose play cursor follows the
 // multimedia clock (real or virtual) at the format's byte rate. What the
 // cursor passes over while playing can be captured, so tests hear the card.
 #include "platform/dsound.h"
@@ -8,23 +8,25 @@
 #include <mutex>
 #include <set>
 
+#include "platform/backend.h"
+#include "platform/memory/model.h"
 #include "platform/mmsystem.h"
+#include "platform/testing.h"
 
 namespace {
 
-class HeadlessBuffer;
+class MemoryBuffer;
 
 // One lock for the whole backend: buffers are touched by the output timer's
 // thread while tests read the capture from theirs.
 std::mutex g_mutex;
-platform::DirectSoundFactory g_factory;
 bool g_fail_create = false;
 bool g_fail_lock = false;
 bool g_capture = false;
 std::vector<uint8_t> g_captured;
-size_t g_capture_limit = platform::headless::kDefaultAudioCaptureLimit;
+size_t g_capture_limit = platform::memory::kDefaultAudioCaptureLimit;
 bool g_capture_overflowed = false;
-std::set<HeadlessBuffer*> g_buffers;
+std::set<MemoryBuffer*> g_buffers;
 
 // Bounded, so a run that never ends cannot eat the memory; what passes the
 // limit is dropped and the overflow reported.
@@ -37,9 +39,9 @@ void Capture(const uint8_t* bytes, size_t count) {
   g_captured.insert(g_captured.end(), bytes, bytes + count);
 }
 
-class HeadlessBuffer final : public IDirectSoundBuffer {
+class MemoryBuffer final : public IDirectSoundBuffer {
  public:
-  HeadlessBuffer(DWORD bytes, DWORD rate)
+  MemoryBuffer(DWORD bytes, DWORD rate)
       : data_(bytes, 0), staging_(bytes, 0), rate_(rate == 0 ? 1 : rate) {
     g_buffers.insert(this);
   }
@@ -151,7 +153,7 @@ class HeadlessBuffer final : public IDirectSoundBuffer {
   }
 
  private:
-  ~HeadlessBuffer() override = default;
+  ~MemoryBuffer() override = default;
 
   void Restart() {
     start_time_ = timeGetTime();
@@ -178,7 +180,7 @@ class HeadlessBuffer final : public IDirectSoundBuffer {
   int refs_ = 1;
 };
 
-class HeadlessSound final : public IDirectSound {
+class MemorySound final : public IDirectSound {
  public:
   HRESULT SetCooperativeLevel(HWND, DWORD level) override {
     return level >= DSSCL_NORMAL && level <= DSSCL_WRITEPRIMARY ? DS_OK : DSERR_INVALIDPARAM;
@@ -193,7 +195,7 @@ class HeadlessSound final : public IDirectSound {
     if (format == nullptr || format->wFormatTag != WAVE_FORMAT_PCM) return DSERR_BADFORMAT;
     if (desc->dwBufferBytes < 4 || desc->dwBufferBytes > (1u << 24)) return DSERR_INVALIDPARAM;
     std::lock_guard<std::mutex> lock(g_mutex);
-    *buffer = new HeadlessBuffer(desc->dwBufferBytes, format->nAvgBytesPerSec);
+    *buffer = new MemoryBuffer(desc->dwBufferBytes, format->nAvgBytesPerSec);
     return DS_OK;
   }
 
@@ -204,7 +206,7 @@ class HeadlessSound final : public IDirectSound {
   }
 
  private:
-  ~HeadlessSound() override = default;
+  ~MemorySound() override = default;
   int refs_ = 1;
 };
 
@@ -214,25 +216,17 @@ HRESULT DirectSoundCreate(const void* /*device*/, LPDIRECTSOUND* object, void* o
   if (object == nullptr) return DSERR_INVALIDPARAM;
   *object = nullptr;
   if (outer != nullptr) return DSERR_NOAGGREGATION;
-  platform::DirectSoundFactory factory;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
     if (g_fail_create) return DSERR_NODRIVER;
-    factory = g_factory;
   }
-  if (factory) return factory(object);
-  *object = new HeadlessSound();
+  const auto backend = platform::detail::Installed();
+  if (backend->create_direct_sound) return backend->create_direct_sound(object);
+  *object = new MemorySound();
   return DS_OK;
 }
 
-namespace platform {
-
-void SetDirectSoundFactory(DirectSoundFactory factory) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_factory = std::move(factory);
-}
-
-namespace headless {
+namespace platform::memory {
 
 void SetDirectSoundFailure(bool fail) {
   std::lock_guard<std::mutex> lock(g_mutex);
@@ -263,7 +257,7 @@ bool AudioCaptureOverflowed() {
 
 std::vector<uint8_t> TakeCapturedAudio() {
   std::lock_guard<std::mutex> lock(g_mutex);
-  for (HeadlessBuffer* buffer : g_buffers) buffer->CatchUp();
+  for (MemoryBuffer* buffer : g_buffers) buffer->CatchUp();
   std::vector<uint8_t> out;
   out.swap(g_captured);
   return out;
@@ -274,5 +268,4 @@ int LiveSoundBuffers() {
   return static_cast<int>(g_buffers.size());
 }
 
-}  // namespace headless
-}  // namespace platform
+}  // namespace platform::memory

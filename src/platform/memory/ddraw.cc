@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "platform/ddraw.h"
-#include "platform/headless/screen.h"
+#include "platform/memory/internal.h"
+#include "platform/testing.h"
 
 namespace {
 
-using platform::headless::DirectDrawCall;
+using platform::memory::DirectDrawCall;
 
 // Every object of this backend, so that a reset can destroy what is left.
 struct Tracked {
@@ -162,7 +163,7 @@ void PublishScreen() {
     d.primary->Show();
   } else if (d.mode_set) {
     std::vector<uint8_t> black(static_cast<size_t>(d.width) * d.height, 0);
-    platform::headless::detail::Publish(static_cast<int>(d.width), static_cast<int>(d.height),
+    platform::memory::detail::Publish(static_cast<int>(d.width), static_cast<int>(d.height),
                                         static_cast<int>(d.width), black.data(), rgb);
   }
 }
@@ -175,7 +176,7 @@ void Surface::Show() const {
     rgb[3 * i + 1] = d.hardware[i].peGreen;
     rgb[3 * i + 2] = d.hardware[i].peBlue;
   }
-  platform::headless::detail::Publish(static_cast<int>(width_), static_cast<int>(height_),
+  platform::memory::detail::Publish(static_cast<int>(width_), static_cast<int>(height_),
                                       static_cast<int>(pitch_), pixels_.data(), rgb);
 }
 
@@ -407,29 +408,21 @@ class DirectDraw final : public IDirectDraw, public Tracked {
   ULONG refs_ = 1;
 };
 
-HRESULT HeadlessCreate(void*, IDirectDraw** out) {
+HRESULT MemoryCreate(void*, IDirectDraw** out) {
   if (Fault(DirectDrawCall::kCreate)) return DDERR_GENERIC;
   *out = new DirectDraw();
   return DD_OK;
 }
-
-platform::DirectDrawFactory g_factory = HeadlessCreate;
 
 }  // namespace
 
 HRESULT DirectDrawCreate(void* guid, IDirectDraw** out, void*) {
   if (out == nullptr) return DDERR_INVALIDPARAMS;
   *out = nullptr;
-  return g_factory(guid, out);
+  return MemoryCreate(guid, out);
 }
 
-namespace platform {
-
-void SetDirectDrawFactory(DirectDrawFactory factory) { g_factory = factory ? factory : HeadlessCreate; }
-
-}  // namespace platform
-
-namespace platform::headless {
+namespace platform::memory {
 
 void FailDirectDrawCall(DirectDrawCall call, int skip) { D().faults[static_cast<size_t>(call)] = skip; }
 
@@ -471,4 +464,4 @@ void ResetDirectDraw() {
 
 }  // namespace detail
 
-}  // namespace platform::headless
+}  // namespace platform::memory
