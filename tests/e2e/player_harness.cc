@@ -24,7 +24,7 @@ constexpr int kRunLimitMs = 120000;
 
 std::string PlayerPath() {
   const char* dir = std::getenv("MV_BINARY_DIR");
-  return std::string(dir ? dir : ".") + "/morvane-demos";
+  return std::string(dir ? dir : MV_BINARY_ROOT) + "/morvane-demos";
 }
 
 TempDir::TempDir() {

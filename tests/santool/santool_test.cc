@@ -26,7 +26,10 @@ namespace {
 using santest::Bytes;
 using santest::SanFile;
 
-std::string Tool() { return std::string(std::getenv("MV_BINARY_DIR")) + "/tools/santool"; }
+std::string Tool() {
+  const char* dir = std::getenv("MV_BINARY_DIR");
+  return std::string(dir ? dir : MV_BINARY_ROOT) + "/tools/santool";
+}
 
 struct ToolRun {
   int code;

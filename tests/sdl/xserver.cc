@@ -242,7 +242,7 @@ bool PressKey(const std::string& name, const std::string& key) {
 
 std::string PlayerPath() {
   const char* dir = std::getenv("MV_BINARY_DIR");
-  return std::string(dir ? dir : ".") + "/morvane-demos";
+  return std::string(dir ? dir : MV_BINARY_ROOT) + "/morvane-demos";
 }
 
 Player::Player(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engines/engines.h"
 #include "santool/santool.h"
 #include "santool/scan.h"
 
@@ -11,7 +12,7 @@ using namespace santool;
 
 namespace {
 
-constexpr int32_t kOutputRate = 22050;
+constexpr int32_t kOutputRate = kEngineSizes.output_rate;
 
 std::string Json(const std::string& s) {
   std::string o = "\"";

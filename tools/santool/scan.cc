@@ -9,13 +9,15 @@
 #include "anim/format.h"
 #include "base/bytes.h"
 #include "base/tags.h"
+#include "engines/engines.h"
 #include "platform/files.h"
 
 namespace santool {
 namespace {
 
-constexpr uint32_t kLargestChunk = 300000;
-constexpr int32_t kOutputRate = 22050;
+// What the player's engines take: a larger chunk is damage to them.
+constexpr uint32_t kLargestChunk = uint32_t(kEngineSizes.largest_frame);
+constexpr int32_t kOutputRate = kEngineSizes.output_rate;
 
 // Rates named by a sound image's track script (data blocks of types 1, 6, 7).
 void ScriptRates(const uint8_t* script, uint32_t length, std::vector<int32_t>* rates) {
@@ -218,7 +220,7 @@ bool Scan(const std::string& path, Report* report, std::string* error) {
       break;
     }
     if (csize > kLargestChunk) {
-      r.damage.push_back({at, "chunk of " + std::to_string(csize) + " bytes, above 300000"});
+      r.damage.push_back({at, "chunk of " + std::to_string(csize) + " bytes, above " + std::to_string(kLargestChunk)});
       break;
     }
     if (csize > size - at - 8) {
