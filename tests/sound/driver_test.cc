@@ -51,7 +51,7 @@ TEST_F(DriverTest, ASoundFromSilenceIsHeardAtTheNextTickWholeAndOnce) {
   EXPECT_NEAR(static_cast<double>(before.size()), 517 * 22.05, 1.0);
   EXPECT_EQ(FirstNot(before, 0x80), before.size());
   EXPECT_EQ(OutputState(), 1);
-  Play(Image(Script({Data(0, 4096), End()}), Fill(4096, 200)));
+  Play(Image(PlayAll(4096), Fill(4096, 200)));
   platform::AdvanceVirtualTime(1000);
   Bytes heard = platform::memory::TakeCapturedAudio();
   // Not left for the card to reach four blocks later: the cursor was moved
@@ -96,7 +96,7 @@ TEST_F(DriverTest, NoDeviceOrNoDriverRunsSilentAndBadSettingsAreRefused) {
     ASSERT_EQ(SoundInit(driver, 22050, 200000, kSessionSizes), 0);
     EXPECT_FALSE(SoundAvailable());
     EXPECT_EQ(OutputOpenCount(), 0);
-    Play(Image(Script({Data(0, 10), End()}), Fill(10, 1)));
+    Play(Image(PlayAll(10), Fill(10, 1)));
     EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
     platform::AdvanceVirtualTime(200);
     EXPECT_TRUE(platform::memory::TakeCapturedAudio().empty());
@@ -109,7 +109,7 @@ TEST_F(DriverTest, NoDeviceOrNoDriverRunsSilentAndBadSettingsAreRefused) {
 
 TEST_F(DriverTest, DeactivationPausesTheCardAndATickThatCannotLockTriesAgain) {
   Start();
-  Play(Image(Script({Data(0, 20000), End()}), Fill(20000, 200)));
+  Play(Image(PlayAll(20000), Fill(20000, 200)));
   platform::AdvanceVirtualTime(100);
   SetSoundOutputActive(0);
   platform::memory::TakeCapturedAudio();
@@ -138,7 +138,7 @@ TEST_F(DriverTest, AStreamedToneIsHeardWholeAtItsLevelAndPitch) {
   platform::AdvanceVirtualTime(333);
   platform::memory::TakeCapturedAudio();
   Play(Psad16(4, 0, 77, 0, 128, 0x80,
-              Image(Script({Data(0, kTotal), End()}), Bytes(tone.begin(), tone.begin() + kFirst),
+              Image(PlayAll(kTotal), Bytes(tone.begin(), tone.begin() + kFirst),
                     kTotal)));
   int sent = kFirst;
   uint32_t now = 0;
@@ -169,11 +169,11 @@ TEST(DriverRealClock, TicksOnTheTimerThreadWhileStartsArriveHere) {
   platform::SetClockMode(platform::ClockMode::kReal);
   ASSERT_EQ(SoundInit(SoundDriverProc, 22050, 200000, kSessionSizes), 0);
   ASSERT_TRUE(SoundAvailable());
-  Play(Psad32(1, 0, 5, Image(Script({Data(0, 200000), End()}), Fill(8000, 180), 200000)));
+  Play(Psad32(1, 0, 5, Image(PlayAll(200000), Fill(8000, 180), 200000)));
   for (int block = 1; block <= 12; ++block) {
     std::this_thread::sleep_for(std::chrono::milliseconds(25));
     Play(Psad32(1, block, 5, Fill(700, static_cast<uint8_t>(100 + block))));
-    Play(Image(Script({Data(0, 300), End()}), Fill(300, 90)), 1);
+    Play(Image(PlayAll(300), Fill(300, 90)), 1);
     SoundStatus(-1);
     SoundStatus(kAnySoundPlaying);
   }

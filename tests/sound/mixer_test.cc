@@ -18,7 +18,7 @@ constexpr int32_t kOneSmall[] = {100, 100000, 0};
 
 TEST_F(MixerTest, StartOnAnIdleChannelPlaysAtFullVolumeAtOnce) {
   Init();
-  Bytes chunk = Image(Script({Data(0, 4096), End()}), Fill(4096, 200));
+  Bytes chunk = Image(PlayAll(4096), Fill(4096, 200));
   Play(chunk);
   // The sound plays from a copy: the chunk's memory may change at once.
   std::fill(chunk.begin(), chunk.end(), 0);
@@ -36,9 +36,9 @@ TEST_F(MixerTest, RestartCrossFadesTheOldTailOutAndTheNewSoundIn) {
   Init(one);
   // The old sound at a quarter rate: each pass takes 255 bytes of its
   // 3072-byte tail as one piece that equals the need and so covers the block.
-  Play(Image(Script({DataAt(0, 20000, 5512), End()}), Fill(20000, 10)));
+  Play(Image(TrackScript().DataAt(0, 20000, 5512).End().bytes(), Fill(20000, 10)));
   Pass();
-  Play(Image(Script({Data(0, 100000), End()}), Fill(100000, 250)));
+  Play(Image(PlayAll(100000), Fill(100000, 250)));
   std::vector<int32_t> new_volumes;
   for (int32_t left = 3072; left > 0; left -= 255) {
     auto calls = Pass();
@@ -63,7 +63,7 @@ TEST_F(MixerTest, RestartCrossFadesTheOldTailOutAndTheNewSoundIn) {
 
 TEST_F(MixerTest, AStarvingStreamFadesRecoversAndRestartsWithoutCrossFade) {
   Init(kOneSmall);
-  Play(Psad32(7, 0, 9, Image(Script({Data(0, 100000), End()}), Ramp(2048), 100000)));
+  Play(Psad32(7, 0, 9, Image(PlayAll(100000), Ramp(2048), 100000)));
   Pass();
   Pass();
   auto starving = Pass();
@@ -89,7 +89,7 @@ TEST_F(MixerTest, AStarvingStreamFadesRecoversAndRestartsWithoutCrossFade) {
   for (int i = 0; i < 4; ++i) Pass();
   ASSERT_EQ(Channel(1).state, 3);
   EXPECT_EQ(SoundStatus(kAnySoundPlaying), 1);
-  Play(Psad32(7, 0, 10, Image(Script({Data(0, 4096), End()}), Fill(4096, 220))));
+  Play(Psad32(7, 0, 10, Image(PlayAll(4096), Fill(4096, 220))));
   auto calls = Pass();
   ASSERT_EQ(calls.size(), 4u);
   for (const MixCall& c : calls) EXPECT_TRUE(c.first == 220 && c.volume == 127);
@@ -110,13 +110,13 @@ TEST_F(MixerTest, CatchUpJumpsToTheMarginButNotPastTheEndNorTheBlock) {
     int64_t read;
   };
   const Case cases[] = {
-      {Script({Data(0, 1000000), End()}), 1000000, true, 2048, 9, 10000, 92048 - 15000 + 1024},
-      {Script({Data(0, 100000), End()}), 100000, true, 2048, 9, 10000, 2048},
-      {Script({Data(0, 50000), Data(50000, 950000), End()}), 1000000, true, 2048, 9, 10000,
+      {PlayAll(1000000), 1000000, true, 2048, 9, 10000, 92048 - 15000 + 1024},
+      {PlayAll(100000), 100000, true, 2048, 9, 10000, 2048},
+      {TrackScript().Data(0, 50000).Data(50000, 950000).End().bytes(), 1000000, true, 2048, 9, 10000,
        50000 + 1024},
-      {Script({Data(0, 100000), End()}), 150000, false, 1000, 149, 1000,
+      {PlayAll(100000), 150000, false, 1000, 149, 1000,
        150000 - 99964 + 15000 + 1024},
-      {Script({Data(0, 60000), End()}), 150000, false, 1000, 149, 1000, -1},
+      {PlayAll(60000), 150000, false, 1000, 149, 1000, -1},
   };
   for (const Case& c : cases) {
     SoundShutdown();
@@ -144,8 +144,8 @@ TEST_F(MixerTest, CatchUpJumpsToTheMarginButNotPastTheEndNorTheBlock) {
 
 TEST_F(MixerTest, SpeechDucksMusicToTheFloorHoldsItAndItRecovers) {
   Init();
-  Play(Image(Script({Data(0, 100000), End()}), Fill(100000, 200)), 0, 0x40);
-  Play(Image(Script({Data(0, 8 * 1024), End()}), Fill(8 * 1024, 60)), 0, 0x80);
+  Play(Image(PlayAll(100000), Fill(100000, 200)), 0, 0x40);
+  Play(Image(PlayAll(8 * 1024), Fill(8 * 1024, 60)), 0, 0x80);
   const int expected[] = {224, 192, 160, 128, 96, 64, 64, 64, 72, 80};
   for (int pass = 0; pass < 10; ++pass) {
     auto calls = Pass();
@@ -162,8 +162,8 @@ TEST_F(MixerTest, SpeechDucksMusicToTheFloorHoldsItAndItRecovers) {
 TEST_F(MixerTest, ChannelSwitchesSilenceTheirClass) {
   Init();
   SetSwitch(1, 0);
-  Play(Image(Script({Data(0, 4096), End()}), Fill(4096, 200)), 0, 0x40);
-  Play(Image(Script({Data(0, 4096), End()}), Fill(4096, 100)), 0, 0xC0);
+  Play(Image(PlayAll(4096), Fill(4096, 200)), 0, 0x40);
+  Play(Image(PlayAll(4096), Fill(4096, 100)), 0, 0xC0);
   EXPECT_TRUE(Pass().empty());
   EXPECT_EQ(Channel(6).position, 1024);  // processed in full all the same
 }
@@ -171,7 +171,7 @@ TEST_F(MixerTest, ChannelSwitchesSilenceTheirClass) {
 TEST_F(MixerTest, RepeatBlockStepsThroughItsCount) {
   Init();
   // repeat (3 x 100 bytes from 100) -> jump back -> ... -> its target: end.
-  Bytes script = Script({Repeat(100, 300, 22050, 100, 25), Jump(-20, 0), End(), Data(0, 10)});
+  Bytes script = TrackScript().Repeat(100, 300, 22050, 100, 25).Jump(-20, 0).End().Data(0, 10).bytes();
   Play(Image(script, Ramp(500)));
   auto calls = Pass();
   ASSERT_EQ(calls.size(), 3u);
@@ -185,16 +185,17 @@ TEST_F(MixerTest, RepeatBlockStepsThroughItsCount) {
 TEST_F(MixerTest, ScriptTargetsWrapAndCompareUnsigned) {
   Init();
   // Jumps that are taken skip one End; those that are not would skip a Data.
-  Bytes script = Script({
-      Add(255, 200), Compare(10, 8, 255, 71), End(),  // master 327: its low byte is 71
-      Set(7, 200), Compare(8, 8, 7, 100), End(),      // 100 < 200, unsigned
-      Compare(9, 16, 7, 100), Data(0, 10),            // 200 < 100: no jump
-      Add(7, 100), Compare(10, 8, 7, 44), End(),      // 300 wraps to 44
-      Jump(7, 0), End(),                              // index 0: always
-      Jump(7, 7), End(),                              // variable 7 is not 0
-      Set(9, 0), Jump(15, 9), Data(50, 10),           // variable 9 is 0: no jump
-      Add(254, 200), Compare(11, 16, 254, 71), Data(60, 10),  // 127 + 200 wraps to 71
-      Set(254, 30), Data(70, 10), End()});
+  Bytes script = TrackScript()
+      .Add(255, 200).JumpIf(10, 8, 255, 71).End()  // master 327: its low byte is 71
+      .Set(7, 200).JumpIf(8, 8, 7, 100).End()      // 100 < 200, unsigned
+      .JumpIf(9, 16, 7, 100).Data(0, 10)           // 200 < 100: no jump
+      .Add(7, 100).JumpIf(10, 8, 7, 44).End()      // 300 wraps to 44
+      .Jump(7, 0).End()                            // index 0: always
+      .Jump(7, 7).End()                            // variable 7 is not 0
+      .Set(9, 0).Jump(15, 9).Data(50, 10)          // variable 9 is 0: no jump
+      .Add(254, 200).JumpIf(11, 16, 254, 71).Data(60, 10)  // 127 + 200 wraps to 71
+      .Set(254, 30).Data(70, 10).End()
+      .bytes();
   Play(Image(script, Ramp(100)));
   auto calls = Pass();
   ASSERT_EQ(calls.size(), 4u);
@@ -208,7 +209,7 @@ TEST_F(MixerTest, ScriptTargetsWrapAndCompareUnsigned) {
   EXPECT_EQ(SoundMasterVolume(), 327);
   EXPECT_EQ(SoundVariable(7), 44);
   // A master volume above 127 saturates: full volume, not a wrapped byte.
-  Play(Image(Script({Data(0, 1024), End()}), Fill(1024, 99)));
+  Play(Image(PlayAll(1024), Fill(1024, 99)));
   auto loud = Pass();
   ASSERT_FALSE(loud.empty());
   EXPECT_EQ(loud.front().volume, 127);
@@ -217,7 +218,7 @@ TEST_F(MixerTest, ScriptTargetsWrapAndCompareUnsigned) {
 TEST_F(MixerTest, StatusAnswers) {
   Init();
   EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
-  Play(Image(Script({Data(0, 4096), End()}), Fill(4096, 1)), 77);
+  Play(Image(PlayAll(4096), Fill(4096, 1)), 77);
   EXPECT_EQ(SoundStatus(kAnySoundPlaying), 1);
   EXPECT_EQ(SoundStatus(-2), 1);  // channel 1, position 0
   Pass();
@@ -232,7 +233,7 @@ TEST_F(MixerTest, StatusAnswers) {
 
 TEST_F(MixerTest, ChannelChoice) {
   Init();
-  Bytes script = Script({Data(0, 10), End()});
+  Bytes script = PlayAll(10);
   Play(Image(script, Fill(50, 1)));
   EXPECT_EQ(Channel(1).state, 2);  // in place: a 100-byte channel, highest first
   EXPECT_EQ(Channel(1).buffer[0], 127);  // its buffer untouched
@@ -255,7 +256,7 @@ TEST_F(MixerTest, ChannelChoice) {
 
 TEST_F(MixerTest, PsadLayouts) {
   Init();
-  Bytes image = Image(Script({Data(0, 10000), End()}), Fill(1000, 30), 10000);
+  Bytes image = Image(PlayAll(10000), Fill(1000, 30), 10000);
   // 16-bit fields: volume byte 128 with the caller's 127 is 127; flags OR.
   Play(Psad16(3, 0, 4, 0x0080, 128, 0x80, image), 0, 0x0001);
   SoundChannelView v = Channel(5);
@@ -267,7 +268,7 @@ TEST_F(MixerTest, PsadLayouts) {
   Play(Psad16(5, 0, 4, 0, 255, 10, image));
   EXPECT_EQ(Channel(4).volume, 127);
   EXPECT_EQ(Channel(4).pan, 10);
-  Bytes large = Image(Script({Data(0, 10000), End()}), Fill(1000, 30), 10000, 95000);
+  Bytes large = Image(PlayAll(10000), Fill(1000, 30), 10000, 95000);
   Play(Psad16(6, 0, 4, 0, 64, 0, large));
   EXPECT_EQ(Channel(3).volume, 63);
   // Later blocks: in order only; block 3 after block 1 is dropped, and all after.
@@ -287,7 +288,7 @@ TEST_F(MixerTest, PsadLayouts) {
 TEST_F(MixerTest, LaterBlocksWrapAroundTheRing) {
   const int32_t sizes[] = {100, 20000, 0};
   Init(sizes);
-  Bytes script = Script({Data(0, 100000), End()});
+  Bytes script = PlayAll(100000);
   Play(Psad32(1, 0, 1, Image(script, Fill(19000, 1), 100000)));
   const int32_t ring = Channel(1).ring_size;
   ASSERT_EQ(ring, 20000 - static_cast<int32_t>(script.size()) - 24);

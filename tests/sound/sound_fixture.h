@@ -8,84 +8,47 @@
 #include <utility>
 #include <vector>
 
+#include "authoring/audio.h"
 #include "base/switches.h"
 #include "engines/engines.h"
 #include "sound/sound.h"
 
 namespace soundtest {
 
-using Bytes = std::vector<uint8_t>;
+using authoring::Bytes;
+using authoring::TrackScript;
 
-// Appends the low `width` bytes of v, big-endian unless `little`.
-inline void Put(Bytes& b, int64_t v, int width, bool little = false) {
-  for (int i = 0; i < width; ++i)
-    b.push_back(static_cast<uint8_t>(v >> (8 * (little ? i : width - 1 - i))));
-}
-inline void Append(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
+// A script that plays `length` samples from the first and ends.
+inline Bytes PlayAll(int32_t length) { return TrackScript().Data(0, length).End().bytes(); }
 
-// A script block: type, body size, big-endian fields of the given widths.
-inline Bytes Block(uint8_t type, std::initializer_list<std::pair<int64_t, int>> fields) {
-  Bytes b{type, 0};
-  for (auto [v, width] : fields) Put(b, v, width);
-  b[1] = static_cast<uint8_t>(b.size() - 2);
-  return b;
-}
-inline Bytes Data(int32_t offset, int32_t length) { return Block(1, {{offset, 4}, {length, 4}}); }
-inline Bytes DataAt(int32_t offset, int32_t length, int32_t rate) {
-  return Block(6, {{offset, 4}, {length, 4}, {rate, 4}});
-}
-inline Bytes Repeat(int32_t offset, int32_t count, int32_t rate, int32_t length, int16_t jump) {
-  return Block(7, {{offset, 4}, {count, 4}, {rate, 4}, {length, 4}, {jump, 2}});
-}
-inline Bytes Jump(int16_t offset, uint8_t variable) {
-  return Block(2, {{offset, 2}, {variable, 1}});
-}
-inline Bytes Set(uint8_t target, uint8_t value) { return Bytes{3, 2, target, value}; }
-inline Bytes Add(uint8_t target, uint8_t value) { return Bytes{4, 2, target, value}; }
-inline Bytes Compare(uint8_t type, int16_t offset, uint8_t variable, uint8_t value) {
-  return Block(type, {{offset, 2}, {variable, 1}, {value, 1}});
-}
-inline Bytes End() { return Bytes{0, 0}; }
-inline Bytes Script(std::initializer_list<Bytes> blocks) {
-  Bytes s;
-  for (const Bytes& b : blocks) Append(s, b);
-  return s;
-}
-
-// A sound image: "SAUD" tag, body size (the whole sound unless given), the
-// script sub-chunk, the sample sub-chunk header with the total, the samples.
+// The sound image of `script` and `samples`; `total` (the samples given
+// unless set) and the body size (the whole sound unless set) may claim more.
 inline Bytes Image(const Bytes& script, const Bytes& samples, int64_t total = -1,
                    int64_t body = -1) {
-  if (total < 0) total = static_cast<int64_t>(samples.size());
-  if (body < 0) body = 16 + static_cast<int64_t>(script.size()) + total;
-  Bytes b{'S', 'A', 'U', 'D'};
-  Put(b, body, 4);
-  Append(b, Bytes{'S', 'T', 'R', 'K'});
-  Put(b, static_cast<int64_t>(script.size()), 4);
-  Append(b, script);
-  Append(b, Bytes{'S', 'D', 'A', 'T'});
-  Put(b, total, 4);
-  Append(b, samples);
+  Bytes b = authoring::SoundImage(script, samples.data(), samples.size(),
+                                  uint32_t(total < 0 ? int64_t(samples.size()) : total));
+  if (body >= 0) authoring::SetBE32(b, 4, uint32_t(body));
   return b;
 }
 
 // "PSAD" with big-endian 32-bit track, block and key.
 inline Bytes Psad32(int32_t track, int32_t block, int32_t key, const Bytes& data) {
-  Bytes b{'P', 'S', 'A', 'D'};
-  Put(b, static_cast<int64_t>(12 + data.size()), 4);
-  for (int32_t v : {track, block, key}) Put(b, v, 4);
-  Append(b, data);
+  Bytes b;
+  authoring::PutTag(b, "PSAD");
+  for (int32_t v : {int32_t(12 + data.size()), track, block, key}) authoring::PutBE32(b, uint32_t(v));
+  authoring::PutBytes(b, data);
   return b;
 }
 
 // "PSAD" with little-endian 16-bit track, block, key and flags, then volume and pan bytes.
 inline Bytes Psad16(int16_t track, int16_t block, int16_t key, uint16_t flags, uint8_t volume,
                     uint8_t pan, const Bytes& data) {
-  Bytes b{'P', 'S', 'A', 'D'};
-  Put(b, static_cast<int64_t>(10 + data.size()), 4);
-  for (int v : {int(track), int(block), int(key), int(flags)}) Put(b, v, 2, true);
-  Append(b, Bytes{volume, pan});
-  Append(b, data);
+  Bytes b;
+  authoring::PutTag(b, "PSAD");
+  authoring::PutBE32(b, uint32_t(10 + data.size()));
+  for (int v : {int(track), int(block), int(key), int(flags)}) authoring::PutLE16(b, uint16_t(v));
+  authoring::PutBytes(b, Bytes{volume, pan});
+  authoring::PutBytes(b, data);
   return b;
 }
 

@@ -15,9 +15,9 @@ TEST_F(MixerTest, BadScriptsStopTheChannel) {
   // A jump before the script, one past it, an unknown type, a block cut off
   // by the end of the script, a rate of 0, a complete sound read past its data.
   const Bytes scripts[] = {
-      Script({Jump(-100, 0)}),      Script({Jump(1000, 0)}),     Script({Bytes{12, 0}}),
-      Script({Bytes{6, 12, 0, 0}}), Script({DataAt(0, 100, 0)}),
-      Script({Data(1000000, 5000), End()}),
+      TrackScript().Jump(-100, 0).bytes(), TrackScript().Jump(1000, 0).bytes(), Bytes{12, 0},
+      Bytes{6, 12, 0, 0}, TrackScript().DataAt(0, 100, 0).bytes(),
+      TrackScript().Data(1000000, 5000).End().bytes(),
   };
   for (const Bytes& script : scripts) {
     Play(Image(script, Fill(100, 1)));
@@ -30,9 +30,9 @@ TEST_F(MixerTest, ScriptsThatNeverPlayDoNotHangAPass) {
   Init();
   // A loop on itself; a loop of empty repeat blocks; data that only moves
   // input at a rate too high to produce any output.
-  Play(Image(Script({Jump(0, 0)}), Fill(100, 1)));
-  Play(Image(Script({Repeat(0, 5, 22050, 0, 0), Jump(-20, 0)}), Fill(100, 1)));
-  Play(Psad32(1, 0, 1, Image(Script({DataAt(0, 2000000000, 2000000000), Jump(-14, 0)}),
+  Play(Image(TrackScript().Jump(0, 0).bytes(), Fill(100, 1)));
+  Play(Image(TrackScript().Repeat(0, 5, 22050, 0, 0).Jump(-20, 0).bytes(), Fill(100, 1)));
+  Play(Psad32(1, 0, 1, Image(TrackScript().DataAt(0, 2000000000, 2000000000).Jump(-14, 0).bytes(),
                              Fill(1000, 1), 1000)));
   for (int i = 0; i < 3; ++i) Pass();
   EXPECT_EQ(SoundStatus(kAnySoundPlaying), 1);  // still there, waiting
@@ -41,7 +41,7 @@ TEST_F(MixerTest, ScriptsThatNeverPlayDoNotHangAPass) {
 TEST_F(MixerTest, CopiedRestartFadesTheOldSoundNotTheNewData) {
   const int32_t sizes[] = {100000, 0};
   Init(sizes);
-  Bytes script = Script({Data(0, 50000), End()});
+  Bytes script = PlayAll(50000);
   Play(Psad32(1, 0, 1, Image(script, Fill(50000, 20), 50000)));
   Pass();
   Play(Psad32(2, 0, 1, Image(script, Fill(50000, 230), 50000)));
@@ -63,16 +63,17 @@ TEST_F(MixerTest, RandomChunksAndScriptsStayInBounds) {
   auto jump = [&] { return static_cast<int16_t>(static_cast<int>(random() % 80) - 40); };
   for (int round = 0; round < 300; ++round) {
     Bytes script;
+    auto put = [&script](const TrackScript& t) { authoring::PutBytes(script, t.bytes()); };
     for (int b = 0, blocks = 1 + static_cast<int>(random() % 6); b < blocks; ++b) {
       switch (random() % 8) {
-        case 0: Append(script, Data(num(3000, -500), num(5000))); break;
-        case 1: Append(script, DataAt(num(3000), num(5000), num(60000))); break;
-        case 2: Append(script, Repeat(num(2000), num(3000), num(40000, 5000), num(700), jump())); break;
-        case 3: Append(script, Jump(jump(), byte())); break;
-        case 4: Append(script, Set(byte(), byte())); break;
-        case 5: Append(script, Add(byte(), byte())); break;
-        case 6: Append(script, Compare(static_cast<uint8_t>(8 + random() % 4), jump(), byte(), byte())); break;
-        default: Append(script, Bytes{byte(), byte(), byte(), byte()}); break;
+        case 0: put(TrackScript().Data(num(3000, -500), num(5000))); break;
+        case 1: put(TrackScript().DataAt(num(3000), num(5000), num(60000))); break;
+        case 2: put(TrackScript().Repeat(num(2000), num(3000), num(40000, 5000), num(700), jump())); break;
+        case 3: put(TrackScript().Jump(jump(), byte())); break;
+        case 4: put(TrackScript().Set(byte(), byte())); break;
+        case 5: put(TrackScript().Add(byte(), byte())); break;
+        case 6: put(TrackScript().JumpIf(static_cast<uint8_t>(8 + random() % 4), jump(), byte(), byte())); break;
+        default: authoring::PutBytes(script, Bytes{byte(), byte(), byte(), byte()}); break;
       }
     }
     Bytes samples(random() % 3000);

@@ -1,0 +1,2 @@
+# The sound images and track scripts come from the authoring library.
+target_link_libraries(test_${name} PRIVATE mv_authoring)
