@@ -158,11 +158,4 @@ TEST_F(LineTest, OpaqueFlagBoxesEveryGlyph) {
   }
 }
 
-TEST_F(LineTest, GlyphsAreClippedToTheClip) {
-  Picture pic;
-  const ClipRect clip = {12, 0, 10, 200};
-  DrawTextLine(f0, &pic.surface, &clip, 6, 5, 0, &colour, 0, "AAA");
-  EXPECT_EQ(pic.Ink(), (Box4{12, 5, 22, 14}));
-}
-
 }  // namespace
