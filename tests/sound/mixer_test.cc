@@ -16,12 +16,15 @@ using namespace soundtest;
 
 constexpr int32_t kOneSmall[] = {100, 100000, 0};
 
-TEST_F(MixerTest, StartOnAnIdleChannelPlaysAtFullVolumeAtOnce) {
+TEST_F(MixerTest, StartOnAnIdleChannelPlaysAtFullVolumeAtOnceAndStatusFollowsIt) {
   Init();
+  EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
   Bytes chunk = Image(PlayAll(4096), Fill(4096, 200));
-  Play(chunk);
+  Play(chunk, 77);
   // The sound plays from a copy: the chunk's memory may change at once.
   std::fill(chunk.begin(), chunk.end(), 0);
+  EXPECT_EQ(SoundStatus(kAnySoundPlaying), 1);
+  EXPECT_EQ(SoundStatus(-2), 1);  // channel 1, position 0
   auto calls = Pass();
   ASSERT_EQ(calls.size(), 4u);
   for (size_t i = 0; i < calls.size(); ++i)
@@ -29,6 +32,13 @@ TEST_F(MixerTest, StartOnAnIdleChannelPlaysAtFullVolumeAtOnce) {
                 calls[i].index == static_cast<int32_t>(256 * i) && calls[i].first == 200) << i;
   EXPECT_EQ(Channel(1).state, 1);
   EXPECT_EQ(Channel(1).position, 1024);
+  EXPECT_EQ(SoundStatus(-2), 1025);
+  EXPECT_EQ(SoundStatus(77), 1025);
+  EXPECT_EQ(SoundStatus(-1) + SoundStatus(78), 0);
+  EXPECT_EQ(SoundStatus(-100), 0);  // past the count: looked up as an id
+  for (int i = 0; i < 4; ++i) Pass();
+  EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
+  EXPECT_EQ(SoundShutdown(), 5);
 }
 
 TEST_F(MixerTest, RestartCrossFadesTheOldTailOutAndTheNewSoundIn) {
@@ -213,22 +223,6 @@ TEST_F(MixerTest, ScriptTargetsWrapAndCompareUnsigned) {
   auto loud = Pass();
   ASSERT_FALSE(loud.empty());
   EXPECT_EQ(loud.front().volume, 127);
-}
-
-TEST_F(MixerTest, StatusAnswers) {
-  Init();
-  EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
-  Play(Image(PlayAll(4096), Fill(4096, 1)), 77);
-  EXPECT_EQ(SoundStatus(kAnySoundPlaying), 1);
-  EXPECT_EQ(SoundStatus(-2), 1);  // channel 1, position 0
-  Pass();
-  EXPECT_EQ(SoundStatus(-2), 1025);
-  EXPECT_EQ(SoundStatus(77), 1025);
-  EXPECT_EQ(SoundStatus(-1) + SoundStatus(78), 0);
-  EXPECT_EQ(SoundStatus(-100), 0);  // past the count: looked up as an id
-  for (int i = 0; i < 4; ++i) Pass();
-  EXPECT_EQ(SoundStatus(kAnySoundPlaying), 0);
-  EXPECT_EQ(SoundShutdown(), 5);
 }
 
 TEST_F(MixerTest, ChannelChoice) {

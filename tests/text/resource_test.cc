@@ -45,9 +45,12 @@ TEST_F(TextResourceTest, MarkersStringsAndLineEnds) {
     EXPECT_EQ(Count(), c.count) << c.file;
     for (auto [n, text] : c.texts) EXPECT_EQ(Str(n), text) << c.file << " #" << n;
   }
-  FreeTextResource(nullptr);
+  // A missing file leaves nothing loaded: the old one was freed first.
+  EXPECT_EQ(LoadTextResource(nullptr, Path("none.trs").c_str()), kErrCannotOpen);
   EXPECT_EQ(DefaultTextResource(), nullptr);
   EXPECT_EQ(GetText(nullptr, 3), nullptr);
+  EXPECT_EQ(ErrorLogEntries(),
+            std::vector<std::string>{"Cannot open resource " + Path("none.trs") + "."});
 }
 
 TEST_F(TextResourceTest, ScrambledFilesUseTheKeyByte) {
@@ -68,14 +71,6 @@ TEST_F(TextResourceTest, ScrambledFilesUseTheKeyByte) {
     EXPECT_EQ(GetText(mine, 0), nullptr);
     FreeTextResource(&mine);
   }
-}
-
-TEST_F(TextResourceTest, MissingFileLeavesNothingLoaded) {
-  ASSERT_EQ(Load("# 0\nzero\n"), 0);
-  EXPECT_EQ(LoadTextResource(nullptr, Path("none.trs").c_str()), kErrCannotOpen);
-  EXPECT_EQ(DefaultTextResource(), nullptr);  // the old one was freed first
-  EXPECT_EQ(ErrorLogEntries(),
-            std::vector<std::string>{"Cannot open resource " + Path("none.trs") + "."});
 }
 
 }  // namespace
