@@ -13,8 +13,6 @@
 #include <sstream>
 #include <thread>
 
-#include "imageio/imageio.h"
-
 #ifdef MV_HAVE_X11
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -151,20 +149,6 @@ Image Screenshot(const std::string& name) {
   return out;
 }
 
-void SaveImage(const Image& image, const std::string& path) {
-  std::vector<uint8_t> palette(768), pixels(image.rgb.size());
-  for (int i = 0; i < 256; ++i) {
-    palette[3 * i] = static_cast<uint8_t>((i >> 5) * 255 / 7);
-    palette[3 * i + 1] = static_cast<uint8_t>(((i >> 2) & 7) * 255 / 7);
-    palette[3 * i + 2] = static_cast<uint8_t>((i & 3) * 255 / 3);
-  }
-  for (size_t i = 0; i < pixels.size(); ++i) {
-    uint32_t c = image.rgb[i];
-    pixels[i] = static_cast<uint8_t>((c >> 21 & 7) << 5 | (c >> 13 & 7) << 2 | (c >> 6 & 3));
-  }
-  imageio::WritePng8(path, image.width, image.height, image.width, pixels.data(), palette.data());
-}
-
 std::vector<Window> FindWindows(const std::string& name, const std::string& title) {
   std::vector<Window> found;
 #ifdef MV_HAVE_X11
@@ -298,25 +282,6 @@ std::string Player::Errors() const {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
-}
-
-long ProcessCpuMs(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(in, line);
-  size_t close = line.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream fields(line.substr(close + 2));
-  std::string field;
-  long utime = 0, stime = 0;
-  for (int i = 3; fields >> field; ++i) {
-    if (i == 14) utime = std::stol(field);
-    if (i == 15) {
-      stime = std::stol(field);
-      break;
-    }
-  }
-  return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
 }
 
 }  // namespace sdltest

@@ -36,8 +36,6 @@ struct Image {
 
 // The root window as it is now (empty image when the display cannot be read).
 Image Screenshot(const std::string& display);
-// Writes it as an indexed PNG of 3-3-2 colours (to look at a failure).
-void SaveImage(const Image& image, const std::string& path);
 
 struct Window {
   unsigned long id = 0;
@@ -64,7 +62,6 @@ class Player {
   bool Running();
   void Signal(int sig);
   std::string Errors() const;
-  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;
@@ -74,7 +71,5 @@ class Player {
 };
 
 std::string PlayerPath();
-// Milliseconds of CPU time (user + system) a process has used so far.
-long ProcessCpuMs(pid_t pid);
 
 }  // namespace sdltest
