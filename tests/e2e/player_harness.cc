@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "authoring/codecs.h"
@@ -197,6 +199,15 @@ void WriteTextResources(const std::string& dir) {
   glyphs[65] = authoring::GlyphFromRows({"#.#", ".#.", "#.#"});
   for (const char* font : {"TALKFONT.NUT", "SMALFONT.NUT", "TITLFONT.NUT"})
     authoring::WriteNutFont(dir + "/cv2vid/" + font, glyphs);
+}
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::string WithoutLines(const std::string& text, const std::string& prefix) {

@@ -76,6 +76,10 @@ std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens);
 // that a run of it records no error.
 void WriteTextResources(const std::string& dir);
 
+// A file's bytes ("" when it cannot be read), and a file made of them.
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+
 // The whole standard error a run printed, without the lines that start with
 // `prefix` (to compare the rest exactly).
 std::string WithoutLines(const std::string& text, const std::string& prefix);

@@ -101,12 +101,14 @@ TEST(Keys, KeysBecomeTheOriginalVirtualKeyCodes) {
       {SDLK_x, SDL_SCANCODE_X, 'X'},
       {SDLK_0, SDL_SCANCODE_0, '0'},
       {SDLK_F4, SDL_SCANCODE_F4, VK_F4},
+      {SDLK_KP_0, SDL_SCANCODE_KP_0, VK_NUMPAD0},  // not in the range of 1 to 9
       {SDLK_KP_9, SDL_SCANCODE_KP_9, VK_NUMPAD0 + 9},
       {SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS, VK_SUBTRACT},
       {SDLK_RALT, SDL_SCANCODE_RALT, VK_MENU},  // either side: the one key
       {SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, VK_SHIFT},
       {SDLK_RCTRL, SDL_SCANCODE_RCTRL, VK_CONTROL},
       {SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN, VK_NEXT},
+      {SDLK_LEFT, SDL_SCANCODE_LEFT, VK_LEFT},
       {SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON, 0xBA},
       {SDLK_QUOTE, SDL_SCANCODE_APOSTROPHE, 0xDE},
       // A layout whose key there is no Latin letter still names the position.

@@ -13,6 +13,8 @@
 #include <sstream>
 #include <thread>
 
+#include "e2e/player_harness.h"
+
 #ifdef MV_HAVE_X11
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -224,17 +226,12 @@ bool PressKey(const std::string& name, const std::string& key) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::string PlayerPath() {
-  const char* dir = std::getenv("MV_BINARY_DIR");
-  return std::string(dir ? dir : MV_BINARY_ROOT) + "/morvane-demos";
-}
-
 Player::Player(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
   char pattern[] = "/tmp/mv-sdl-err-XXXXXX";
   int fd = mkstemp(pattern);
   if (fd < 0) return;
   err_path_ = pattern;
-  std::string path = PlayerPath();
+  std::string path = e2e::PlayerPath();
   std::vector<std::string> copy = args;
   std::vector<char*> argv{path.data()};
   for (std::string& a : copy) argv.push_back(a.data());

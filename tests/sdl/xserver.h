@@ -70,6 +70,4 @@ class Player {
   std::string err_path_;
 };
 
-std::string PlayerPath();
-
 }  // namespace sdltest

@@ -12,16 +12,14 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "authoring/audio.h"
 #include "authoring/codecs.h"
-#include "authoring/nut.h"
 #include "authoring/san_writer.h"
-#include "authoring/trs.h"
+#include "e2e/player_harness.h"
 #include "xserver.h"
 
 namespace sdltest {
@@ -86,12 +84,7 @@ void WriteDemo(const std::string& dir, int frames, uint16_t fps, size_t tone_sam
     std::string error;
     ASSERT_TRUE(writer.WriteFile(dir + name, &error)) << error;
   }
-  // Its string file and fonts, so that a run records no error.
-  authoring::WriteTrsFile(dir + "/cv2vid/COBALT2.TRS", authoring::BuildTrsBody({{1, "A"}}), false);
-  std::vector<std::optional<authoring::GlyphBitmap>> glyphs(66);
-  glyphs[65] = authoring::GlyphFromRows({"#.#", ".#.", "#.#"});
-  for (const char* font : {"TALKFONT.NUT", "SMALFONT.NUT", "TITLFONT.NUT"})
-    authoring::WriteNutFont(dir + "/cv2vid/" + font, glyphs);
+  e2e::WriteTextResources(dir);  // so that a run records no error
 }
 
 struct Box {
@@ -118,18 +111,10 @@ Box Find(const Image& image, uint32_t colour) {
 class SdlPlayer : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (access(PlayerPath().c_str(), X_OK) != 0) GTEST_SKIP() << "no player at " << PlayerPath();
+    if (access(e2e::PlayerPath().c_str(), X_OK) != 0) GTEST_SKIP() << "no player at " << e2e::PlayerPath();
     if (!PlayerHasSdl()) GTEST_SKIP() << "the player was built without SDL";
     x_ = std::make_unique<VirtualDisplay>();
     if (!x_->available()) GTEST_SKIP() << "no Xvfb: the SDL tests need a virtual X server";
-    char pattern[] = "/tmp/mv-sdl-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    dir_ = pattern;
-  }
-
-  void TearDown() override {
-    std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
   }
 
   static bool PlayerHasSdl() {
@@ -184,7 +169,8 @@ class SdlPlayer : public ::testing::Test {
   }
 
   std::unique_ptr<VirtualDisplay> x_;
-  std::string dir_;
+  e2e::TempDir temp_;
+  const std::string dir_ = temp_.path();
 };
 
 // What the window shows after scaling, and the two ways it ends besides
@@ -336,10 +322,9 @@ TEST_F(SdlPlayer, MissingAudioDevicePlaysSilently) {
 }
 
 TEST(SdlPlayerNoDisplay, MissingDisplayIsAClearError) {
-  if (access(PlayerPath().c_str(), X_OK) != 0) GTEST_SKIP() << "no player";
-  char pattern[] = "/tmp/mv-sdl-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = pattern;
+  if (access(e2e::PlayerPath().c_str(), X_OK) != 0) GTEST_SKIP() << "no player";
+  e2e::TempDir temp;
+  const std::string dir = temp.path();
   WriteDemo(dir, 1, 10, 0);
   Player player({"--data=" + dir, "/cobalt2"}, {{"DISPLAY", ":65001"}, {"WAYLAND_DISPLAY", ""}});
   int code = -1;
@@ -348,8 +333,6 @@ TEST(SdlPlayerNoDisplay, MissingDisplayIsAClearError) {
     GTEST_SKIP() << "the player was built without SDL";
   EXPECT_EQ(code, 1);
   EXPECT_NE(player.Errors().find("cannot open the display"), std::string::npos) << player.Errors();
-  std::error_code ec;
-  fs::remove_all(dir, ec);
 }
 
 }  // namespace
