@@ -155,7 +155,7 @@ TEST_F(Player, DebugLevelOneDrawsTheFrameOverlay) {
 TEST_F(Player, SecondCopyHandsTheFocusToTheFirstAndEnds) {
   TempDir instance;
   // Put in the background after two screens, it stays until killed.
-  e2e::Background first({"--platform=headless", "--data=" + data_.path(),
+  e2e::Player first({"--platform=headless", "--data=" + data_.path(),
                          "--instance-dir=" + instance.path(), "--activate=@2:0", "/cobalt2"});
   std::string socket = instance / "instance.sock";
   for (int i = 0; i < 400 && access(socket.c_str(), F_OK) != 0; ++i) usleep(25000);
@@ -165,7 +165,7 @@ TEST_F(Player, SecondCopyHandsTheFocusToTheFirstAndEnds) {
   EXPECT_EQ(second.exit_code, 0);
   EXPECT_EQ(second.err, "");
   EXPECT_TRUE(Screens(capture()).empty());
-  EXPECT_TRUE(first.WaitForError("another copy asked for the focus", 30000)) << first.err();
+  EXPECT_TRUE(first.WaitForError("another copy asked for the focus", 30000)) << first.Errors();
 }
 
 TEST_F(Player, AnyCommandLineIsHarmless) {

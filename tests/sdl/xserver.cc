@@ -1,3 +1,6 @@
+// Built only with the X11 headers (links.cmake): without them there is no
+// server to test on.
+#ifdef MV_HAVE_X11
 #include "xserver.h"
 
 #include <fcntl.h>
@@ -6,28 +9,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
-#include "e2e/player_harness.h"
-
-#ifdef MV_HAVE_X11
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#endif
 
 namespace sdltest {
 
 namespace {
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-#ifdef MV_HAVE_X11
 struct Connection {
   explicit Connection(const std::string& name) : display(XOpenDisplay(name.c_str())) {}
   ~Connection() {
@@ -58,12 +49,10 @@ std::string WindowTitle(Display* display, ::Window window) {
   }
   return title;
 }
-#endif
 
 }  // namespace
 
 VirtualDisplay::VirtualDisplay(int width, int height) {
-#ifdef MV_HAVE_X11
   int fds[2];
   if (pipe(fds) != 0) return;
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
@@ -107,10 +96,6 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
     return;
   }
   name_ = ":" + number.substr(0, number.find('\n'));
-#else
-  (void)width;
-  (void)height;
-#endif
 }
 
 VirtualDisplay::~VirtualDisplay() {
@@ -122,7 +107,6 @@ VirtualDisplay::~VirtualDisplay() {
 
 Image Screenshot(const std::string& name) {
   Image out;
-#ifdef MV_HAVE_X11
   Connection c(name);
   if (c.display == nullptr) return out;
   ::Window root = DefaultRootWindow(c.display);
@@ -145,15 +129,11 @@ Image Screenshot(const std::string& name) {
           channel(image->red_mask) << 16 | channel(image->green_mask) << 8 | channel(image->blue_mask);
     }
   XDestroyImage(image);
-#else
-  (void)name;
-#endif
   return out;
 }
 
 std::vector<Window> FindWindows(const std::string& name, const std::string& title) {
   std::vector<Window> found;
-#ifdef MV_HAVE_X11
   Connection c(name);
   if (c.display == nullptr) return found;
   ::Window root_return, parent, *children = nullptr;
@@ -168,29 +148,18 @@ std::vector<Window> FindWindows(const std::string& name, const std::string& titl
     }
   }
   if (children) XFree(children);
-#else
-  (void)name;
-  (void)title;
-#endif
   return found;
 }
 
 bool FocusWindow(const std::string& name, unsigned long id) {
-#ifdef MV_HAVE_X11
   Connection c(name);
   if (c.display == nullptr) return false;
   XSetInputFocus(c.display, id, RevertToPointerRoot, CurrentTime);
   XSync(c.display, False);
   return true;
-#else
-  (void)name;
-  (void)id;
-  return false;
-#endif
 }
 
 bool CloseWindow(const std::string& name, unsigned long id) {
-#ifdef MV_HAVE_X11
   Connection c(name);
   if (c.display == nullptr) return false;
   XEvent e{};
@@ -203,11 +172,6 @@ bool CloseWindow(const std::string& name, unsigned long id) {
   XSendEvent(c.display, id, False, NoEventMask, &e);
   XSync(c.display, False);
   return true;
-#else
-  (void)name;
-  (void)id;
-  return false;
-#endif
 }
 
 bool PressKey(const std::string& name, const std::string& key) {
@@ -226,59 +190,6 @@ bool PressKey(const std::string& name, const std::string& key) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-Player::Player(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
-  char pattern[] = "/tmp/mv-sdl-err-XXXXXX";
-  int fd = mkstemp(pattern);
-  if (fd < 0) return;
-  err_path_ = pattern;
-  std::string path = e2e::PlayerPath();
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv{path.data()};
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_ = fork();
-  if (pid_ == 0) {
-    for (const auto& [key, value] : env) setenv(key.c_str(), value.c_str(), 1);
-    int null = open("/dev/null", O_RDWR);
-    dup2(null, 0);
-    dup2(null, 1);
-    dup2(fd, 2);
-    execv(path.c_str(), argv.data());
-    _exit(127);
-  }
-  close(fd);
-}
-
-Player::~Player() {
-  if (pid_ > 0 && !ended_) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  if (!err_path_.empty()) unlink(err_path_.c_str());
-}
-
-bool Player::Running() {
-  if (pid_ <= 0 || ended_) return false;
-  if (waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
-  return !ended_;
-}
-
-bool Player::Wait(int limit_ms, int* exit_code) {
-  for (int waited = 0; Running() && waited < limit_ms; waited += 20) SleepMs(20);
-  if (!ended_) return false;
-  if (exit_code) *exit_code = WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
-  return true;
-}
-
-void Player::Signal(int sig) {
-  if (pid_ > 0 && !ended_) kill(pid_, sig);
-}
-
-std::string Player::Errors() const {
-  std::ifstream in(err_path_);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 }  // namespace sdltest
+
+#endif  // MV_HAVE_X11

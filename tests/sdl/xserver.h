@@ -1,5 +1,5 @@
 // A private virtual X server for the tests, screenshots of its root window,
-// its windows by title, and the player run as a subprocess on it.
+// and its windows by title.
 #pragma once
 
 #include <sys/types.h>
@@ -50,24 +50,5 @@ bool FocusWindow(const std::string& display, unsigned long id);
 bool CloseWindow(const std::string& display, unsigned long id);
 // xdotool key NAME on the display (to the focused window).
 bool PressKey(const std::string& display, const std::string& key);
-
-// The player as a subprocess with extra environment variables; its output
-// goes to files that are read when asked.
-class Player {
- public:
-  Player(const std::vector<std::string>& args, const std::map<std::string, std::string>& env);
-  ~Player();  // kills it if it still runs
-  // Waits up to `limit_ms` for the end: true with the exit code set.
-  bool Wait(int limit_ms, int* exit_code);
-  bool Running();
-  void Signal(int sig);
-  std::string Errors() const;
-
- private:
-  pid_t pid_ = -1;
-  bool ended_ = false;
-  int status_ = 0;
-  std::string err_path_;
-};
 
 }  // namespace sdltest
