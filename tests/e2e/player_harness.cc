@@ -190,16 +190,4 @@ void WriteAll(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-std::string WithoutLines(const std::string& text, const std::string& prefix) {
-  std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    end = end == std::string::npos ? text.size() : end + 1;
-    if (text.compare(pos, prefix.size(), prefix) != 0) out += text.substr(pos, end - pos);
-    pos = end;
-  }
-  return out;
-}
-
 }  // namespace e2e

@@ -91,8 +91,4 @@ void WriteTextResources(const std::string& dir);
 std::string ReadAll(const std::string& path);
 void WriteAll(const std::string& path, const std::string& bytes);
 
-// The whole standard error a run printed, without the lines that start with
-// `prefix` (to compare the rest exactly).
-std::string WithoutLines(const std::string& text, const std::string& prefix);
-
 }  // namespace e2e

@@ -83,19 +83,6 @@ TEST_F(Session, AnAbortKeyAtTheLastFrameDoesNotChain) {
   EXPECT_FALSE(StreamInspect().request_pending);
 }
 
-TEST_F(Session, FullKeyQueueAndKeyCodeZeroAreHarmless) {
-  for (int i = 0; i < 300; ++i) Press('B');
-  Press(0);
-  Press(VK_ESCAPE);  // dropped: the queue is full
-  int frames = 0;
-  while (ReadKey(0) != 0 && frames < 1000) {
-    Frame(1, 10);
-    ++frames;
-  }
-  EXPECT_EQ(frames, 255);
-  EXPECT_FALSE(AbortRequested());
-}
-
 struct Picture {
   std::vector<uint8_t> pixels = std::vector<uint8_t>(320 * 200, 0);
   RenderBitmap bitmap{};
