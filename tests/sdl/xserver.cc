@@ -27,22 +27,9 @@ struct Connection {
   Display* display;
 };
 
-// _NET_WM_NAME (UTF-8) when set, else WM_NAME.
 std::string WindowTitle(Display* display, ::Window window) {
-  Atom type;
-  int format;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
-  if (XGetWindowProperty(display, window, net_name, 0, 1024, False, AnyPropertyType, &type, &format,
-                         &count, &after, &data) == Success &&
-      data != nullptr && format == 8) {
-    title.assign(reinterpret_cast<char*>(data), count);
-  }
-  if (data) XFree(data);
-  if (!title.empty()) return title;
   char* name = nullptr;
+  std::string title;
   if (XFetchName(display, window, &name) && name != nullptr) {
     title = name;
     XFree(name);

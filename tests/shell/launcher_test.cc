@@ -175,10 +175,10 @@ TEST_F(Launcher, ExitAtTheFirstDialogEndsWithoutStartingTheDisplay) {
   EXPECT_EQ(platform::RequestedThreadPriority(), THREAD_PRIORITY_HIGHEST);
 }
 
-TEST_F(Launcher, AnotherCopyGetsTheFocusAndThisOneEnds) {
+TEST_F(Launcher, AnotherCopyGetsTheFocusAndATakenClassEndsWithZero) {
   WNDCLASSEXA wc{};
   wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "morvanewclass";
+  wc.lpszClassName = kMainClassName;
   ASSERT_NE(RegisterClassExA(&wc), 0);
   HWND other = CreateWindowExA(0, kMainClassName, kMainTitle, 0, 0, 0, 0, 0, nullptr, nullptr,
                                nullptr, nullptr);
@@ -187,14 +187,8 @@ TEST_F(Launcher, AnotherCopyGetsTheFocusAndThisOneEnds) {
   EXPECT_EQ(GetFocus(), other);
   EXPECT_EQ(platform::DialogsShown(), 0);
   EXPECT_EQ(ShowChooserFlag(), 1);  // the command line was never read
-}
-
-TEST_F(Launcher, ClassAlreadyTakenEndsWithZero) {
-  WNDCLASSEXA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = kMainClassName;
-  ASSERT_NE(RegisterClassExA(&wc), 0);
-  char line[] = "/cobalt2";
+  // The class taken without another copy's window.
+  DestroyWindow(other);
   EXPECT_EQ(LauncherMain(nullptr, nullptr, line, 1), 0);
   EXPECT_EQ(GetDisplayWindow(), nullptr);
 }
