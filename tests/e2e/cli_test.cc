@@ -42,11 +42,6 @@ void Expect(const Row& row, const e2e::RunResult& r) {
   EXPECT_NE(r.out.find(row.out), std::string::npos) << Describe(row) << "\n" << r.out;
 }
 
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -191,7 +186,7 @@ TEST_F(Cli, OutputsNeverCostWhatWasThere) {
     EXPECT_EQ(play({"--audio-out=" + link}).exit_code, 0);
     EXPECT_FALSE(fs::is_symlink(link));
     EXPECT_TRUE(is_wave(link));
-    EXPECT_EQ(Slurp(target), "keep");
+    EXPECT_EQ(e2e::ReadAll(target), "keep");
   }
   {  // A device is written in place and stays a device.
     const std::string device = work_ / "null";
@@ -203,11 +198,11 @@ TEST_F(Cli, OutputsNeverCostWhatWasThere) {
   }
   {  // A data file of the demonstration is never an output.
     const std::string input = data_ / "lanvid/demoend.san";
-    const std::string before = Slurp(input);
+    const std::string before = e2e::ReadAll(input);
     e2e::RunResult r = play({"--audio-out=" + input});
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_NE(r.err.find(input), std::string::npos) << r.err;
-    EXPECT_EQ(Slurp(input), before);
+    EXPECT_EQ(e2e::ReadAll(input), before);
     EXPECT_EQ(play({"--audio-out=" + work_.path()}).exit_code, 2);  // a folder
     EXPECT_EQ(play({"--instance-dir=" + input}).exit_code, 2);  // a file, not a folder
   }

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -21,23 +19,16 @@ namespace fs = std::filesystem;
 using e2e::RunPlayer;
 using e2e::TempDir;
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
+using e2e::ReadAll;
+using e2e::WriteAll;
 
 // A checksum file for `data` (8 unused bytes, a sum per 2048-byte sector,
 // the total), with `bump` added to sector `bad`'s sum (and to the total, so
 // the table itself loads).
-std::vector<uint8_t> Checksums(const std::vector<uint8_t>& data, size_t bad, uint32_t bump) {
-  std::vector<uint8_t> out(8, 0);
+std::string Checksums(const std::string& data, size_t bad, uint32_t bump) {
+  std::string out(8, '\0');
   auto put = [&out](uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
+    for (int i = 0; i < 4; ++i) out.push_back(char(v >> (8 * i)));
   };
   uint32_t total = 0;
   for (size_t at = 0, sector = 0; at < data.size(); at += 2048, ++sector) {
@@ -45,7 +36,7 @@ std::vector<uint8_t> Checksums(const std::vector<uint8_t>& data, size_t bad, uin
     for (size_t i = 0; i < 2048; i += 4) {
       uint32_t word = 0;
       for (size_t b = 0; b < 4; ++b)
-        if (at + i + b < data.size()) word |= uint32_t(data[at + i + b]) << (8 * b);
+        if (at + i + b < data.size()) word |= uint32_t(uint8_t(data[at + i + b])) << (8 * b);
       sum += word;
     }
     if (sector == bad) sum += bump;
@@ -59,9 +50,9 @@ std::vector<uint8_t> Checksums(const std::vector<uint8_t>& data, size_t bad, uin
 // The header's frame count: a little-endian 16-bit value two bytes into the
 // first chunk's payload, behind the 8-byte file header and that chunk's own.
 void SetFrameCount(const std::string& path, int16_t count) {
-  std::vector<uint8_t> bytes = ReadAll(path);
-  bytes[18] = uint8_t(count);
-  bytes[19] = uint8_t(uint16_t(count) >> 8);
+  std::string bytes = ReadAll(path);
+  bytes[18] = char(count);
+  bytes[19] = char(uint16_t(count) >> 8);
   WriteAll(path, bytes);
 }
 
@@ -99,7 +90,7 @@ TEST_F(Damage, DamagedDemonstrationsEndWithTheirErrors) {
       {"sector sum that never matches", [&] { WriteAll(chk, Checksums(ReadAll(First()), 1, 1)); },
        "Checksum of sector 1 of lanvid\\demofrnt.san (offset 2048) never matched; read as it is"},
       {"checksum file too large",
-       [&] { WriteAll(chk, std::vector<uint8_t>(Checksums(ReadAll(First()), 0, 0).size() + 4)); },
+       [&] { WriteAll(chk, std::string(Checksums(ReadAll(First()), 0, 0).size() + 4, '\0')); },
        "Checksum file lanvid\\demofrnt.CHK is too large"},
   };
   for (const auto& c : cases) {
@@ -117,7 +108,7 @@ TEST_F(Damage, DamagedDemonstrationsEndWithTheirErrors) {
 
 // Two runs of the threaded player on the virtual clock: the same bytes.
 TEST_F(Damage, HeadlessRunsAreReproducible) {
-  std::vector<std::vector<uint8_t>> wavs, screens;
+  std::vector<std::string> wavs, screens;
   for (int run = 0; run < 2; ++run) {
     std::string capture = work_ / ("run" + std::to_string(run));
     std::string wav = work_ / ("run" + std::to_string(run) + ".wav");
@@ -125,15 +116,11 @@ TEST_F(Damage, HeadlessRunsAreReproducible) {
                                   "--capture=" + capture, "--audio-out=" + wav, "/thelantern"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     wavs.push_back(ReadAll(wav));
-    std::vector<uint8_t> all;
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(capture)) names.push_back(e.path().string());
     std::sort(names.begin(), names.end());
-    for (const auto& n : names) {
-      std::vector<uint8_t> b = ReadAll(n);
-      all.insert(all.end(), b.begin(), b.end());
-    }
-    screens.push_back(all);
+    screens.emplace_back();
+    for (const auto& n : names) screens.back() += ReadAll(n);
   }
   EXPECT_GT(screens[0].size(), 0u);
   EXPECT_EQ(screens[0], screens[1]);

@@ -1,7 +1,6 @@
 #include "player_harness.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,6 +8,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "authoring/codecs.h"
@@ -70,100 +71,81 @@ void WriteDemoFolder(const std::string& dir, const DemoFolder& files) {
 
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& args, int* out_fd, int* err_fd) {
-  int out_pipe[2], err_pipe[2];
-  if (pipe2(out_pipe, O_CLOEXEC) != 0 || pipe2(err_pipe, O_CLOEXEC) != 0)
-    throw std::runtime_error("pipe");
-  std::string player = PlayerPath();
-  std::vector<char*> argv;
-  argv.push_back(player.data());
-  std::vector<std::string> copy = args;
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(out_pipe[1], 1);
-    dup2(err_pipe[1], 2);
-    execv(player.c_str(), argv.data());
-    _exit(127);
-  }
-  close(out_pipe[1]);
-  close(err_pipe[1]);
-  *out_fd = out_pipe[0];
-  *err_fd = err_pipe[0];
-  return pid;
-}
-
-// Reads what is ready on fd into text; false at end of file.
-bool Drain(int fd, std::string* text) {
-  char buffer[4096];
-  ssize_t n = read(fd, buffer, sizeof(buffer));
-  if (n <= 0) return false;
-  text->append(buffer, static_cast<size_t>(n));
-  return true;
-}
-
-int Reap(pid_t pid) {
-  int status = 0;
-  if (waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+std::string TempFile(const char* pattern) {
+  std::string name = pattern;
+  int fd = mkstemp(name.data());
+  if (fd < 0) throw std::runtime_error("mkstemp");
+  close(fd);
+  return name;
 }
 
 }  // namespace
 
-RunResult RunPlayer(const std::vector<std::string>& args) {
-  RunResult result;
-  int out_fd, err_fd;
-  pid_t pid = Spawn(args, &out_fd, &err_fd);
-  bool out_open = true, err_open = true;
-  int waited = 0;
-  while ((out_open || err_open) && waited < kRunLimitMs) {
-    pollfd fds[2] = {{out_open ? out_fd : -1, POLLIN, 0}, {err_open ? err_fd : -1, POLLIN, 0}};
-    int ready = poll(fds, 2, 100);
-    if (ready == 0) waited += 100;
-    if (fds[0].revents) out_open = Drain(out_fd, &result.out);
-    if (fds[1].revents) err_open = Drain(err_fd, &result.err);
+Player::Player(const std::vector<std::string>& args, const std::map<std::string, std::string>& env)
+    : out_path_(TempFile("/tmp/mv-player-out-XXXXXX")),
+      err_path_(TempFile("/tmp/mv-player-err-XXXXXX")) {
+  std::string path = PlayerPath();
+  std::vector<std::string> copy = args;
+  std::vector<char*> argv{path.data()};
+  for (std::string& a : copy) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_ = fork();
+  if (pid_ == 0) {
+    for (const auto& [key, value] : env) setenv(key.c_str(), value.c_str(), 1);
+    dup2(open("/dev/null", O_RDONLY | O_CLOEXEC), 0);
+    dup2(open(out_path_.c_str(), O_WRONLY | O_CLOEXEC), 1);
+    dup2(open(err_path_.c_str(), O_WRONLY | O_CLOEXEC), 2);
+    execv(path.c_str(), argv.data());
+    _exit(127);
   }
-  if (out_open || err_open) kill(pid, SIGKILL);
-  close(out_fd);
-  close(err_fd);
-  result.exit_code = Reap(pid);
-  return result;
 }
 
-Background::Background(const std::vector<std::string>& args) {
-  int out_fd;
-  pid_ = Spawn(args, &out_fd, &err_fd_);
-  close(out_fd);
-}
-
-Background::~Background() {
-  Kill();
-  if (err_fd_ >= 0) close(err_fd_);
-}
-
-bool Background::WaitForError(const std::string& text, int limit_ms) {
-  int waited = 0;
-  while (err_.find(text) == std::string::npos) {
-    if (waited >= limit_ms || err_fd_ < 0) return false;
-    pollfd p{err_fd_, POLLIN, 0};
-    if (poll(&p, 1, 50) == 0) {
-      waited += 50;
-      continue;
-    }
-    if (!Drain(err_fd_, &err_)) {
-      close(err_fd_);
-      err_fd_ = -1;
-    }
+Player::~Player() {
+  if (pid_ > 0 && !ended_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
   }
+  unlink(out_path_.c_str());
+  unlink(err_path_.c_str());
+}
+
+bool Player::Running() {
+  if (pid_ <= 0 || ended_) return false;
+  if (waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
+  return !ended_;
+}
+
+bool Player::Wait(int limit_ms, int* exit_code) {
+  for (int waited = 0; Running() && waited < limit_ms; waited += 10) usleep(10000);
+  if (!ended_) return false;
+  if (exit_code) *exit_code = WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
   return true;
 }
 
-void Background::Kill() {
-  if (pid_ <= 0) return;
-  kill(pid_, SIGKILL);
-  Reap(pid_);
-  pid_ = -1;
+void Player::Signal(int sig) {
+  if (pid_ > 0 && !ended_) kill(pid_, sig);
+}
+
+bool Player::WaitForError(const std::string& text, int limit_ms) {
+  for (int waited = 0; waited < limit_ms; waited += 50) {
+    const bool running = Running();
+    if (Errors().find(text) != std::string::npos) return true;
+    if (!running) return false;
+    usleep(50000);
+  }
+  return false;
+}
+
+std::string Player::Output() const { return ReadAll(out_path_); }
+std::string Player::Errors() const { return ReadAll(err_path_); }
+
+RunResult RunPlayer(const std::vector<std::string>& args) {
+  RunResult result;
+  Player player(args);
+  if (!player.Wait(kRunLimitMs, &result.exit_code)) result.exit_code = -1;  // killed on return
+  result.out = player.Output();
+  result.err = player.Errors();
+  return result;
 }
 
 std::vector<imageio::Png8> Screens(const std::string& dir) {
@@ -199,16 +181,13 @@ void WriteTextResources(const std::string& dir) {
     authoring::WriteNutFont(dir + "/cv2vid/" + font, glyphs);
 }
 
-std::string WithoutLines(const std::string& text, const std::string& prefix) {
-  std::string out;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find('\n', pos);
-    end = end == std::string::npos ? text.size() : end + 1;
-    if (text.compare(pos, prefix.size(), prefix) != 0) out += text.substr(pos, end - pos);
-    pos = end;
-  }
-  return out;
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 }  // namespace e2e

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,30 +43,40 @@ struct DemoFolder {
 };
 void WriteDemoFolder(const std::string& dir, const DemoFolder& files);
 
+// The player as a subprocess (stdin from /dev/null), with extra environment
+// variables; its stdout and stderr go to files read when asked.
+class Player {
+ public:
+  explicit Player(const std::vector<std::string>& args,
+                  const std::map<std::string, std::string>& env = {});
+  ~Player();  // kills it if it still runs
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+  // Waits up to `limit_ms` for the end: true with the exit code set (128 +
+  // the signal when a signal ended it).
+  bool Wait(int limit_ms, int* exit_code);
+  bool Running();
+  void Signal(int sig);
+  // Waits until stderr holds `text` (true) or the process ended (false).
+  bool WaitForError(const std::string& text, int limit_ms);
+  std::string Output() const;
+  std::string Errors() const;
+
+ private:
+  pid_t pid_ = -1;
+  bool ended_ = false;
+  int status_ = 0;
+  std::string out_path_, err_path_;
+};
+
 struct RunResult {
-  int exit_code = -1;  // -1: did not end normally
+  int exit_code = -1;  // -1: did not end within a generous limit (then killed)
   std::string out;
   std::string err;
 };
 // Runs the player with these arguments (the executable name is added) and
-// waits for it; a run that does not end within a generous limit is killed.
+// waits for it.
 RunResult RunPlayer(const std::vector<std::string>& args);
-
-// A player started in the background, its stderr kept in a pipe.
-class Background {
- public:
-  explicit Background(const std::vector<std::string>& args);
-  ~Background();  // kills the process if it still runs
-  // Waits until stderr holds `text` (true) or the process ended (false).
-  bool WaitForError(const std::string& text, int limit_ms);
-  void Kill();
-  const std::string& err() const { return err_; }
-
- private:
-  pid_t pid_ = -1;
-  int err_fd_ = -1;
-  std::string err_;
-};
 
 // The captured screens of a folder, in order.
 std::vector<imageio::Png8> Screens(const std::string& dir);
@@ -76,8 +87,8 @@ std::vector<int> ColourSequence(const std::vector<imageio::Png8>& screens);
 // that a run of it records no error.
 void WriteTextResources(const std::string& dir);
 
-// The whole standard error a run printed, without the lines that start with
-// `prefix` (to compare the rest exactly).
-std::string WithoutLines(const std::string& text, const std::string& prefix);
+// A file's bytes ("" when it cannot be read), and a file made of them.
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
 
 }  // namespace e2e

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -26,63 +27,39 @@
 namespace platform::sdl {
 namespace {
 
-TEST(Layout, FourByThreeFillsTheDefaultWindowThroughAWholePrescale) {
-  Layout l = ComputeLayout(320, 200, 960, 720, Fit::kAspect43);
-  EXPECT_EQ(l.x, 0);
-  EXPECT_EQ(l.y, 0);
-  EXPECT_EQ(l.width, 960);
-  EXPECT_EQ(l.height, 720);
-  // 3 across but 3.6 down: four times up with nearest, then down linearly.
-  EXPECT_EQ(l.prescale, 4);
-  EXPECT_TRUE(l.linear);
-}
-
-TEST(Layout, WideAndTallWindowsGetBarsAndStayFourByThree) {
-  Layout wide = ComputeLayout(320, 200, 1920, 1080, Fit::kAspect43);
-  EXPECT_EQ(wide.height, 1080);
-  EXPECT_EQ(wide.width, 1440);
-  EXPECT_EQ(wide.x, 240);
-  EXPECT_EQ(wide.y, 0);
-  Layout tall = ComputeLayout(320, 200, 800, 1000, Fit::kAspect43);
-  EXPECT_EQ(tall.width, 800);
-  EXPECT_EQ(tall.height, 600);
-  EXPECT_EQ(tall.y, 200);
-}
-
-TEST(Layout, SquarePixelsAtAWholeFactorNeedNoLinearStep) {
-  Layout l = ComputeLayout(320, 200, 640, 400, Fit::kSquare);
-  EXPECT_EQ(l.width, 640);
-  EXPECT_EQ(l.height, 400);
-  EXPECT_EQ(l.prescale, 2);
-  EXPECT_FALSE(l.linear);
-  Layout odd = ComputeLayout(320, 200, 1000, 1000, Fit::kSquare);
-  EXPECT_EQ(odd.width, 1000);
-  EXPECT_EQ(odd.height, 625);
-  EXPECT_TRUE(odd.linear);
-}
-
-TEST(Layout, DesktopScalesByWholeFactorsOnly) {
-  Layout l = ComputeLayout(640, 480, 1920, 1080, Fit::kWhole);
-  EXPECT_EQ(l.prescale, 2);
-  EXPECT_EQ(l.width, 1280);
-  EXPECT_EQ(l.height, 960);
-  EXPECT_EQ(l.x, 320);
-  EXPECT_EQ(l.y, 60);
-  EXPECT_FALSE(l.linear);
-  // A window smaller than the desktop still shows it at 1, cut at the edges.
-  Layout small = ComputeLayout(640, 480, 500, 300, Fit::kWhole);
-  EXPECT_EQ(small.prescale, 1);
-  EXPECT_EQ(small.width, 640);
-}
-
-TEST(Layout, EmptySizesAndHugeWindowsStayBounded) {
+// Where the picture goes: 4:3 with bars, square pixels, or the desktop at
+// whole factors only; a whole prescale with nearest, then a linear step only
+// where the factor is not whole.
+TEST(Layout, PictureRectangleAndScaling) {
+  const struct {
+    int source_width, source_height, window_width, window_height;
+    Fit fit;
+    int x, y, width, height, prescale;
+    bool linear;
+  } rows[] = {
+      // 3 across but 3.6 down: four times up with nearest, then down linearly.
+      {320, 200, 960, 720, Fit::kAspect43, 0, 0, 960, 720, 4, true},
+      {320, 200, 1920, 1080, Fit::kAspect43, 240, 0, 1440, 1080, 6, true},
+      {320, 200, 800, 1000, Fit::kAspect43, 0, 200, 800, 600, 3, true},
+      {320, 200, 640, 400, Fit::kSquare, 0, 0, 640, 400, 2, false},
+      {320, 200, 1000, 1000, Fit::kSquare, 0, 187, 1000, 625, 4, true},
+      {640, 480, 1920, 1080, Fit::kWhole, 320, 60, 1280, 960, 2, false},
+      // A window smaller than the desktop still shows it at 1, cut at the edges.
+      {640, 480, 500, 300, Fit::kWhole, -70, -90, 640, 480, 1, false},
+  };
+  for (const auto& r : rows) {
+    Layout l = ComputeLayout(r.source_width, r.source_height, r.window_width, r.window_height, r.fit);
+    EXPECT_EQ(std::tuple(l.x, l.y, l.width, l.height, l.prescale, l.linear),
+              std::tuple(r.x, r.y, r.width, r.height, r.prescale, r.linear))
+        << r.window_width << "x" << r.window_height;
+  }
+  // Empty sizes and huge windows stay bounded.
   EXPECT_EQ(ComputeLayout(0, 200, 960, 720, Fit::kAspect43).width, 0);
   EXPECT_EQ(ComputeLayout(320, 200, 0, 720, Fit::kAspect43).width, 0);
   Layout tiny = ComputeLayout(320, 200, 1, 1, Fit::kAspect43);
   EXPECT_GE(tiny.width, 1);
   EXPECT_GE(tiny.height, 1);
-  Layout huge = ComputeLayout(320, 200, 16000, 12000, Fit::kAspect43);
-  EXPECT_EQ(huge.prescale, kMaxPrescale);
+  EXPECT_EQ(ComputeLayout(320, 200, 16000, 12000, Fit::kAspect43).prescale, kMaxPrescale);
 }
 
 TEST(Layout, WindowPointsMapBackOntoScreenPixels) {
@@ -115,24 +92,30 @@ TEST(Convert, IndicesGoThroughThePaletteAndSkipThePitchPadding) {
 }
 
 TEST(Keys, KeysBecomeTheOriginalVirtualKeyCodes) {
-  EXPECT_EQ(VirtualKeyFor(SDLK_ESCAPE, SDL_SCANCODE_ESCAPE), VK_ESCAPE);
-  EXPECT_EQ(VirtualKeyFor(SDLK_x, SDL_SCANCODE_X), 'X');
-  EXPECT_EQ(VirtualKeyFor(SDLK_0, SDL_SCANCODE_0), '0');
-  EXPECT_EQ(VirtualKeyFor(SDLK_F4, SDL_SCANCODE_F4), VK_F4);
-  EXPECT_EQ(VirtualKeyFor(SDLK_F11, SDL_SCANCODE_F11), VK_F11);
-  EXPECT_EQ(VirtualKeyFor(SDLK_KP_0, SDL_SCANCODE_KP_0), VK_NUMPAD0);
-  EXPECT_EQ(VirtualKeyFor(SDLK_KP_9, SDL_SCANCODE_KP_9), VK_NUMPAD0 + 9);
-  EXPECT_EQ(VirtualKeyFor(SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS), VK_SUBTRACT);
-  EXPECT_EQ(VirtualKeyFor(SDLK_LSHIFT, SDL_SCANCODE_LSHIFT), VK_SHIFT);
-  EXPECT_EQ(VirtualKeyFor(SDLK_RALT, SDL_SCANCODE_RALT), VK_MENU);
-  EXPECT_EQ(VirtualKeyFor(SDLK_RCTRL, SDL_SCANCODE_RCTRL), VK_CONTROL);
-  EXPECT_EQ(VirtualKeyFor(SDLK_LEFT, SDL_SCANCODE_LEFT), VK_LEFT);
-  EXPECT_EQ(VirtualKeyFor(SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN), VK_NEXT);
-  EXPECT_EQ(VirtualKeyFor(SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON), 0xBA);
-  EXPECT_EQ(VirtualKeyFor(SDLK_QUOTE, SDL_SCANCODE_APOSTROPHE), 0xDE);
-  // A layout whose key there is no Latin letter still names the position.
-  EXPECT_EQ(VirtualKeyFor(0x0444, SDL_SCANCODE_A), 'A');
-  EXPECT_EQ(VirtualKeyFor(SDLK_VOLUMEUP, SDL_SCANCODE_VOLUMEUP), 0);
+  const struct {
+    SDL_Keycode key;
+    SDL_Scancode position;
+    int virtual_key;
+  } rows[] = {
+      {SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, VK_ESCAPE},
+      {SDLK_x, SDL_SCANCODE_X, 'X'},
+      {SDLK_0, SDL_SCANCODE_0, '0'},
+      {SDLK_F4, SDL_SCANCODE_F4, VK_F4},
+      {SDLK_KP_0, SDL_SCANCODE_KP_0, VK_NUMPAD0},  // not in the range of 1 to 9
+      {SDLK_KP_9, SDL_SCANCODE_KP_9, VK_NUMPAD0 + 9},
+      {SDLK_KP_MINUS, SDL_SCANCODE_KP_MINUS, VK_SUBTRACT},
+      {SDLK_RALT, SDL_SCANCODE_RALT, VK_MENU},  // either side: the one key
+      {SDLK_LSHIFT, SDL_SCANCODE_LSHIFT, VK_SHIFT},
+      {SDLK_RCTRL, SDL_SCANCODE_RCTRL, VK_CONTROL},
+      {SDLK_PAGEDOWN, SDL_SCANCODE_PAGEDOWN, VK_NEXT},
+      {SDLK_LEFT, SDL_SCANCODE_LEFT, VK_LEFT},
+      {SDLK_SEMICOLON, SDL_SCANCODE_SEMICOLON, 0xBA},
+      {SDLK_QUOTE, SDL_SCANCODE_APOSTROPHE, 0xDE},
+      // A layout whose key there is no Latin letter still names the position.
+      {0x0444, SDL_SCANCODE_A, 'A'},
+      {SDLK_VOLUMEUP, SDL_SCANCODE_VOLUMEUP, 0},
+  };
+  for (const auto& r : rows) EXPECT_EQ(VirtualKeyFor(r.key, r.position), r.virtual_key) << r.key;
 }
 
 TEST(Keys, AltAndF10GiveSystemKeyMessages) {
@@ -193,7 +176,7 @@ class SoundBuffer : public ::testing::Test {
   IDirectSoundBuffer* buffer_ = nullptr;
 };
 
-TEST_F(SoundBuffer, LockWrapsInTwoPiecesAndUnlockStoresBoth) {
+TEST_F(SoundBuffer, LockWrapsInTwoPiecesUnlockStoresBothAndAStoppedCursorStays) {
   void *a = nullptr, *b = nullptr;
   DWORD na = 0, nb = 0;
   ASSERT_EQ(buffer_->Lock(5000, 240, &a, &na, &b, &nb, 0), DS_OK);
@@ -218,6 +201,13 @@ TEST_F(SoundBuffer, LockWrapsInTwoPiecesAndUnlockStoresBoth) {
   EXPECT_NE(buffer_->Lock(5120, 1, &a, &na, &b, &nb, 0), DS_OK);
   EXPECT_NE(buffer_->Lock(0, 6000, &a, &na, &b, &nb, 0), DS_OK);
   EXPECT_NE(buffer_->SetCurrentPosition(5120), DS_OK);
+  // A stopped buffer keeps its cursor.
+  ASSERT_EQ(buffer_->SetCurrentPosition(1000), DS_OK);
+  SDL_Delay(20);
+  DWORD cursor = 7;
+  buffer_->GetCurrentPosition(&cursor, nullptr);
+  EXPECT_EQ(cursor, 1000u);
+  EXPECT_EQ(buffer_->Restore(), DS_OK);
 }
 
 TEST_F(SoundBuffer, TheDeviceTakesTheBufferFromThePlayCursorWhilePlaying) {
@@ -251,17 +241,6 @@ TEST_F(SoundBuffer, TheDeviceTakesTheBufferFromThePlayCursorWhilePlaying) {
   EXPECT_EQ(written[start + 1024], 4);
   EXPECT_EQ(written[start + 2048], 5);
   EXPECT_EQ(written[start + 3072], 1);
-}
-
-TEST_F(SoundBuffer, StoppedBufferKeepsItsCursorAndFeedsSilence) {
-  DWORD before = 7, after = 7;
-  ASSERT_EQ(buffer_->SetCurrentPosition(1000), DS_OK);
-  buffer_->GetCurrentPosition(&before, nullptr);
-  SDL_Delay(20);
-  buffer_->GetCurrentPosition(&after, nullptr);
-  EXPECT_EQ(before, 1000u);
-  EXPECT_EQ(after, 1000u);
-  EXPECT_EQ(buffer_->Restore(), DS_OK);
 }
 
 TEST(SoundDevice, BadFormatsAndMissingDriversFailCreation) {

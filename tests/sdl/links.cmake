@@ -17,3 +17,5 @@ foreach(tool morvane-demos)
     add_dependencies(test_${name} ${tool})
   endif()
 endforeach()
+# The end-to-end harness's folders, data files and the player's path.
+target_sources(test_${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests/e2e/player_harness.cc)

@@ -1,3 +1,6 @@
+// Built only with the X11 headers (links.cmake): without them there is no
+// server to test on.
+#ifdef MV_HAVE_X11
 #include "xserver.h"
 
 #include <fcntl.h>
@@ -6,28 +9,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <sstream>
-#include <thread>
 
-#include "imageio/imageio.h"
-
-#ifdef MV_HAVE_X11
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#endif
 
 namespace sdltest {
 
 namespace {
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-#ifdef MV_HAVE_X11
 struct Connection {
   explicit Connection(const std::string& name) : display(XOpenDisplay(name.c_str())) {}
   ~Connection() {
@@ -36,34 +27,19 @@ struct Connection {
   Display* display;
 };
 
-// _NET_WM_NAME (UTF-8) when set, else WM_NAME.
 std::string WindowTitle(Display* display, ::Window window) {
-  Atom type;
-  int format;
-  unsigned long count = 0, after = 0;
-  unsigned char* data = nullptr;
-  std::string title;
-  Atom net_name = XInternAtom(display, "_NET_WM_NAME", False);
-  if (XGetWindowProperty(display, window, net_name, 0, 1024, False, AnyPropertyType, &type, &format,
-                         &count, &after, &data) == Success &&
-      data != nullptr && format == 8) {
-    title.assign(reinterpret_cast<char*>(data), count);
-  }
-  if (data) XFree(data);
-  if (!title.empty()) return title;
   char* name = nullptr;
+  std::string title;
   if (XFetchName(display, window, &name) && name != nullptr) {
     title = name;
     XFree(name);
   }
   return title;
 }
-#endif
 
 }  // namespace
 
 VirtualDisplay::VirtualDisplay(int width, int height) {
-#ifdef MV_HAVE_X11
   int fds[2];
   if (pipe(fds) != 0) return;
   const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
@@ -107,10 +83,6 @@ VirtualDisplay::VirtualDisplay(int width, int height) {
     return;
   }
   name_ = ":" + number.substr(0, number.find('\n'));
-#else
-  (void)width;
-  (void)height;
-#endif
 }
 
 VirtualDisplay::~VirtualDisplay() {
@@ -122,7 +94,6 @@ VirtualDisplay::~VirtualDisplay() {
 
 Image Screenshot(const std::string& name) {
   Image out;
-#ifdef MV_HAVE_X11
   Connection c(name);
   if (c.display == nullptr) return out;
   ::Window root = DefaultRootWindow(c.display);
@@ -145,29 +116,11 @@ Image Screenshot(const std::string& name) {
           channel(image->red_mask) << 16 | channel(image->green_mask) << 8 | channel(image->blue_mask);
     }
   XDestroyImage(image);
-#else
-  (void)name;
-#endif
   return out;
-}
-
-void SaveImage(const Image& image, const std::string& path) {
-  std::vector<uint8_t> palette(768), pixels(image.rgb.size());
-  for (int i = 0; i < 256; ++i) {
-    palette[3 * i] = static_cast<uint8_t>((i >> 5) * 255 / 7);
-    palette[3 * i + 1] = static_cast<uint8_t>(((i >> 2) & 7) * 255 / 7);
-    palette[3 * i + 2] = static_cast<uint8_t>((i & 3) * 255 / 3);
-  }
-  for (size_t i = 0; i < pixels.size(); ++i) {
-    uint32_t c = image.rgb[i];
-    pixels[i] = static_cast<uint8_t>((c >> 21 & 7) << 5 | (c >> 13 & 7) << 2 | (c >> 6 & 3));
-  }
-  imageio::WritePng8(path, image.width, image.height, image.width, pixels.data(), palette.data());
 }
 
 std::vector<Window> FindWindows(const std::string& name, const std::string& title) {
   std::vector<Window> found;
-#ifdef MV_HAVE_X11
   Connection c(name);
   if (c.display == nullptr) return found;
   ::Window root_return, parent, *children = nullptr;
@@ -182,29 +135,18 @@ std::vector<Window> FindWindows(const std::string& name, const std::string& titl
     }
   }
   if (children) XFree(children);
-#else
-  (void)name;
-  (void)title;
-#endif
   return found;
 }
 
 bool FocusWindow(const std::string& name, unsigned long id) {
-#ifdef MV_HAVE_X11
   Connection c(name);
   if (c.display == nullptr) return false;
   XSetInputFocus(c.display, id, RevertToPointerRoot, CurrentTime);
   XSync(c.display, False);
   return true;
-#else
-  (void)name;
-  (void)id;
-  return false;
-#endif
 }
 
 bool CloseWindow(const std::string& name, unsigned long id) {
-#ifdef MV_HAVE_X11
   Connection c(name);
   if (c.display == nullptr) return false;
   XEvent e{};
@@ -217,11 +159,6 @@ bool CloseWindow(const std::string& name, unsigned long id) {
   XSendEvent(c.display, id, False, NoEventMask, &e);
   XSync(c.display, False);
   return true;
-#else
-  (void)name;
-  (void)id;
-  return false;
-#endif
 }
 
 bool PressKey(const std::string& name, const std::string& key) {
@@ -240,83 +177,6 @@ bool PressKey(const std::string& name, const std::string& key) {
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::string PlayerPath() {
-  const char* dir = std::getenv("MV_BINARY_DIR");
-  return std::string(dir ? dir : MV_BINARY_ROOT) + "/morvane-demos";
-}
-
-Player::Player(const std::vector<std::string>& args, const std::map<std::string, std::string>& env) {
-  char pattern[] = "/tmp/mv-sdl-err-XXXXXX";
-  int fd = mkstemp(pattern);
-  if (fd < 0) return;
-  err_path_ = pattern;
-  std::string path = PlayerPath();
-  std::vector<std::string> copy = args;
-  std::vector<char*> argv{path.data()};
-  for (std::string& a : copy) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_ = fork();
-  if (pid_ == 0) {
-    for (const auto& [key, value] : env) setenv(key.c_str(), value.c_str(), 1);
-    int null = open("/dev/null", O_RDWR);
-    dup2(null, 0);
-    dup2(null, 1);
-    dup2(fd, 2);
-    execv(path.c_str(), argv.data());
-    _exit(127);
-  }
-  close(fd);
-}
-
-Player::~Player() {
-  if (pid_ > 0 && !ended_) {
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-  if (!err_path_.empty()) unlink(err_path_.c_str());
-}
-
-bool Player::Running() {
-  if (pid_ <= 0 || ended_) return false;
-  if (waitpid(pid_, &status_, WNOHANG) == pid_) ended_ = true;
-  return !ended_;
-}
-
-bool Player::Wait(int limit_ms, int* exit_code) {
-  for (int waited = 0; Running() && waited < limit_ms; waited += 20) SleepMs(20);
-  if (!ended_) return false;
-  if (exit_code) *exit_code = WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
-  return true;
-}
-
-void Player::Signal(int sig) {
-  if (pid_ > 0 && !ended_) kill(pid_, sig);
-}
-
-std::string Player::Errors() const {
-  std::ifstream in(err_path_);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-long ProcessCpuMs(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string line;
-  std::getline(in, line);
-  size_t close = line.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::istringstream fields(line.substr(close + 2));
-  std::string field;
-  long utime = 0, stime = 0;
-  for (int i = 3; fields >> field; ++i) {
-    if (i == 14) utime = std::stol(field);
-    if (i == 15) {
-      stime = std::stol(field);
-      break;
-    }
-  }
-  return (utime + stime) * 1000 / sysconf(_SC_CLK_TCK);
-}
-
 }  // namespace sdltest
+
+#endif  // MV_HAVE_X11

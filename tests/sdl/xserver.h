@@ -1,5 +1,5 @@
 // A private virtual X server for the tests, screenshots of its root window,
-// its windows by title, and the player run as a subprocess on it.
+// and its windows by title.
 #pragma once
 
 #include <sys/types.h>
@@ -36,8 +36,6 @@ struct Image {
 
 // The root window as it is now (empty image when the display cannot be read).
 Image Screenshot(const std::string& display);
-// Writes it as an indexed PNG of 3-3-2 colours (to look at a failure).
-void SaveImage(const Image& image, const std::string& path);
 
 struct Window {
   unsigned long id = 0;
@@ -52,29 +50,5 @@ bool FocusWindow(const std::string& display, unsigned long id);
 bool CloseWindow(const std::string& display, unsigned long id);
 // xdotool key NAME on the display (to the focused window).
 bool PressKey(const std::string& display, const std::string& key);
-
-// The player as a subprocess with extra environment variables; its output
-// goes to files that are read when asked.
-class Player {
- public:
-  Player(const std::vector<std::string>& args, const std::map<std::string, std::string>& env);
-  ~Player();  // kills it if it still runs
-  // Waits up to `limit_ms` for the end: true with the exit code set.
-  bool Wait(int limit_ms, int* exit_code);
-  bool Running();
-  void Signal(int sig);
-  std::string Errors() const;
-  pid_t pid() const { return pid_; }
-
- private:
-  pid_t pid_ = -1;
-  bool ended_ = false;
-  int status_ = 0;
-  std::string err_path_;
-};
-
-std::string PlayerPath();
-// Milliseconds of CPU time (user + system) a process has used so far.
-long ProcessCpuMs(pid_t pid);
 
 }  // namespace sdltest

@@ -35,47 +35,42 @@ class Launcher : public ::testing::Test {
   }
 };
 
-TEST_F(Launcher, OptionWordsIgnoreCase) {
-  ParseCommandLine("/D1 /CDS");
-  EXPECT_EQ(GetSwitch(kSwitchDebugLevel), 1);
-  EXPECT_EQ(DisplayModeWord(), kDisplayModeDib);
-  EXPECT_EQ(ShowChooserFlag(), 1);
-  ResetLauncher();
-  ParseCommandLine("/CoBaLt2");
-  EXPECT_EQ(ShowChooserFlag(), 0);
-  EXPECT_EQ(DemoChoice(), kChoiceCobalt);
-}
-
-TEST_F(Launcher, LaterWordsWin) {
-  ParseCommandLine("/cobalt2 /thelantern /d1 /d2");
-  EXPECT_EQ(DemoChoice(), kChoiceLantern);
-  EXPECT_EQ(GetSwitch(kSwitchDebugLevel), 2);
-  ResetLauncher();
-  ParseCommandLine("/thelantern /cobalt2");
-  EXPECT_EQ(DemoChoice(), kChoiceCobalt);
-}
-
-TEST_F(Launcher, OnlyTenWordsCountAndBlanksMakeNoWords) {
-  // Ten words (runs of blanks in between), then a valid eleventh.
-  ParseCommandLine("a   b c  d e f g h i     j /thelantern");
-  EXPECT_EQ(ShowChooserFlag(), 1);
-  EXPECT_EQ(DemoChoice(), 0);
-  ParseCommandLine("   a b c d e f g h i /d2 /d1");
-  EXPECT_EQ(GetSwitch(kSwitchDebugLevel), 2);
-}
-
-TEST_F(Launcher, WordsMatchWholeAndOddInputIsHarmless) {
-  ParseCommandLine("/d1x /cobalt /cds2 -cds cds");
-  EXPECT_EQ(GetSwitch(kSwitchDebugLevel), 0);
-  EXPECT_EQ(DisplayModeWord(), kDisplayModeDefault);
-  EXPECT_EQ(ShowChooserFlag(), 1);
-  ParseCommandLine(nullptr);
-  ParseCommandLine("");
-  std::string huge(100000, 'x');
-  huge += " /cds";
-  ParseCommandLine(huge.c_str());
-  EXPECT_EQ(DisplayModeWord(), kDisplayModeDib);
-  EXPECT_EQ(GetSwitch(0), 1);  // only the debug level is ever written
+// The player's words: whole, in any case, the later one winning, only the
+// first ten counted; nothing else is ever written.
+TEST_F(Launcher, CommandLineWords) {
+  const std::string huge = std::string(100000, 'x') + " /cds";
+  const struct {
+    const char* line;
+    int debug;
+    uint16_t display_mode;
+    int chooser;
+    uint16_t choice;
+  } rows[] = {
+      {"/D1 /CDS", 1, kDisplayModeDib, 1, 0},
+      {"/CoBaLt2", 0, kDisplayModeDefault, 0, kChoiceCobalt},
+      {"/cobalt2 /thelantern /d1 /d2", 2, kDisplayModeDefault, 0, kChoiceLantern},
+      {"/thelantern /cobalt2", 0, kDisplayModeDefault, 0, kChoiceCobalt},
+      // Ten words (runs of blanks in between), then a valid eleventh.
+      {"a   b c  d e f g h i     j /thelantern", 0, kDisplayModeDefault, 1, 0},
+      {"   a b c d e f g h i /d2 /d1", 2, kDisplayModeDefault, 1, 0},
+      {"/d1x /cobalt /cds2 -cds cds", 0, kDisplayModeDefault, 1, 0},
+      {nullptr, 0, kDisplayModeDefault, 1, 0},
+      {"", 0, kDisplayModeDefault, 1, 0},
+      {huge.c_str(), 0, kDisplayModeDib, 1, 0},
+  };
+  for (const auto& row : rows) {
+    ResetLauncher();
+    ResetSwitches();
+    std::vector<int32_t> others;
+    for (int i = 0; i < kSwitchDebugLevel; ++i) others.push_back(GetSwitch(i));
+    ParseCommandLine(row.line);
+    const std::string line = row.line ? std::string(row.line).substr(0, 40) : "(null)";
+    EXPECT_EQ(GetSwitch(kSwitchDebugLevel), row.debug) << line;
+    EXPECT_EQ(DisplayModeWord(), row.display_mode) << line;
+    EXPECT_EQ(ShowChooserFlag(), row.chooser) << line;
+    EXPECT_EQ(DemoChoice(), row.choice) << line;
+    for (int i = 0; i < kSwitchDebugLevel; ++i) EXPECT_EQ(GetSwitch(i), others[i]) << line;
+  }
 }
 
 TEST_F(Launcher, CenterWindowOnDesktop) {
@@ -128,12 +123,11 @@ TEST_F(Launcher, ChooserEndsWithItsIdentifiersAndShowsTheCursorMeanwhile) {
   EXPECT_EQ(show(), -1);  // the dialog cannot be shown
   EXPECT_EQ(show(), 2);   // no answers left: Exit
   EXPECT_EQ(platform::DialogsShown(), 5);
-}
-
-TEST_F(Launcher, DialogProcedureLeavesOtherMessagesToTheDefault) {
+  // Other messages are left to the default.
+  const int cursor = platform::CursorCount();
   EXPECT_EQ(ChooserDialogProc(nullptr, WM_COMMAND, 55, 0), 0);
-  EXPECT_EQ(platform::CursorCount(), 0);
   EXPECT_EQ(ChooserDialogProc(nullptr, WM_MOUSEMOVE, 0, 0), 0);
+  EXPECT_EQ(platform::CursorCount(), cursor);
 }
 
 TEST_F(Launcher, WindowProcedureForwardsKeysOnlyWhilePlaying) {
@@ -181,10 +175,10 @@ TEST_F(Launcher, ExitAtTheFirstDialogEndsWithoutStartingTheDisplay) {
   EXPECT_EQ(platform::RequestedThreadPriority(), THREAD_PRIORITY_HIGHEST);
 }
 
-TEST_F(Launcher, AnotherCopyGetsTheFocusAndThisOneEnds) {
+TEST_F(Launcher, AnotherCopyGetsTheFocusAndATakenClassEndsWithZero) {
   WNDCLASSEXA wc{};
   wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "morvanewclass";
+  wc.lpszClassName = kMainClassName;
   ASSERT_NE(RegisterClassExA(&wc), 0);
   HWND other = CreateWindowExA(0, kMainClassName, kMainTitle, 0, 0, 0, 0, 0, nullptr, nullptr,
                                nullptr, nullptr);
@@ -193,14 +187,8 @@ TEST_F(Launcher, AnotherCopyGetsTheFocusAndThisOneEnds) {
   EXPECT_EQ(GetFocus(), other);
   EXPECT_EQ(platform::DialogsShown(), 0);
   EXPECT_EQ(ShowChooserFlag(), 1);  // the command line was never read
-}
-
-TEST_F(Launcher, ClassAlreadyTakenEndsWithZero) {
-  WNDCLASSEXA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = kMainClassName;
-  ASSERT_NE(RegisterClassExA(&wc), 0);
-  char line[] = "/cobalt2";
+  // The class taken without another copy's window.
+  DestroyWindow(other);
   EXPECT_EQ(LauncherMain(nullptr, nullptr, line, 1), 0);
   EXPECT_EQ(GetDisplayWindow(), nullptr);
 }

@@ -3,11 +3,11 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "anim/player.h"
+#include "authoring/san_writer.h"
 #include "anim/reader.h"
 #include "display/display.h"
 #include "frame/frame.h"
@@ -46,16 +46,6 @@ class Session : public ::testing::Test {
   static bool AbortRequested() { return InspectReader().abort_request != 0; }
 };
 
-TEST_F(Session, DemonstrationFiles) {
-  EXPECT_STREQ(DemoFilesFor(101).first, "cv2vid\\O_open_a.san");
-  EXPECT_STREQ(DemoFilesFor(101).second, "cv2vid\\O_open_b.san");
-  EXPECT_STREQ(DemoFilesFor(102).first, "lanvid\\demofrnt.san");
-  EXPECT_STREQ(DemoFilesFor(102).second, "lanvid\\demoend.san");
-  // A failed dialog (-1) or anything else plays the first demonstration.
-  EXPECT_STREQ(DemoFilesFor(0xFFFF).first, "cv2vid\\O_open_a.san");
-  EXPECT_STREQ(DemoFilesFor(2).second, "cv2vid\\O_open_b.san");
-}
-
 TEST_F(Session, AbortKeysStopAndOtherKeysAreDroppedOnePerFrame) {
   Press('A');
   Press(VK_ESCAPE);
@@ -65,24 +55,6 @@ TEST_F(Session, AbortKeysStopAndOtherKeysAreDroppedOnePerFrame) {
   Frame(4, 10);
   EXPECT_TRUE(AbortRequested());
   EXPECT_EQ(ReadKey(0), 0);
-}
-
-TEST_F(Session, AltXAndAltF4Abort) {
-  for (int vk : {static_cast<int>('X'), VK_F4}) {
-    ResetAnimationReader();
-    platform::SetKeyDown(VK_MENU, true);
-    Press(vk, WM_SYSKEYDOWN);
-    platform::ClearKeyState();
-    Frame(0, 10);
-    EXPECT_TRUE(AbortRequested()) << vk;
-  }
-  // Ctrl+X is not Alt+X.
-  ResetAnimationReader();
-  platform::SetKeyDown(VK_CONTROL, true);
-  Press('X');
-  platform::ClearKeyState();
-  Frame(0, 10);
-  EXPECT_FALSE(AbortRequested());
 }
 
 TEST_F(Session, EndOfTheFirstFileQueuesTheSecondAndTheSecondEnds) {
@@ -111,19 +83,6 @@ TEST_F(Session, AnAbortKeyAtTheLastFrameDoesNotChain) {
   EXPECT_FALSE(StreamInspect().request_pending);
 }
 
-TEST_F(Session, FullKeyQueueAndKeyCodeZeroAreHarmless) {
-  for (int i = 0; i < 300; ++i) Press('B');
-  Press(0);
-  Press(VK_ESCAPE);  // dropped: the queue is full
-  int frames = 0;
-  while (ReadKey(0) != 0 && frames < 1000) {
-    Frame(1, 10);
-    ++frames;
-  }
-  EXPECT_EQ(frames, 255);
-  EXPECT_FALSE(AbortRequested());
-}
-
 struct Picture {
   std::vector<uint8_t> pixels = std::vector<uint8_t>(320 * 200, 0);
   RenderBitmap bitmap{};
@@ -141,81 +100,61 @@ struct Picture {
   }
 };
 
-std::vector<uint8_t> TextPayload(int16_t x, int16_t y, uint16_t flags, ClipRect rect,
-                                 const char* text) {
-  const size_t length = std::strlen(text);
-  std::vector<uint8_t> p(16 + length + 1, 0);
-  auto put = [&](int at, int16_t v) {
-    p[at] = static_cast<uint8_t>(v & 0xFF);
-    p[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
-  };
-  put(0, x);
-  put(2, y);
-  put(4, static_cast<int16_t>(flags));
-  put(6, rect.left);
-  put(8, rect.top);
-  put(10, rect.width);
-  put(12, rect.height);
-  for (size_t i = 0; i < length; ++i) p[16 + i] = static_cast<uint8_t>(text[i]);
-  return p;
-}
-
-// Runs one frame holding a single sub-chunk through the frame engine with
-// SessionText as its client, as the player does.
-void RunChunk(Picture& picture, const ClipRect* clip, const char* tag,
-              const std::vector<uint8_t>& payload, uint16_t frame_flags) {
-  std::vector<uint8_t> frame(tag, tag + 4);
-  const uint32_t n = static_cast<uint32_t>(payload.size());
-  for (int i = 3; i >= 0; --i) frame.push_back(static_cast<uint8_t>(n >> (8 * i)));
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  if (n % 2) frame.push_back(0);
+// Runs one frame through the frame engine with SessionText as its client, as
+// the player does.
+void RunFrame(Picture& picture, const ClipRect* clip, const authoring::Frame& frame,
+              uint16_t frame_flags) {
+  authoring::SanWriter writer(authoring::SanHeader{});
+  const size_t at = writer.current_offset() + 8;  // the frame's sub-chunks
+  writer.AddFrame(frame);
+  const authoring::Bytes file = writer.Finish();
   ASSERT_EQ(FrameEngineInit(SessionText, 0, 0), 0);
-  EXPECT_EQ(ProcessFrameChunks(&picture.bitmap, clip, 0, 0, frame.data(),
-                               static_cast<uint32_t>(frame.size()), frame_flags),
+  EXPECT_EQ(ProcessFrameChunks(&picture.bitmap, clip, 0, 0, file.data() + at,
+                               static_cast<uint32_t>(file.size() - at), frame_flags),
             0);
   FrameEngineShutdown();
 }
 
 TEST_F(Session, TextRecordsReachTheSessionOnlyUnderTheClientFlag) {
   ClipRect whole{0, 0, 320, 200};
-  auto payload = TextPayload(40, 40, 0, {}, "HELLO");
+  authoring::Frame hello;
+  hello.Text(40, 40, 0, nullptr, "HELLO");
   // Without frame flag 0x200 the frame engine draws the text itself, in its
   // own colour 15; the session draws in colour 1.
   Picture own;
-  RunChunk(own, &whole, "TEXT", payload, 0);
+  RunFrame(own, &whole, hello, 0);
   Picture session;
-  RunChunk(session, &whole, "TEXT", payload, 0x200);
+  RunFrame(session, &whole, hello, 0x200);
   EXPECT_GT(session.Drawn(40, 40, 320, 200), 0);
   EXPECT_EQ(session.Drawn(0, 0, 40, 200) + session.Drawn(0, 0, 320, 40), 0);
   EXPECT_NE(own.pixels, session.pixels);
+
+  // Wrapped text stays inside the safe area.
+  Picture wrapped;
+  const authoring::TextRect all{0, 0, 320, 200};
+  RunFrame(wrapped, &whole, authoring::Frame().Text(0, 0, 4, &all, "SOME WORDS TO WRAP AROUND"),
+           0x200);
+  EXPECT_GT(wrapped.Drawn(), 0);
+  EXPECT_EQ(wrapped.Drawn(0, 0, 16, 200) + wrapped.Drawn(0, 0, 320, 16), 0);
+  EXPECT_EQ(wrapped.Drawn(304, 0, 320, 200) + wrapped.Drawn(0, 196, 320, 200), 0);
+
+  // A rectangle that comes out empty draws nothing.
+  Picture empty;
+  const authoring::TextRect narrow{310, 20, 4, 50};
+  RunFrame(empty, &whole, authoring::Frame().Text(0, 0, 4, &narrow, "X"), 0x200);
+  EXPECT_EQ(empty.Drawn(), 0);
 }
 
 TEST_F(Session, IactPayloadsAreNeverTakenForTextRecords) {
   Picture picture;
   // Starts like a text record's kind, with file bytes where a pointer would be.
-  std::vector<uint8_t> iact = {9, 0, 0, 0, 0, 0, 0, 0, 'T', 'X', 'E', 'T', 1, 0, 0, 0,
-                               0xEF, 0xBE, 0xAD, 0xDE, 0xEF, 0xBE, 0xAD, 0xDE};
-  RunChunk(picture, nullptr, "IACT", iact, 0x200);
-  RunChunk(picture, nullptr, "IACT", {9, 0}, 0x200);
+  authoring::Bytes iact = {9, 0, 0, 0, 0, 0, 0, 0, 'T', 'X', 'E', 'T', 1, 0, 0, 0,
+                           0xEF, 0xBE, 0xAD, 0xDE, 0xEF, 0xBE, 0xAD, 0xDE};
+  RunFrame(picture, nullptr, authoring::Frame().Iact(iact).Iact({9, 0}), 0x200);
   EXPECT_EQ(SessionText(&picture.bitmap, nullptr, 0, 0, iact.data(),
                         static_cast<uint32_t>(iact.size()), 0x200),
             0);
   EXPECT_EQ(picture.Drawn(), 0);
-}
-
-TEST_F(Session, WrappedTextStaysInsideTheSafeArea) {
-  Picture picture;
-  ClipRect whole{0, 0, 320, 200};
-  RunChunk(picture, &whole, "TEXT", TextPayload(0, 0, 4, {0, 0, 320, 200}, "SOME WORDS TO WRAP AROUND"),
-           0x200);
-  EXPECT_GT(picture.Drawn(), 0);
-  EXPECT_EQ(picture.Drawn(0, 0, 16, 200) + picture.Drawn(0, 0, 320, 16), 0);
-  EXPECT_EQ(picture.Drawn(304, 0, 320, 200) + picture.Drawn(0, 196, 320, 200), 0);
-
-  // A rectangle that comes out empty draws nothing.
-  Picture empty;
-  RunChunk(empty, &whole, "TEXT", TextPayload(0, 0, 4, {310, 20, 4, 50}, "X"), 0x200);
-  EXPECT_EQ(empty.Drawn(), 0);
 }
 
 // Whole sessions on the headless display, in a folder without data.
