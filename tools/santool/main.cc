@@ -54,15 +54,15 @@ int main(int argc, char** argv) {
   CLI::App* font = app.add_subcommand("font", "Writes a .NUT font from a console (PSF) or BDF font");
   font->add_option("file", font_options.file, "FONT.psf, FONT.psf.gz or FONT.bdf")->required();
   font->add_option("-o,--output", font_options.output, "the .NUT font to write")->required();
-  auto code = [](const std::string& text) {  // a number or one character
+  auto code = [](const std::string& text) {  // a number, else one character
     int value = -1;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec == std::errc() && end == text.data() + text.size() && text.size() > 1) return value;
-    return text.size() == 1 ? static_cast<unsigned char>(text[0]) : -1;
+    if (ec == std::errc() && end == text.data() + text.size()) return value;
+    return text.size() == 1 ? static_cast<int>(static_cast<unsigned char>(text[0])) : -1;
   };
   font->add_option_function<std::string>(
           "--first", [&](const std::string& t) { font_options.first = code(t); },
-          "first character code written, a number or a character (default 32)");
+          "first character code written: a number, or a character that is not a digit (default 32)");
   font->add_option_function<std::string>(
           "--last", [&](const std::string& t) { font_options.last = code(t); },
           "last character code written (default 255)");
