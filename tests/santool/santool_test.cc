@@ -592,6 +592,8 @@ TEST_F(Santool, FontAndStringFailuresWriteNothing) {
   Bytes damaged = fonts::Psf2();
   damaged.resize(50);
   ASSERT_TRUE(santest::WriteFile(dir_ + "/cut.psf", damaged));
+  const std::string whole_bdf = fonts::Bdf();
+  std::ofstream(dir_ + "/cut.bdf") << whole_bdf.substr(0, whole_bdf.find("ENDCHAR"));
   std::ofstream(out) << "kept";
   struct Case {
     std::string args;
@@ -601,6 +603,7 @@ TEST_F(Santool, FontAndStringFailuresWriteNothing) {
       {"font " + text + " -o " + out, 1, "is neither a console (PSF) font nor a BDF font"},
       {"font " + dir_ + "/cut.psf -o " + out, 1, "damaged console font"},
       {"font " + dir_ + "/none.psf -o " + out, 1, "none.psf"},
+      {"font " + dir_ + "/cut.bdf -o " + out, 1, "the last glyph has no ENDCHAR"},
       {"font " + bdf + " -o " + out + " --first 100", 1, "no glyph for codes 100 to 255"},
       {"font " + bdf + " -o " + bdf, 1, "is one of the input files"},
       {"font " + bdf + " -o " + out + " --first 90 --last 80", 2, "--first and --last"},

@@ -178,7 +178,11 @@ bool ReadBdf(const std::vector<uint8_t>& d, TextFontGlyphs* glyphs, std::string*
       rows_left = -1;
     }
   }
-  if (glyphs->empty()) return bad("no glyph for codes 0 to 255");
+  if (rows_left >= 0) return bad("the last glyph has no ENDCHAR");
+  if (glyphs->empty()) {
+    *why = "has no glyph for codes 0 to 255";
+    return false;
+  }
   return true;
 }
 

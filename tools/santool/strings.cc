@@ -244,6 +244,7 @@ int Dump(const StringsOptions& options) {
     if (s != nullptr) out += DumpEntry(n, s);
   }
   FreeTextResource(&resource);
+  if (out.empty()) std::fprintf(stderr, "santool: %s: holds no strings\n", options.file.c_str());
   if (std::fwrite(out.data(), 1, out.size(), stdout) != out.size() || std::fflush(stdout) != 0)
     return Fail("the text could not be written");
   return 0;
