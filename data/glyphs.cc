@@ -1,6 +1,9 @@
 // A small 3 x 5 alphabet (codes 32 to 126, rows as hexadecimal numerals, the
 // leftmost pixel the numeral's highest bit) scaled into the demonstration's
 // fonts.
+#include <cstdio>
+
+#include "authoring/fontfile.h"
 #include "demo.h"
 
 namespace demo {
@@ -55,6 +58,37 @@ std::vector<std::optional<authoring::GlyphBitmap>> MakeFont(int scale, bool ramp
         }
     }
     font[code] = g;
+  }
+  return font;
+}
+
+std::vector<std::optional<authoring::GlyphBitmap>> MakeTalkFont() {
+  // As tall as the scaled alphabet's letters, and far easier to read.
+  const char* const kConsoleFont = "/usr/share/consolefonts/Lat15-Terminus12x6.psf.gz";
+  authoring::TextFontGlyphs glyphs;
+  std::string why;
+  if (!authoring::ReadTextFont(kConsoleFont, &glyphs, &why)) {
+    std::fprintf(stderr, "make-demo-data: %s %s; the talk font is drawn from the small alphabet\n",
+                 kConsoleFont, why.c_str());
+    return MakeFont(2, false);
+  }
+  std::vector<std::optional<authoring::GlyphBitmap>> font(127);
+  for (int code = 32; code <= 126; ++code) {
+    auto it = glyphs.find(code);
+    if (it == glyphs.end()) continue;
+    const authoring::GlyphBitmap& ink = it->second;
+    authoring::GlyphBitmap g;
+    g.width = static_cast<uint16_t>(ink.width + 1);
+    g.height = static_cast<uint16_t>(ink.height + 1);
+    g.pixels.assign(size_t{g.width} * g.height, 0);
+    for (int y = 0; y < ink.height; ++y)
+      for (int x = 0; x < ink.width; ++x) {
+        if (!ink.pixels[size_t(y) * ink.width + x]) continue;
+        uint8_t& shadow = g.pixels[size_t(y + 1) * g.width + x + 1];
+        if (shadow == 0) shadow = 2;
+        g.pixels[size_t(y) * g.width + x] = 1;
+      }
+    font[size_t(code)] = g;
   }
   return font;
 }

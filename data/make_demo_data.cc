@@ -307,7 +307,7 @@ void MakeCobalt(const std::string& dir, int frames_a, int frames_b) {
       {5, "Hold on to something!"},
   };
   authoring::WriteTrsFile(dir + "/COBALT2.TRS", authoring::BuildTrsBody(strings), false);
-  authoring::WriteNutFont(dir + "/TALKFONT.NUT", demo::MakeFont(2, false));
+  authoring::WriteNutFont(dir + "/TALKFONT.NUT", demo::MakeTalkFont());
   authoring::WriteNutFont(dir + "/SMALFONT.NUT", demo::MakeFont(1, false));
   authoring::WriteNutFont(dir + "/TITLFONT.NUT", demo::MakeFont(3, true));
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 
 #include "base/bytes.h"
 #include "decoder/decoder.h"
@@ -163,6 +164,167 @@ TEST_F(Decode, DeltaTileOddSizesAndDroppedFrames) {
     if (r != 0) continue;
     ASSERT_EQ(Crop(canvas, 320, 1, 3, w, h), pic) << "frame " << k;
   }
+}
+
+// The pixels a clip (or the whole canvas) lets the codecs change.
+struct Bounds {
+  int left, top, right, bottom;
+  bool Inside(int x, int y, int margin = 0) const {
+    return x >= left + margin && x < right - margin && y >= top + margin && y < bottom - margin;
+  }
+};
+
+TEST_F(Decode, ShadeObjectsChangeExactlyTheirPixels) {
+  const int cw = 320, ch = 200;
+  std::mt19937 rng(23);
+  std::vector<uint8_t> start(cw * ch);
+  for (uint8_t& v : start) v = static_cast<uint8_t>(rng());
+  std::array<uint8_t, 256> reverse{}, plus_three{};
+  for (int i = 0; i < 256; ++i) reverse[i] = static_cast<uint8_t>(255 - i), plus_three[i] = static_cast<uint8_t>(i + 3);
+  // A wide mask: runs longer than 255 both ways, empty rows, single pixels.
+  const int w = 300, h = 40;
+  std::vector<uint8_t> mask(w * h, 0);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      mask[y * w + x] = y % 7 == 3 ? 0 : y % 5 == 0 ? 1 : y % 5 == 1 ? x == w - 1 : (rng() & 3) == 0;
+  std::vector<PixelPos> scattered;
+  for (int i = 0; i < 500; ++i)
+    scattered.push_back({static_cast<int16_t>(int(rng() % 360) - 20), static_cast<int16_t>(int(rng() % 240) - 20)});
+  struct Case {
+    const char* name;
+    ShadeMode mode;
+    const std::array<uint8_t, 256>* table;  // the one in effect, null for offset mode
+    int x, y;
+    ClipRect clip;  // width 0: none
+    bool list;      // drawn from `scattered` instead of the mask
+  } cases[] = {
+      {"offset", ShadeMode::Offset(4), nullptr, 10, 30, {}, false},
+      {"offset 0", ShadeMode::Offset(0), nullptr, 10, 30, {}, false},
+      {"table sent", ShadeMode::SendTable(reverse), &reverse, 10, 30, {}, false},
+      {"table kept", ShadeMode::KeptTable(), &reverse, -40, -10, {}, false},
+      {"other table", ShadeMode::SendTable(plus_three), &plus_three, 60, 170, {}, false},
+      {"kept, clipped", ShadeMode::KeptTable(), &plus_three, 5, 20, {17, 25, 200, 30}, false},
+      {"list over the edges", ShadeMode::Offset(200), nullptr, 0, 0, {}, true},
+      {"list, clipped", ShadeMode::KeptTable(), &plus_three, 0, 0, {3, 4, 300, 150}, true},
+  };
+  for (const Case& c : cases) {
+    const Bytes object = c.list ? EncodeShade(scattered, c.mode)
+                                : EncodeShade(static_cast<int16_t>(c.x), static_cast<int16_t>(c.y), w, h,
+                                              mask.data(), w, c.mode);
+    std::vector<uint8_t> canvas = start;
+    Surface s{canvas.data(), cw, ch};
+    ASSERT_EQ(DrawObject(&s, c.clip.width ? &c.clip : nullptr, 0, 0, 0, object.data(),
+                         static_cast<uint32_t>(object.size()), 1, 0),
+              0)
+        << c.name;
+    const Bounds b = c.clip.width ? Bounds{c.clip.left, c.clip.top, c.clip.left + c.clip.width,
+                                           c.clip.top + c.clip.height}
+                                  : Bounds{0, 0, cw, ch};
+    std::vector<uint8_t> want = start;
+    auto change = [&](int x, int y) {
+      if (!b.Inside(x, y)) return;
+      uint8_t& p = want[y * cw + x];
+      p = c.table ? (*c.table)[p] : static_cast<uint8_t>(p + c.mode.param);
+    };
+    if (c.list) {
+      std::vector<PixelPos> once = scattered;
+      std::sort(once.begin(), once.end(), [](PixelPos a, PixelPos b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+      once.erase(std::unique(once.begin(), once.end()), once.end());
+      for (PixelPos p : once) change(p.x, p.y);
+    } else {
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+          if (mask[y * w + x]) change(c.x + x, c.y + y);
+    }
+    EXPECT_EQ(canvas, want) << c.name;
+  }
+}
+
+// What smoothing the listed pixels in row order does to a canvas: the
+// oracle the encoded objects are held to.
+void SmoothModel(std::vector<uint8_t>& canvas, int cw, const Bounds& b, std::vector<PixelPos> pixels,
+                 const SmoothingTables& t) {
+  std::sort(pixels.begin(), pixels.end(), [](PixelPos a, PixelPos b) { return a.y != b.y ? a.y < b.y : a.x < b.x; });
+  pixels.erase(std::unique(pixels.begin(), pixels.end()), pixels.end());
+  for (PixelPos p : pixels) {
+    if (!b.Inside(p.x, p.y, 1)) continue;
+    int sum[3] = {};
+    for (int at : {p.y * cw + p.x - 1, p.y * cw + p.x + 1, (p.y - 1) * cw + p.x, (p.y + 1) * cw + p.x})
+      for (int k = 0; k < 3; ++k) sum[k] += t.palette[3 * canvas[at] + k];
+    canvas[p.y * cw + p.x] = t.colours[((sum[0] >> 5) << 10) | ((sum[1] >> 5) << 5) | (sum[2] >> 5)];
+  }
+}
+
+TEST_F(Decode, SmoothingObjectsMatchTheirModelWithSentAndKeptTables) {
+  const int cw = 320, ch = 600;  // taller than a one-byte move down
+  std::mt19937 rng(45);
+  uint8_t palette[768];
+  for (int i = 0; i < 256; ++i) {  // a ramp of greys, reds and blues, then noise
+    const int v = (i % 64) * 4;
+    palette[3 * i] = static_cast<uint8_t>(i < 64 ? v : i < 128 ? v : 0);
+    palette[3 * i + 1] = static_cast<uint8_t>(i < 64 ? v : 0);
+    palette[3 * i + 2] = static_cast<uint8_t>(i < 64 ? v : i < 128 ? 0 : i < 192 ? v : rng());
+  }
+  palette[765] = 124, palette[766] = 4, palette[767] = 124;  // a purple
+  const SmoothingTables all = SmoothingTablesFor(palette);
+  const SmoothingTables greys = SmoothingTablesFor(palette, 0, 63);
+  // Two red and two blue neighbours (index 15 << 10 | 15) give the purple,
+  // unless it is left out.
+  EXPECT_EQ(all.colours[(15 << 10) | 15], 255);
+  EXPECT_LT(greys.colours[(15 << 10) | 15], 64);
+  std::vector<uint8_t> start(cw * ch);
+  for (int y = 0; y < ch; ++y)
+    for (int x = 0; x < cw; ++x) start[y * cw + x] = static_cast<uint8_t>(y < 300 ? rng() : (x / 20) * 4);
+
+  std::vector<PixelPos> random, band, tall;
+  for (int i = 0; i < 3000; ++i)
+    random.push_back({static_cast<int16_t>(int(rng() % 340) - 10), static_cast<int16_t>(int(rng() % 320) - 10)});
+  for (int y = 100; y < 104; ++y)
+    for (int x = -5; x < 325; ++x) band.push_back({static_cast<int16_t>(x), static_cast<int16_t>(y)});  // runs over 256
+  for (int y : {2, 3, 290, 599, 598, 597})  // gaps of more than 255 rows, the last rows
+    for (int x : {0, 1, 2, 100, 318, 319}) tall.push_back({static_cast<int16_t>(x), static_cast<int16_t>(y)});
+  struct Case {
+    const char* name;
+    const std::vector<PixelPos>* pixels;
+    const SmoothingTables* sent;  // null: kept
+    const SmoothingTables* used;
+    ClipRect clip;  // width 0: none
+  } cases[] = {
+      {"random, tables sent", &random, &all, &all, {}},
+      {"band, kept", &band, nullptr, &all, {}},
+      {"tall, greys sent", &tall, &greys, &greys, {}},
+      {"random, kept, clipped", &random, nullptr, &greys, {40, 30, 100, 50}},
+      {"band, clip ends above it", &band, &all, &all, {0, 0, 320, 101}},
+      {"tall, clipped", &tall, nullptr, &all, {1, 2, 317, 596}},
+  };
+  std::vector<uint8_t> canvas = start, want = start;  // each case works on what the last left
+  for (const Case& c : cases) {
+    const Bytes object = EncodeSmoothing(*c.pixels, c.sent);
+    Surface s{canvas.data(), cw, ch};
+    ASSERT_EQ(DrawObject(&s, c.clip.width ? &c.clip : nullptr, 0, 0, 0, object.data(),
+                         static_cast<uint32_t>(object.size()), 1, 0),
+              0)
+        << c.name;
+    const Bounds b = c.clip.width ? Bounds{c.clip.left, c.clip.top, c.clip.left + c.clip.width,
+                                           c.clip.top + c.clip.height}
+                                  : Bounds{0, 0, cw, ch};
+    SmoothModel(want, cw, b, *c.pixels, *c.used);
+    ASSERT_EQ(canvas, want) << c.name;
+    if (c.used != &greys) continue;
+    for (PixelPos p : *c.pixels) {
+      if (b.Inside(p.x, p.y, 1)) {
+        ASSERT_LT(canvas[p.y * cw + p.x], 64) << c.name;
+      }
+    }
+  }
+  // The mask form codes the same object as the list of its pixels.
+  std::vector<uint8_t> mask(30 * 20);
+  std::vector<PixelPos> listed;
+  for (int i = 0; i < 600; ++i)
+    if ((mask[i] = (i * 7) % 5 == 0)) listed.push_back({static_cast<int16_t>(50 + i % 30), static_cast<int16_t>(60 + i / 30)});
+  listed.push_back({79, 79});
+  mask.back() = 1;
+  EXPECT_EQ(EncodeSmoothing(50, 60, 30, 20, mask.data(), 30, nullptr), EncodeSmoothing(listed, nullptr));
 }
 
 }  // namespace

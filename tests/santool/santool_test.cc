@@ -5,6 +5,7 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -20,6 +21,9 @@
 #include "authoring/trs.h"
 #include "base/bytes.h"
 #include "imageio/imageio.h"
+#include "text/font.h"
+#include "text/line.h"
+#include "text/resource.h"
 
 namespace {
 
@@ -456,3 +460,220 @@ TEST_F(Santool, CommandLineConventions) {
 }
 
 }  // namespace
+
+// Fonts: console fonts (PSF 1 and 2, gzip-compressed or not) and BDF fonts
+// written by santool, loaded by the text engine's loader and drawn as a line.
+namespace fonts {
+
+// A 4 x 6 test glyph per letter: its bit pattern drawn from the code.
+std::vector<uint8_t> Bits(int code, int width, int height) {
+  std::vector<uint8_t> px(size_t(width) * height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) px[size_t(y) * width + x] = ((code * 7 + y * 3 + x * 5) % 4) == 0;
+  return px;
+}
+
+// Rows of `width` bits, leftmost in the highest bit.
+void PutRows(Bytes& b, const std::vector<uint8_t>& px, int width, int height) {
+  for (int y = 0; y < height; ++y)
+    for (int byte = 0; byte < (width + 7) / 8; ++byte) {
+      uint8_t v = 0;
+      for (int k = 0; k < 8 && byte * 8 + k < width; ++k) v |= px[size_t(y) * width + byte * 8 + k] << (7 - k);
+      b.push_back(v);
+    }
+}
+
+// PSF 2, 10 x 6, glyph i drawing code 'A' + i (through its Unicode table).
+Bytes Psf2() {
+  Bytes b;
+  for (uint32_t v : {0x864AB572u, 0u, 32u, 1u, 3u, 12u, 6u, 10u})
+    for (int k = 0; k < 4; ++k) b.push_back(uint8_t(v >> (8 * k)));
+  for (int i = 0; i < 3; ++i) PutRows(b, Bits('A' + i, 10, 6), 10, 6);
+  for (int i = 0; i < 3; ++i) b.insert(b.end(), {uint8_t('A' + i), 0xFE, 'x', 'y', 0xFF});
+  return b;
+}
+
+// PSF 1 without a table: glyph number = code; 8 x 5.
+Bytes Psf1() {
+  Bytes b{0x36, 0x04, 0x00, 5};
+  for (int c = 0; c < 256; ++c) PutRows(b, Bits(c, 8, 5), 8, 5);
+  return b;
+}
+
+// BDF of 'A' to 'C', 5 wide cells of ascent 5 + descent 2.
+std::string Bdf() {
+  std::string s = "STARTFONT 2.1\nFONTBOUNDINGBOX 5 7 0 -2\nSTARTPROPERTIES 2\nFONT_ASCENT 5\nFONT_DESCENT 2\n"
+                  "ENDPROPERTIES\nCHARS 3\n";
+  for (int c = 'A'; c <= 'C'; ++c) {
+    Bytes rows;
+    PutRows(rows, Bits(c, 5, 7), 5, 7);
+    s += "STARTCHAR x\nENCODING " + std::to_string(c) + "\nDWIDTH 5 0\nBBX 5 7 0 -2\nBITMAP\n";
+    for (uint8_t r : rows) {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%02X\n", r);
+      s += hex;
+    }
+    s += "ENDCHAR\n";
+  }
+  return s + "ENDFONT\n";
+}
+
+bool WriteGz(const std::string& path, const Bytes& data) {
+  gzFile f = gzopen(path.c_str(), "wb");
+  return f && gzwrite(f, data.data(), unsigned(data.size())) == int(data.size()) && gzclose(f) == Z_OK;
+}
+
+}  // namespace fonts
+
+TEST_F(Santool, FontsAreWrittenForTheTextEngine) {
+  const std::string bdf = dir_ + "/t.bdf", psf1 = dir_ + "/t1.psf", psf2 = dir_ + "/t2.psf.gz";
+  std::ofstream(bdf) << fonts::Bdf();
+  ASSERT_TRUE(santest::WriteFile(psf1, fonts::Psf1()));
+  ASSERT_TRUE(fonts::WriteGz(psf2, fonts::Psf2()));
+  ASSERT_EQ(InitDecoder(kStandardCodecCount, kStandardCodecProcs, kStandardCodecNumbers, 320, 200), 0);
+  struct Stop {
+    ~Stop() { ShutdownDecoder(); }
+  } stop;
+  struct Case {
+    std::string file;
+    int width, height;
+  } cases[] = {{bdf, 5, 7}, {psf1, 8, 5}, {psf2, 10, 6}};
+  for (const Case& c : cases) {
+    const std::string nut = dir_ + "/out.nut";
+    ToolRun r = RunSantool("font " + c.file + " -o " + nut + " --first A --last 90");
+    ASSERT_EQ(r.code, 0) << c.file << r.err;
+    Font* font = nullptr;
+    ASSERT_EQ(LoadFont(&font, nut.c_str(), 0), 0) << c.file;
+    EXPECT_FALSE(HasGlyph(font, '@')) << c.file;  // below --first
+    std::vector<uint8_t> canvas(64 * 16, 0);
+    Surface s{canvas.data(), 64, 16};
+    uint8_t colour = 9;
+    DrawTextLine(font, &s, nullptr, 2, 3, 0, &colour, 0, "BAC");
+    FreeFont(&font);
+    std::vector<uint8_t> want(canvas.size(), 0);
+    for (int i = 0; i < 3; ++i) {
+      const std::vector<uint8_t> bits = fonts::Bits("BAC"[i], c.width, c.height);
+      for (int y = 0; y < c.height; ++y)
+        for (int x = 0; x < c.width; ++x)
+          if (bits[size_t(y) * c.width + x]) want[size_t(3 + y) * 64 + 2 + i * c.width + x] = 9;
+    }
+    EXPECT_EQ(canvas, want) << c.file;
+  }
+
+  // A console font of the distribution: Latin-1 letters at their codes.
+  const std::string console = "/usr/share/consolefonts/Lat15-Fixed16.psf.gz";
+  ASSERT_TRUE(std::filesystem::exists(console)) << "scripts/setup installs console-setup-linux";
+  const std::string nut = dir_ + "/console.nut";
+  ASSERT_EQ(RunSantool("font " + console + " -o " + nut).code, 0);
+  Font* font = nullptr;
+  ASSERT_EQ(LoadFont(&font, nut.c_str(), 0), 0);
+  EXPECT_EQ(font->height, 16);
+  for (int c : {0x20, 'H' + 0, '~' + 0, 0xE9}) EXPECT_EQ(GlyphWidth(font, uint8_t(c)), 8) << c;
+  EXPECT_FALSE(HasGlyph(font, 31));
+  std::vector<uint8_t> canvas(64 * 20, 0);
+  Surface s{canvas.data(), 64, 20};
+  uint8_t colour = 4;
+  EXPECT_EQ(DrawTextLine(font, &s, nullptr, 0, 0, 0, &colour, 0, "Hi\xE9"), 17);
+  FreeFont(&font);
+  size_t ink = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 64; ++x)
+      if (canvas[size_t(y) * 64 + x]) {
+        ++ink;
+        EXPECT_TRUE(x < 24 && y < 16 && canvas[size_t(y) * 64 + x] == 4) << x << "," << y;
+      }
+  EXPECT_GT(ink, 30u);
+}
+
+TEST_F(Santool, FontAndStringFailuresWriteNothing) {
+  const std::string text = dir_ + "/t.txt", bdf = dir_ + "/t.bdf", out = dir_ + "/out";
+  std::ofstream(text) << "1: a\n";
+  std::ofstream(bdf) << fonts::Bdf();
+  Bytes damaged = fonts::Psf2();
+  damaged.resize(50);
+  ASSERT_TRUE(santest::WriteFile(dir_ + "/cut.psf", damaged));
+  const std::string whole_bdf = fonts::Bdf();
+  std::ofstream(dir_ + "/cut.bdf") << whole_bdf.substr(0, whole_bdf.find("ENDCHAR"));
+  std::ofstream(out) << "kept";
+  struct Case {
+    std::string args;
+    int code;
+    std::string message;
+  } cases[] = {
+      {"font " + text + " -o " + out, 1, "is neither a console (PSF) font nor a BDF font"},
+      {"font " + dir_ + "/cut.psf -o " + out, 1, "damaged console font"},
+      {"font " + dir_ + "/none.psf -o " + out, 1, "none.psf"},
+      {"font " + dir_ + "/cut.bdf -o " + out, 1, "the last glyph has no ENDCHAR"},
+      {"font " + bdf + " -o " + out + " --first 100", 1, "no glyph for codes 100 to 255"},
+      {"font " + bdf + " -o " + bdf, 1, "is one of the input files"},
+      {"font " + bdf + " -o " + out + " --first 90 --last 80", 2, "--first and --last"},
+      {"font " + bdf, 2, "--output"},
+      {"strings " + text, 2, "-o OUT.TRS"},
+      {"strings --dump " + text + " -o " + out, 2, "excludes"},
+      {"strings --dump " + dir_ + "/none.trs", 1, "none.trs"},
+      {"strings " + text + " -o " + text, 1, "is one of the input files"},
+  };
+  const std::pair<const char*, const char*> bad_texts[] = {
+      {"1: a\n2:\n", "string 2 is empty"},
+      {"1: a\n | #b\n", "string 1 has a line that starts with \"#\" or \"/\""},
+      {"3: /x\n", "string 3 has a line"},
+      {"1: a\n1: b\n", ":2: string 1 is given twice"},
+      {"1: a\\q\n", ":1: unknown escape"},
+      {"1: a\n |\n", "string 1 ends with a line end"},
+      {" | a\n", "a continuation line without a string"},
+      {"x: a\n", "expected \"NUMBER: text\""},
+      {"1: \xE2\x82\xAC\n", "above U+00FF"},
+  };
+  std::vector<Case> all(std::begin(cases), std::end(cases));
+  for (const auto& [body, message] : bad_texts) {
+    const std::string bad = dir_ + "/bad" + std::to_string(all.size()) + ".txt";
+    std::ofstream(bad) << body;
+    all.push_back({"strings " + bad + " -o " + out, 1, message});
+  }
+  for (const Case& c : all) {
+    ToolRun r = RunSantool(c.args);
+    EXPECT_EQ(r.code, c.code) << c.args << "\n" << r.err;
+    EXPECT_TRUE(Has(r.err, c.message)) << c.args << "\n" << r.err;
+    std::ifstream in(out);
+    std::string kept;
+    in >> kept;
+    EXPECT_EQ(kept, "kept") << c.args;
+  }
+}
+
+TEST_F(Santool, StringsRoundTripThroughThePlayersLoader) {
+  // The text as --dump writes it: ascending numbers, continuations, escapes,
+  // Latin-1 letters as UTF-8, blanks kept.
+  const std::string canonical =
+      "0: Zero\n"
+      "3: Hello\n"
+      " | World\n"
+      " |\n"
+      " |  \\\\back\\r\\x01\ttab \xC3\xA9 ^c010\n"
+      "7:  two blanks \n"
+      "300: a # b\n";
+  const std::string loose =  // the same strings, written by hand
+      "# subtitles\r\n\r\n300: a # b\r\n3: Hello\r\n   | World\r\n|\r\n  |  \\\\back\\x0D\\x01\ttab "
+      "\xC3\xA9 ^c010\r\n0: Zero\n7:  two blanks \n";
+  std::ofstream(dir_ + "/canonical.txt") << canonical;
+  std::ofstream(dir_ + "/loose.txt") << loose;
+  for (const char* source : {"canonical", "loose"}) {
+    for (const char* scramble : {"", " --scramble"}) {
+      const std::string trs = dir_ + "/" + source + ".trs";
+      ToolRun r = RunSantool(std::string("strings ") + dir_ + "/" + source + ".txt -o " + trs + scramble);
+      ASSERT_EQ(r.code, 0) << source << scramble << r.err;
+      r = RunSantool("strings --dump " + trs);
+      EXPECT_EQ(r.code, 0) << r.err;
+      EXPECT_EQ(r.out, canonical) << source << scramble;
+      std::ifstream in(trs, std::ios::binary);
+      EXPECT_EQ(in.get() == 'E', *scramble != 0);
+      TextResource* res = nullptr;
+      ASSERT_EQ(LoadTextResource(&res, trs.c_str()), 0);
+      EXPECT_EQ(res->count, 301);
+      EXPECT_STREQ(GetText(res, 3), "Hello\nWorld\n\n \\back\r\x01\ttab \xE9 ^c010");
+      EXPECT_STREQ(GetText(res, 7), " two blanks ");
+      EXPECT_EQ(GetText(res, 1), nullptr);
+      FreeTextResource(&res);
+    }
+  }
+}

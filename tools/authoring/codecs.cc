@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "decoder/decoder.h"
 
@@ -14,7 +15,172 @@ size_t RunAt(const uint8_t* data, size_t i, size_t n) {
   return r;
 }
 
+struct Box {
+  int16_t x = 0, y = 0;
+  uint16_t width = 0, height = 0;
+};
+
+// The bounding box of a pixel list and the list as a mask over it.
+Box MaskOf(const std::vector<PixelPos>& pixels, std::vector<uint8_t>& mask) {
+  Box box;
+  if (pixels.empty()) return box;
+  int min_x = pixels[0].x, max_x = min_x, min_y = pixels[0].y, max_y = min_y;
+  for (const PixelPos& p : pixels) {
+    min_x = std::min<int>(min_x, p.x), max_x = std::max<int>(max_x, p.x);
+    min_y = std::min<int>(min_y, p.y), max_y = std::max<int>(max_y, p.y);
+  }
+  box = {static_cast<int16_t>(min_x), static_cast<int16_t>(min_y),
+         static_cast<uint16_t>(max_x - min_x + 1), static_cast<uint16_t>(max_y - min_y + 1)};
+  mask.assign(size_t{box.width} * box.height, 0);
+  for (const PixelPos& p : pixels) mask[size_t(p.y - min_y) * box.width + (p.x - min_x)] = 1;
+  return box;
+}
+
+// 8-bit fields of a shade line: a skip may need several (skip 255, count 0)
+// steps, a count several (count 255, skip 0) ones.
+void PutShadeRun(Bytes& line, int skip, int count) {
+  while (skip > 255) {
+    PutU8(line, 255);
+    PutU8(line, 0);
+    skip -= 255;
+  }
+  for (;;) {
+    const int n = std::min(count, 255);
+    PutU8(line, static_cast<uint8_t>(skip));
+    PutU8(line, static_cast<uint8_t>(n));
+    count -= n;
+    if (count == 0) return;
+    skip = 0;
+  }
+}
+
 }  // namespace
+
+ShadeMode ShadeMode::Offset(uint8_t add) {
+  ShadeMode m;
+  m.param = add;
+  return m;
+}
+
+ShadeMode ShadeMode::SendTable(const std::array<uint8_t, 256>& table) {
+  ShadeMode m;
+  m.param = 256;
+  m.table = table;
+  return m;
+}
+
+ShadeMode ShadeMode::KeptTable() {
+  ShadeMode m;
+  m.param = 257;
+  return m;
+}
+
+Bytes EncodeShade(int16_t x, int16_t y, uint16_t width, uint16_t height, const uint8_t* mask,
+                  int pitch, const ShadeMode& mode) {
+  Bytes data;
+  if (mode.param == 256) PutBytes(data, mode.table.data(), mode.table.size());
+  for (int row = 0; row < height; ++row) {
+    const uint8_t* m = mask + static_cast<size_t>(row) * pitch;
+    Bytes line;
+    int c = 0;
+    while (c < width) {
+      const int from = c;
+      while (c < width && m[c] == 0) ++c;
+      if (c == width) break;  // the rest of the line stays: no field needed
+      const int start = c;
+      while (c < width && m[c] != 0) ++c;
+      PutShadeRun(line, start - from, c - start);
+    }
+    PutLE16(data, static_cast<uint16_t>(line.size()));
+    PutBytes(data, line);
+  }
+  return ObjectPayload(kCodecNumberShade, x, y, width, height, mode.param, data);
+}
+
+Bytes EncodeShade(const std::vector<PixelPos>& pixels, const ShadeMode& mode) {
+  std::vector<uint8_t> mask;
+  const Box box = MaskOf(pixels, mask);
+  return EncodeShade(box.x, box.y, box.width, box.height, mask.data(), box.width, mode);
+}
+
+SmoothingTables SmoothingTablesFor(const uint8_t* palette, int first, int last) {
+  SmoothingTables t;
+  std::copy(palette, palette + 768, t.palette.begin());
+  first = std::clamp(first, 0, 255);
+  last = std::clamp(last, first, 255);
+  // Each cell of the 15-bit colour is eight steps of the mean wide; its
+  // middle in doubled units is 16 c + 7.
+  for (int index = 0; index < 32768; ++index) {
+    const int want[3] = {16 * (index >> 10) + 7, 16 * ((index >> 5) & 31) + 7, 16 * (index & 31) + 7};
+    int best = first;
+    int64_t best_distance = std::numeric_limits<int64_t>::max();
+    for (int v = first; v <= last; ++v) {
+      int64_t d = 0;
+      for (int k = 0; k < 3; ++k) {
+        const int64_t e = 2 * palette[3 * v + k] - want[k];
+        d += e * e;
+      }
+      if (d < best_distance) best_distance = d, best = v;
+    }
+    t.colours[index] = static_cast<uint8_t>(best);
+  }
+  return t;
+}
+
+Bytes EncodeSmoothing(int16_t x, int16_t y, uint16_t width, uint16_t height, const uint8_t* mask,
+                      int pitch, const SmoothingTables* tables) {
+  Bytes data;
+  PutLE16(data, 0);
+  PutLE16(data, tables ? 0 : 1);  // 0: the tables follow
+  PutU8(data, 1);                 // version
+  PutU8(data, 0);
+  if (tables) {
+    PutBytes(data, tables->palette.data(), tables->palette.size());
+    const auto& c = tables->colours;
+    for (size_t i = 0; i < c.size();) {
+      size_t n = 1;
+      while (i + n < c.size() && n < 255 && c[i + n] == c[i]) ++n;
+      PutU8(data, static_cast<uint8_t>(n));
+      PutU8(data, c[i]);
+      i += n;
+    }
+  }
+  // Records of up to 256 pixels of a row, each moving from the last pixel of
+  // the one before (the first from the object's position). A move down is
+  // one byte; a larger one goes through a pixel far left of any picture,
+  // which the decoder never changes.
+  constexpr int kFarLeft = -16384;
+  int cx = x, cy = y;
+  auto record = [&](int to_x, int to_y, int n) {
+    PutLE16(data, static_cast<uint16_t>(to_x - cx));  // wraps as the decoder's position does
+    PutU8(data, static_cast<uint8_t>(to_y - cy));
+    PutU8(data, static_cast<uint8_t>(n - 1));
+    cx = to_x + n - 1;
+    cy = to_y;
+  };
+  for (int row = 0; row < height; ++row) {
+    const uint8_t* m = mask + static_cast<size_t>(row) * pitch;
+    for (int c = 0; c < width;) {
+      if (m[c] == 0) {
+        ++c;
+        continue;
+      }
+      int n = 1;
+      while (c + n < width && n < 256 && m[c + n] != 0) ++n;
+      const int ry = y + row;
+      while (ry - cy > 255) record(kFarLeft, cy + 255, 1);
+      record(x + c, ry, n);
+      c += n;
+    }
+  }
+  return ObjectPayload(kCodecNumberSmoothing, x, y, width, height, 0, data);
+}
+
+Bytes EncodeSmoothing(const std::vector<PixelPos>& pixels, const SmoothingTables* tables) {
+  std::vector<uint8_t> mask;
+  const Box box = MaskOf(pixels, mask);
+  return EncodeSmoothing(box.x, box.y, box.width, box.height, mask.data(), box.width, tables);
+}
 
 std::array<int8_t, 2> DeltaTileVector(int table, int index) {
   std::array<int8_t, 2> v{};

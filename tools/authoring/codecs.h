@@ -1,6 +1,7 @@
 // Encoders for the object codecs: run-length (1, 2 with param, 3), raw (20),
-// skip-literal (21, 44) and the delta-tile video codec (37). Each returns a
-// whole object payload: the 14-byte object header and the codec data.
+// skip-literal (21, 44), shade (23), the delta-tile video codec (37) and
+// smoothing (45). Each returns a whole object payload: the 14-byte object
+// header and the codec data.
 #pragma once
 
 #include <array>
@@ -36,6 +37,63 @@ Bytes EncodeRaw(int16_t x, int16_t y, uint16_t width, uint16_t height, const uin
 // skips, the others literals.
 Bytes EncodeSkipLiteral(uint8_t codec, int16_t x, int16_t y, uint16_t width, uint16_t height,
                         const uint8_t* pixels, int pitch, uint8_t transparent = 0);
+
+// A pixel of the picture, for the codecs that change pixels already drawn.
+struct PixelPos {
+  int16_t x = 0, y = 0;
+  friend bool operator==(const PixelPos&, const PixelPos&) = default;
+};
+
+// How the shade codec (23) changes each pixel p it lists. The decoder keeps
+// the last table it was sent for the life of the process (all zeros before
+// the first), so a run of objects sends it once and then keeps it.
+struct ShadeMode {
+  uint16_t param = 0;                // the object header's param
+  std::array<uint8_t, 256> table{};  // sent with the object when param is 256
+  // p + add (modulo 256).
+  static ShadeMode Offset(uint8_t add);
+  // table[p], the table sent with this object and kept by the decoder.
+  static ShadeMode SendTable(const std::array<uint8_t, 256>& table);
+  // table[p] with the table an earlier object sent.
+  static ShadeMode KeptTable();
+};
+
+// Shade object (codec 23) at (x, y), width x height: the pixels whose `mask`
+// byte is not 0 are changed as `mode` says, the others are left alone. Rows
+// of the mask are `pitch` bytes apart.
+Bytes EncodeShade(int16_t x, int16_t y, uint16_t width, uint16_t height, const uint8_t* mask,
+                  int pitch, const ShadeMode& mode);
+// The same for a list of pixels (duplicates count once); the object is the
+// list's bounding box. An empty list gives an empty object at (0, 0).
+Bytes EncodeShade(const std::vector<PixelPos>& pixels, const ShadeMode& mode);
+
+// The smoothing codec's tables: a palette of 256 colours (three 8-bit
+// components each, in the order the picture's palette holds them) and, for
+// each 15-bit colour (5 bits per component, first component highest), the
+// pixel value to paint. The decoder keeps the last tables it was sent (all
+// zeros before the first), so later objects may leave them out.
+struct SmoothingTables {
+  std::array<uint8_t, 768> palette{};
+  std::array<uint8_t, 32768> colours{};
+};
+// Tables for `palette` (768 bytes): each 15-bit colour maps to the palette
+// entry nearest (in squared distance) to the middle of its cell. Only the
+// entries in [first, last] are chosen, so that pixel values kept for other
+// uses (text colours, a cycling range) are never painted.
+SmoothingTables SmoothingTablesFor(const uint8_t* palette, int first = 0, int last = 255);
+
+// Smoothing object (codec 45): each listed pixel is repainted with the
+// colour table's choice for the mean of its four neighbours, as the picture
+// holds them at that moment. Pixels are smoothed row by row, top to bottom
+// and left to right in a row (the order of the list does not matter,
+// duplicates count once), so a pixel sees its smoothed left and upper
+// neighbours. `tables` is sent with the object, or, when null, the tables an
+// earlier object sent are kept. The object is the list's bounding box.
+// Pixels on the outermost rows and columns of the clip are never changed.
+Bytes EncodeSmoothing(const std::vector<PixelPos>& pixels, const SmoothingTables* tables);
+// The same for the pixels of a mask (not 0: smooth) at (x, y).
+Bytes EncodeSmoothing(int16_t x, int16_t y, uint16_t width, uint16_t height, const uint8_t* mask,
+                      int pitch, const SmoothingTables* tables);
 
 // The run-length byte scheme shared by the line codecs and the delta-tile
 // codec's method 2: code c, n = (c >> 1) + 1; bit 0 set: a run of the next

@@ -1,4 +1,4 @@
 find_package(CLI11 REQUIRED)
 target_link_libraries(santool PRIVATE mv_engines mv_anim mv_frame mv_stream mv_timer mv_display mv_text
-                      mv_sound mv_decoder mv_base mv_platform mv_imageio CLI11::CLI11)
+                      mv_sound mv_decoder mv_base mv_platform mv_imageio mv_authoring CLI11::CLI11)
 target_include_directories(santool PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)

@@ -1,6 +1,7 @@
 // santool: inspect and export ".san" animation files.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -49,6 +50,41 @@ int main(int argc, char** argv) {
   info->add_flag("--json", info_options.json, "one JSON object per file and line");
   info->add_flag("--frames", info_options.frames, "list every frame and its chunks");
 
+  FontOptions font_options;
+  CLI::App* font = app.add_subcommand("font", "Writes a .NUT font from a console (PSF) or BDF font");
+  font->add_option("file", font_options.file, "FONT.psf, FONT.psf.gz or FONT.bdf")->required();
+  font->add_option("-o,--output", font_options.output, "the .NUT font to write")->required();
+  auto code = [](const std::string& text) {  // a number, else one character
+    int value = -1;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec == std::errc() && end == text.data() + text.size()) return value;
+    return text.size() == 1 ? static_cast<int>(static_cast<unsigned char>(text[0])) : -1;
+  };
+  font->add_option_function<std::string>(
+          "--first", [&](const std::string& t) { font_options.first = code(t); },
+          "first character code written: a number, or a character that is not a digit (default 32)");
+  font->add_option_function<std::string>(
+          "--last", [&](const std::string& t) { font_options.last = code(t); },
+          "last character code written (default 255)");
+  font->footer(
+      "Codes are Latin-1: code C gets the glyph the font maps to U+00C, or glyph\n"
+      "number C in a font without a Unicode table. Ink is pixel value 1 (drawn in\n"
+      "the text colour); each glyph is as high as the font's cell and as wide as\n"
+      "its advance.\n");
+
+  StringsOptions strings_options;
+  CLI::App* strings = app.add_subcommand(
+      "strings", "Writes a .TRS string file from a text file, or with --dump the reverse");
+  strings->add_option("file", strings_options.file, "TEXT (or F.TRS with --dump)")->required();
+  CLI::Option* strings_output =
+      strings->add_option("-o,--output", strings_options.output, "the .TRS file to write");
+  CLI::Option* scramble =
+      strings->add_flag("--scramble", strings_options.scramble, "write the file scrambled");
+  strings->add_flag("--dump", strings_options.dump, "write the strings of F.TRS to stdout as text")
+      ->excludes(strings_output)
+      ->excludes(scramble);
+  strings->footer(kStringsFormatHelp);
+
   // "santool help [COMMAND]" is "santool [COMMAND] --help".
   std::vector<std::string> words(argv + 1, argv + argc);
   if (!words.empty() && words[0] == "help") {
@@ -68,6 +104,21 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     std::fprintf(stderr, "santool: %s\nTry 'santool --help' for more information.\n", e.what());
     return 2;
+  }
+  if (font->parsed()) {
+    const int first = font_options.first, last = font_options.last;
+    if (first < 0 || last > 255 || first > last) {
+      std::fprintf(stderr, "santool: --first and --last must be codes 0 to 255, first <= last\n");
+      return 2;
+    }
+    return RunFont(font_options);
+  }
+  if (strings->parsed()) {
+    if (!strings_options.dump && strings_options.output.empty()) {
+      std::fprintf(stderr, "santool: strings needs -o OUT.TRS, or --dump\n");
+      return 2;
+    }
+    return RunStrings(strings_options);
   }
   if (exporter->parsed()) return RunExport(export_options);
   return RunInfo(info_options);

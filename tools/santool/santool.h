@@ -21,3 +21,22 @@ struct InfoOptions {
 };
 // santool info FILE.san... [--json] [--frames]
 int RunInfo(const InfoOptions& options);
+
+struct FontOptions {
+  std::string file;    // PSF (version 1 or 2, gzip-compressed or not) or BDF
+  std::string output;  // the ".NUT" font
+  int first = 32, last = 255;  // character codes written
+};
+// santool font FONT -o OUT.NUT [--first C] [--last C]
+int RunFont(const FontOptions& options);
+
+struct StringsOptions {
+  std::string file;
+  std::string output;  // the ".TRS" file; empty with --dump
+  bool scramble = false;
+  bool dump = false;   // write the text of the ".TRS" FILE to stdout
+};
+// santool strings TEXT -o OUT.TRS [--scramble] | santool strings --dump F.TRS
+int RunStrings(const StringsOptions& options);
+// The text format of `santool strings`, for its --help.
+extern const char* const kStringsFormatHelp;
