@@ -1,3 +1,3 @@
 target_link_libraries(test_santool PRIVATE mv_imageio mv_authoring)
 target_include_directories(test_santool PRIVATE ${PROJECT_SOURCE_DIR}/tools)
-add_dependencies(test_santool santool)
+add_dependencies(test_santool santool make-demo-data)

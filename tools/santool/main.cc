@@ -49,6 +49,16 @@ int main(int argc, char** argv) {
   info->add_flag("--json", info_options.json, "one JSON object per file and line");
   info->add_flag("--frames", info_options.frames, "list every frame and its chunks");
 
+  BuildOptions build_options;
+  CLI::App* builder = app.add_subcommand(
+      "build", "Makes a .san file from a scene file: pictures, palettes, sprites, sounds, text");
+  builder->add_option("scene", build_options.scene, "the scene file (JSON, see docs/scene-format.md)")
+      ->required();
+  builder->add_option("-o,--output", build_options.output, "the .san file to write")->required();
+  builder->add_option("--pictures-out", build_options.quantised,
+                      "folder for the full pictures as the player shows them (frame_NNNNN.png), "
+                      "made when missing");
+
   // "santool help [COMMAND]" is "santool [COMMAND] --help".
   std::vector<std::string> words(argv + 1, argv + argc);
   if (!words.empty() && words[0] == "help") {
@@ -70,5 +80,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (exporter->parsed()) return RunExport(export_options);
+  if (builder->parsed()) return RunBuild(build_options);
   return RunInfo(info_options);
 }

@@ -21,3 +21,11 @@ struct InfoOptions {
 };
 // santool info FILE.san... [--json] [--frames]
 int RunInfo(const InfoOptions& options);
+
+struct BuildOptions {
+  std::string scene;      // the scene file (docs/scene-format.md)
+  std::string output;     // the .san file
+  std::string quantised;  // folder for the full pictures as shown, or empty
+};
+// santool build SCENE.json -o OUT.san [--pictures-out DIR]
+int RunBuild(const BuildOptions& options);
