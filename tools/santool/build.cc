@@ -53,8 +53,48 @@ struct Picture {
   Palette palette{};
 };
 
+// One palette for the true-colour pictures [first, end): `rgba` holds them,
+// laid over black (the screen has no transparency); their indices are made.
+void Reduce(const Scene& scene, std::vector<Picture>& pictures, size_t first,
+            std::vector<std::vector<uint8_t>>& rgba, int width, int height) {
+  const size_t count = size_t(width) * size_t(height);
+  auto fail = [&]() { SceneFail(scene, "pictures", pictures[first].name + ": the palette reduction failed"); };
+  LiqAttr attr(liq_attr_create());
+  LiqHistogram histogram(liq_histogram_create(attr.get()));
+  std::vector<LiqImage> images;
+  for (std::vector<uint8_t>& px : rgba) {
+    for (size_t p = 0; p < count; ++p) {
+      uint8_t* c = &px[4 * p];
+      for (int k = 0; k < 3; ++k) c[k] = uint8_t((c[k] * c[3] + 127) / 255);
+      c[3] = 255;
+    }
+    images.emplace_back(liq_image_create_rgba(attr.get(), px.data(), width, height, 0));
+    if (!images.back() || liq_histogram_add_image(histogram.get(), attr.get(), images.back().get()) != LIQ_OK)
+      fail();
+  }
+  liq_result* raw = nullptr;
+  if (liq_histogram_quantize(histogram.get(), attr.get(), &raw) != LIQ_OK) fail();
+  LiqResult result(raw);
+  for (size_t i = 0; i < images.size(); ++i) {
+    pictures[first + i].indices.assign(count, 0);
+    if (liq_write_remapped_image(result.get(), images[i].get(), pictures[first + i].indices.data(),
+                                 count) != LIQ_OK)
+      fail();
+  }
+  // The palette is final once the pictures have been remapped.
+  Palette palette{};
+  const liq_palette* p = liq_get_palette(result.get());
+  for (unsigned i = 0; i < p->count && i < 256; ++i) {
+    palette[3 * i] = p->entries[i].r;
+    palette[3 * i + 1] = p->entries[i].g;
+    palette[3 * i + 2] = p->entries[i].b;
+  }
+  for (size_t i = 0; i < images.size(); ++i) pictures[first + i].palette = palette;
+  rgba.clear();
+}
+
 // The pictures of the folder in name order; true-colour ones are reduced to
-// one palette per stretch between palette splits.
+// one palette per stretch between palette splits, a stretch at a time.
 std::vector<Picture> LoadPictures(const Scene& scene, int* width, int* height) {
   std::vector<std::string> names;
   std::error_code ec;
@@ -67,7 +107,8 @@ std::vector<Picture> LoadPictures(const Scene& scene, int* width, int* height) {
   if (names.size() > 32767) SceneFail(scene, "pictures", "more than 32767 pictures");
   std::sort(names.begin(), names.end());
   std::vector<Picture> pictures(names.size());
-  std::vector<std::vector<uint8_t>> rgba(names.size());
+  std::vector<std::vector<uint8_t>> stretch;  // true colour, from `first` on
+  size_t first = 0;
   bool indexed = true;
   for (size_t i = 0; i < names.size(); ++i) {
     imageio::PngPicture png;
@@ -80,63 +121,27 @@ std::vector<Picture> LoadPictures(const Scene& scene, int* width, int* height) {
     if (i == 0) {
       *width = png.width, *height = png.height;
       indexed = png.rgba.empty();
+      if (indexed && !scene.palette_split.empty())
+        SceneFail(scene, "palette_split", "only true-colour pictures are given palettes");
     } else if (png.width != *width || png.height != *height) {
       SceneFail(scene, "pictures", path + ": not the size of " + names[0]);
     } else if (png.rgba.empty() != indexed) {
       SceneFail(scene, "pictures", path + ": indexed and true-colour pictures are mixed");
     }
     pictures[i].name = path;
-    pictures[i].indices = std::move(png.indices);
-    pictures[i].palette = png.palette;
-    rgba[i] = std::move(png.rgba);
-  }
-  if (indexed) {
-    if (!scene.palette_split.empty())
-      SceneFail(scene, "palette_split", "only true-colour pictures are given palettes");
-    return pictures;
-  }
-  std::vector<int> starts = {0};
-  starts.insert(starts.end(), scene.palette_split.begin(), scene.palette_split.end());
-  starts.push_back(int(pictures.size()));
-  const size_t count = size_t(*width) * *height;
-  for (size_t g = 0; g + 1 < starts.size(); ++g) {
-    if (starts[g] >= starts[g + 1]) continue;  // a split past the end is reported by CheckFrames
-    LiqAttr attr(liq_attr_create());
-    LiqHistogram histogram(liq_histogram_create(attr.get()));
-    std::vector<LiqImage> images;
-    for (int f = starts[g]; f < starts[g + 1]; ++f) {
-      // No transparency on the screen: pixels are laid over black.
-      std::vector<uint8_t>& px = rgba[f];
-      for (size_t p = 0; p < count; ++p) {
-        uint8_t* c = &px[4 * p];
-        for (int k = 0; k < 3; ++k) c[k] = uint8_t((c[k] * c[3] + 127) / 255);
-        c[3] = 255;
-      }
-      images.emplace_back(liq_image_create_rgba(attr.get(), px.data(), *width, *height, 0));
-      if (!images.back() || liq_histogram_add_image(histogram.get(), attr.get(), images.back().get()) != LIQ_OK)
-        SceneFail(scene, "pictures", pictures[f].name + ": the palette reduction failed");
+    if (indexed) {
+      pictures[i].indices = std::move(png.indices);
+      pictures[i].palette = png.palette;
+      continue;
     }
-    liq_result* raw = nullptr;
-    if (liq_histogram_quantize(histogram.get(), attr.get(), &raw) != LIQ_OK)
-      SceneFail(scene, "pictures", pictures[starts[g]].name + ": the palette reduction failed");
-    LiqResult result(raw);
-    Palette palette{};
-    bool remapped = true;
-    for (int f = starts[g]; f < starts[g + 1]; ++f) {
-      pictures[f].indices.assign(count, 0);
-      remapped = remapped && liq_write_remapped_image(result.get(), images[f - starts[g]].get(),
-                                                      pictures[f].indices.data(), count) == LIQ_OK;
+    if (std::find(scene.palette_split.begin(), scene.palette_split.end(), int(i)) !=
+        scene.palette_split.end()) {
+      Reduce(scene, pictures, first, stretch, *width, *height);
+      first = i;
     }
-    if (!remapped) SceneFail(scene, "pictures", pictures[starts[g]].name + ": the palette reduction failed");
-    // The palette is final once the first picture has been remapped.
-    const liq_palette* p = liq_get_palette(result.get());
-    for (unsigned i = 0; i < p->count && i < 256; ++i) {
-      palette[3 * i] = p->entries[i].r;
-      palette[3 * i + 1] = p->entries[i].g;
-      palette[3 * i + 2] = p->entries[i].b;
-    }
-    for (int f = starts[g]; f < starts[g + 1]; ++f) pictures[f].palette = palette;
+    stretch.push_back(std::move(png.rgba));
   }
+  if (!indexed) Reduce(scene, pictures, first, stretch, *width, *height);
   return pictures;
 }
 
@@ -182,9 +187,13 @@ std::vector<uint8_t> LoadSound(const Scene& scene, const santool::SceneAudio& a)
   SF_INFO info{};
   SNDFILE* file = sf_open(a.file.c_str(), SFM_READ, &info);
   if (file == nullptr) SceneFail(scene, path, a.file + ": " + sf_strerror(nullptr));
-  if (info.channels < 1 || info.samplerate < 1 || info.frames > int64_t(1) << 31) {
+  if (info.channels < 1 || info.samplerate < 1) {
     sf_close(file);
     SceneFail(scene, path, a.file + ": unusable sound layout");
+  }
+  if (info.frames / info.samplerate > 3600) {  // read whole, so kept within reason
+    sf_close(file);
+    SceneFail(scene, path, a.file + ": longer than an hour");
   }
   std::vector<float> all(size_t(info.frames) * size_t(info.channels));
   sf_count_t got = sf_readf_float(file, all.data(), info.frames);
@@ -385,6 +394,7 @@ int RunBuild(const BuildOptions& options) {
                                                                         : 0);
       authoring::StreamBlocks blocks =
           authoring::SplitStream(script, samples, size_t(kOutputRate / 2), per_frame);
+      if (blocks.blocks.size() > 32767) SceneFail(scene, a.path + ".file", "is too long for a stream");
       // No block goes into the last frame, which the player shows again.
       const int last = std::max(a.frame, frames - 2);
       for (size_t b = 0; b < blocks.blocks.size(); ++b) {
@@ -392,7 +402,6 @@ int RunBuild(const BuildOptions& options) {
         out[size_t(f)].Psad16(int16_t(i + 1), int16_t(b), int16_t(i + 1), flags,
                               StreamVolume(a.volume), int8_t(a.pan), blocks.blocks[b]);
       }
-      if (blocks.blocks.size() > 32767) SceneFail(scene, a.path + ".file", "is too long for a stream");
     }
 
     authoring::SanHeader header;
