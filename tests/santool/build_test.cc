@@ -104,7 +104,7 @@ class Build : public ::testing::Test {
 // in two palette stretches: the player shows exactly the pictures, under
 // their own palettes outside the fade.
 TEST_F(Build, PicturesComeBackFromThePlayerExactly) {
-  const int frames = 10;
+  const int frames = 10, kRgbW = 198, kRgbH = 117;
   fs::create_directories(dir_ + "/indexed");
   fs::create_directories(dir_ + "/rgb");
   std::vector<imageio::Png8> in(frames);
@@ -125,15 +125,16 @@ TEST_F(Build, PicturesComeBackFromThePlayerExactly) {
     for (int i = 0; i < 768; ++i) p.palette[size_t(i)] = uint8_t(i * 7 + base + (t == 9 ? 33 : 0));
     ASSERT_TRUE(imageio::WritePng8(Frame(dir_ + "/indexed", t), kW, kH, kW, p.indices.data(),
                                    p.palette.data()));
-    Bytes rgb(size_t(kW) * kH * 3);
-    for (int y = 0; y < kH; ++y)
-      for (int x = 0; x < kW; ++x) {
-        uint8_t* c = &rgb[(size_t(y) * kW + size_t(x)) * 3];
-        c[0] = uint8_t(x * 255 / kW);
-        c[1] = uint8_t(t < 5 ? y : 255 - y);
+    // Smaller than the screen: shown centred.
+    Bytes rgb(size_t(kRgbW) * kRgbH * 3);
+    for (int y = 0; y < kRgbH; ++y)
+      for (int x = 0; x < kRgbW; ++x) {
+        uint8_t* c = &rgb[(size_t(y) * kRgbW + size_t(x)) * 3];
+        c[0] = uint8_t(x * 255 / kRgbW);
+        c[1] = uint8_t(t < 5 ? 2 * y : 255 - 2 * y);
         c[2] = uint8_t((x + y + 9 * t) % 256);
       }
-    ASSERT_TRUE(WriteRgbPng(Frame(dir_ + "/rgb", t), kW, kH, rgb));
+    ASSERT_TRUE(WriteRgbPng(Frame(dir_ + "/rgb", t), kRgbW, kRgbH, rgb));
   }
 
   ToolRun r = BuildAndExport("indexed", R"({"pictures": "indexed", "rate": 12, "vector_table": 1,
@@ -161,10 +162,19 @@ TEST_F(Build, PicturesComeBackFromThePlayerExactly) {
   imageio::PngPicture source;
   ASSERT_TRUE(imageio::ReadPng(Frame(dir_ + "/rgb", 5), &source));
   double error = 0;
-  for (size_t p = 0; p < fifth.indices.size(); ++p)
-    for (int k = 0; k < 3; ++k)
-      error += std::abs(int(fifth.palette[3 * fifth.indices[p] + size_t(k)]) - int(source.rgba[4 * p + size_t(k)]));
-  EXPECT_LT(error / double(fifth.indices.size() * 3), 10.0);
+  const size_t left = (kW - kRgbW) / 2, top = (kH - kRgbH) / 2;
+  for (size_t y = 0; y < size_t(kH); ++y)
+    for (size_t x = 0; x < size_t(kW); ++x) {
+      uint8_t index = fifth.indices[y * kW + x];
+      if (x < left || x >= left + kRgbW || y < top || y >= top + kRgbH) {
+        ASSERT_EQ(index, 0);
+        continue;
+      }
+      for (size_t k = 0; k < 3; ++k)
+        error += std::abs(int(fifth.palette[3 * index + k]) -
+                          int(source.rgba[4 * ((y - top) * kRgbW + x - left) + k]));
+    }
+  EXPECT_LT(error / double(kRgbW * kRgbH * 3), 10.0);
 }
 
 // A short effect at the output rate and a long stereo voice at twice it

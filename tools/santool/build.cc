@@ -411,12 +411,17 @@ int RunBuild(const BuildOptions& options) {
     for (const authoring::Frame& f : out) writer.AddFrame(f);
     Bytes file = writer.Finish();
     if (!options.quantised.empty()) {
+      // The screen: the picture centred, colour 0 around it.
       imageio::IoResult r = imageio::PrepareFrameFolder(options.quantised, "frame");
+      std::vector<uint8_t> screen(size_t(kMaxWidth) * kMaxHeight, 0);
       for (int t = 0; r && t < frames; ++t) {
+        for (int y = 0; y < height; ++y)
+          std::copy_n(&pictures[size_t(t)].indices[size_t(y) * size_t(width)], width,
+                      &screen[size_t(eo.y + y) * kMaxWidth + size_t(eo.x)]);
         char name[32];
         std::snprintf(name, sizeof name, "/frame_%05d.png", t);
-        r = imageio::WritePng8(options.quantised + name, width, height, width,
-                               pictures[size_t(t)].indices.data(), exported[size_t(t)].data());
+        r = imageio::WritePng8(options.quantised + name, kMaxWidth, kMaxHeight, kMaxWidth,
+                               screen.data(), exported[size_t(t)].data());
       }
       if (!r) return Fail(r.message);
     }

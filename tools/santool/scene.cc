@@ -170,6 +170,8 @@ class Reader {
     if (o.contains("text")) {
       s.text = String(o["text"], Join(path, "text"));
       if (s.text->find('\0') != std::string::npos) Fail(Join(path, "text"), "holds a zero byte");
+      // The player lays a text out in a buffer of 4000 bytes.
+      if (s.text->size() > 3998) Fail(Join(path, "text"), "is longer than 3998 bytes");
     } else {
       s.string_number = int(Int(o["string"], Join(path, "string"), 0, 65535));
     }
