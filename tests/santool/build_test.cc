@@ -346,6 +346,9 @@ TEST_F(Build, BadScenesAreNamedAndWriteNothing) {
   EXPECT_TRUE(Has(r.err, "audio[0].script[0].data: reaches sample 101 of a sound of 100")) << r.err;
   r = RunSantool("build " + dir_ + "/scene.json -o " + dir_ + "/short.wav");
   EXPECT_EQ(r.code, 1);
+  r = RunSantool("build " + dir_ + "/p -o " + out);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Has(r.err, dir_ + "/p: is a folder, not a scene file")) << r.err;
   std::ifstream kept(out);
   std::string text((std::istreambuf_iterator<char>(kept)), std::istreambuf_iterator<char>());
   EXPECT_EQ(text, "keep");

@@ -434,5 +434,7 @@ int RunBuild(const BuildOptions& options) {
     return 0;
   } catch (const santool::SceneError& e) {
     return Fail(e.what);
+  } catch (const std::exception& e) {  // out of memory, mostly
+    return Fail(options.scene + ": " + e.what());
   }
 }

@@ -1,11 +1,11 @@
 #include "santool/scene.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <iterator>
 #include <nlohmann/json.hpp>
-#include <set>
-#include <sstream>
 
 namespace santool {
 namespace {
@@ -203,11 +203,15 @@ void SceneFail(const Scene& scene, const std::string& path, const std::string& w
 Scene ReadScene(const std::string& file) {
   Scene scene;
   scene.file = file;
+  std::error_code ec;
+  if (std::filesystem::is_directory(file, ec)) SceneFail(scene, "", "is a folder, not a scene file");
   std::ifstream in(file, std::ios::binary);
   if (!in) SceneFail(scene, "", "cannot open");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) SceneFail(scene, "", "cannot be read");
   json root;
   try {
-    root = json::parse(in);
+    root = json::parse(text);
   } catch (const json::exception& e) {
     std::string what = e.what();
     // "[json.exception.parse_error.101] parse error at line 3, column 5: ..."
