@@ -220,6 +220,28 @@ TEST_F(Build, SoundsFollowTheirInputThroughTheMixer) {
   }
   EXPECT_GT(map[220], map[40] + 80);
 
+  // A script: the first two stretches of 1000 samples, stretches 5 to 7 by a
+  // repeat block, then from 9 to the end.
+  Bytes stretches;
+  for (int i = 0; i < 12000; ++i) stretches.push_back(uint8_t(60 + 12 * (i / 1000)));
+  ASSERT_TRUE(imageio::WriteWav8(dir_ + "/stretches.wav", stretches, 22050));
+  r = BuildAndExport("script", R"({"pictures": "p", "audio": [{"file": "stretches.wav", "script": [
+                                     {"data": {"length": 2000}},
+                                     {"repeat": {"offset": 5000, "length": 1000, "count": 3000}},
+                                     {"data": {"offset": 9000}}]}]})",
+                     "--audio " + dir_ + "/script-out.wav");
+  ASSERT_EQ(r.code, 0) << r.err;
+  ASSERT_TRUE(imageio::ReadWav8(dir_ + "/script-out.wav", &got));
+  start = 0;
+  while (start < got.samples.size() && got.samples[start] == 128) ++start;
+  ASSERT_GE(got.samples.size(), start + 8000);
+  const int played[] = {0, 1, 5, 6, 7, 9, 10, 11};
+  for (int k = 0; k < 8; ++k) {
+    int want = map[60 + 12 * played[k]];
+    ASSERT_GE(want, 0);
+    EXPECT_EQ(got.samples[start + size_t(k) * 1000 + 500], want) << "stretch " << k;
+  }
+
   r = BuildAndExport("voice", R"({"pictures": "p", "audio": [{"file": "voice.wav", "class": "voice"}]})",
                      "--audio " + dir_ + "/voice-out.wav");
   ASSERT_EQ(r.code, 0) << r.err;
