@@ -62,7 +62,8 @@ void WriteWav16(const std::string& path, int rate, int channels, const std::vect
   std::memcpy(&b[36], "data", 4);
   WriteLE32(&b[40], uint32_t(2 * s.size()));
   for (int16_t v : s) b.insert(b.end(), {uint8_t(v), uint8_t(uint16_t(v) >> 8)});
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
 class Build : public ::testing::Test {
@@ -184,9 +185,11 @@ TEST_F(Build, SoundsFollowTheirInputThroughTheMixer) {
   fs::create_directories(dir_ + "/p");
   Bytes black(size_t(kW) * kH, 0), palette(768, 0);
   for (int t = 0; t < 30; ++t)
-    ASSERT_TRUE(imageio::WritePng8(Frame(dir_ + "/p", t), kW, kH, kW, black.data(), palette.data()));
+    ASSERT_TRUE(
+        imageio::WritePng8(Frame(dir_ + "/p", t), kW, kH, kW, black.data(), palette.data()));
   Bytes effect;
-  for (int i = 0; i < 9000; ++i) effect.push_back(uint8_t(128 + std::lround(100 * std::sin(i * 0.05) * std::cos(i * 0.0021))));
+  for (int i = 0; i < 9000; ++i)
+    effect.push_back(uint8_t(128 + std::lround(100 * std::sin(i * 0.05) * std::cos(i * 0.0021))));
   ASSERT_TRUE(imageio::WriteWav8(dir_ + "/effect.wav", effect, 22050));
   std::vector<int16_t> voice;
   for (int i = 0; i < 44100 * 3 / 2; ++i) {
@@ -195,7 +198,8 @@ TEST_F(Build, SoundsFollowTheirInputThroughTheMixer) {
   }
   WriteWav16(dir_ + "/voice.wav", 44100, 2, voice);
 
-  ToolRun r = BuildAndExport("effect", R"({"pictures": "p", "audio": [{"file": "effect.wav", "frame": 2}]})",
+  ToolRun r = BuildAndExport("effect",
+                             R"({"pictures": "p", "audio": [{"file": "effect.wav", "frame": 2}]})",
                              "--audio " + dir_ + "/effect-out.wav");
   ASSERT_EQ(r.code, 0) << r.err;
   imageio::Wav8 got;
@@ -242,7 +246,8 @@ TEST_F(Build, SoundsFollowTheirInputThroughTheMixer) {
     EXPECT_EQ(got.samples[start + size_t(k) * 1000 + 500], want) << "stretch " << k;
   }
 
-  r = BuildAndExport("voice", R"({"pictures": "p", "audio": [{"file": "voice.wav", "class": "voice"}]})",
+  r = BuildAndExport("voice",
+                     R"({"pictures": "p", "audio": [{"file": "voice.wav", "class": "voice"}]})",
                      "--audio " + dir_ + "/voice-out.wav");
   ASSERT_EQ(r.code, 0) << r.err;
   ASSERT_TRUE(imageio::ReadWav8(dir_ + "/voice-out.wav", &got));
@@ -299,7 +304,8 @@ TEST_F(Build, SceneWithEveryFeaturePlaysWithoutErrors) {
                "script": [{"data": {"length": 2000}}]}],
     "subtitles": [{"frames": [0, 11], "text": "PLAIN TEXT", "x": 160, "y": 190},
                   {"frames": [3, 7], "string": 2, "flags": 5, "rect": [-5, 10, 200, 40]}]
-  })", "--strings " + dir_ + "/strings.trs --audio " + dir_ + "/all.wav");
+  })",
+                             "--strings " + dir_ + "/strings.trs --audio " + dir_ + "/all.wav");
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   ToolRun info = RunSantool("info " + dir_ + "/all.san --frames");
@@ -315,7 +321,8 @@ TEST_F(Build, BadScenesAreNamedAndWriteNothing) {
   Bytes pic(size_t(kW) * kH, 1), palette(768, 9);
   for (int t = 0; t < 3; ++t)
     ASSERT_TRUE(imageio::WritePng8(Frame(dir_ + "/p", t), kW, kH, kW, pic.data(), palette.data()));
-  ASSERT_TRUE(imageio::WritePng8(dir_ + "/big.png", 321, 10, 321, Bytes(3210).data(), palette.data()));
+  ASSERT_TRUE(
+      imageio::WritePng8(dir_ + "/big.png", 321, 10, 321, Bytes(3210).data(), palette.data()));
   fs::create_directories(dir_ + "/big");
   fs::copy(dir_ + "/big.png", dir_ + "/big/a.png");
   WriteText(dir_ + "/noise.wav", "RIFF....not a sound");
@@ -328,11 +335,14 @@ TEST_F(Build, BadScenesAreNamedAndWriteNothing) {
       {R"({"pictures": "p", "colour": 1})", "scene.json: colour: unknown field"},
       {R"({"rate": 15})", "scene.json: pictures: is missing"},
       {R"({"pictures": "none"})", "scene.json: pictures: " + dir_ + "/none: "},
-      {R"({"pictures": "big"})", "scene.json: pictures: " + dir_ + "/big/a.png: 321 x 10 is larger than 320 x 200"},
+      {R"({"pictures": "big"})",
+       "scene.json: pictures: " + dir_ + "/big/a.png: 321 x 10 is larger than 320 x 200"},
       {R"({"pictures": "p", "rate": 0})", "scene.json: rate: 0 is out of range (1 to 255)"},
       {R"({"pictures": "p", "rate": "fast"})", "scene.json: rate: \"fast\" is not a whole number"},
-      {R"({"pictures": "p", "palette_split": [1]})", "scene.json: palette_split: only true-colour pictures"},
-      {R"({"pictures": "p", "fades": [{"frame": 1, "steps": 2}]})", "scene.json: fades[0].steps: 3 is past the last frame (2)"},
+      {R"({"pictures": "p", "palette_split": [1]})",
+       "scene.json: palette_split: only true-colour pictures"},
+      {R"({"pictures": "p", "fades": [{"frame": 1, "steps": 2}]})",
+       "scene.json: fades[0].steps: 3 is past the last frame (2)"},
       {R"({"pictures": "p", "overlays": [{"png": "big.png", "codec": 22, "frames": 0}]})",
        "scene.json: overlays[0].codec: 22 is not a codec"},
       {R"({"pictures": "p", "overlays": [{"png": "big.png", "codec": 23, "frames": 0}]})",
@@ -343,8 +353,10 @@ TEST_F(Build, BadScenesAreNamedAndWriteNothing) {
        "scene.json: overlays[0].png: " + dir_ + "/gone.png: cannot open"},
       {R"({"pictures": "p", "stored": [{"png": "big.png", "codec": 3, "frame": 1, "fetch": [{"frame": 1}]}]})",
        "scene.json: stored[0].fetch[0].frame: must come after the frame that stores"},
-      {R"({"pictures": "p", "ghosts": [{"frame": 0, "mode": 3}]})", "scene.json: ghosts[0].mode: 3 is out of range (0 to 2)"},
-      {R"({"pictures": "p", "audio": [{"file": "noise.wav"}]})", "scene.json: audio[0].file: " + dir_ + "/noise.wav: "},
+      {R"({"pictures": "p", "ghosts": [{"frame": 0, "mode": 3}]})",
+       "scene.json: ghosts[0].mode: 3 is out of range (0 to 2)"},
+      {R"({"pictures": "p", "audio": [{"file": "noise.wav"}]})",
+       "scene.json: audio[0].file: " + dir_ + "/noise.wav: "},
       {R"({"pictures": "p", "audio": [{"file": "noise.wav", "class": "speech"}]})",
        "scene.json: audio[0].class: \"speech\" is not music, voice or effects"},
       {R"({"pictures": "p", "audio": [{"file": "x.wav", "script": [{"loop": 1}]}]})",
@@ -386,7 +398,8 @@ TEST_F(Build, DemonstrationsSurviveExportAndBuild) {
   for (const char* file : {"cv2vid/O_open_a.san", "cv2vid/O_open_b.san", "lanvid/demofrnt.san",
                            "lanvid/demoend.san"}) {
     std::string strings = dir_ + "/demo/cv2vid/COBALT2.TRS";
-    ToolRun r = RunSantool("export " + dir_ + "/demo/" + file + " --frames " + dir_ + "/a --strings " + strings);
+    ToolRun r = RunSantool("export " + dir_ + "/demo/" + file + " --frames " + dir_ +
+                           "/a --strings " + strings);
     ASSERT_EQ(r.code, 0) << file << r.err;
     WriteText(dir_ + "/scene.json", R"({"pictures": "a"})");
     r = RunSantool("build " + dir_ + "/scene.json -o " + dir_ + "/b.san");

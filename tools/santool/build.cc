@@ -58,7 +58,9 @@ struct Picture {
 void Reduce(const Scene& scene, std::vector<Picture>& pictures, size_t first,
             std::vector<std::vector<uint8_t>>& rgba, int width, int height) {
   const size_t count = size_t(width) * size_t(height);
-  auto fail = [&]() { SceneFail(scene, "pictures", pictures[first].name + ": the palette reduction failed"); };
+  auto fail = [&]() {
+    SceneFail(scene, "pictures", pictures[first].name + ": the palette reduction failed");
+  };
   LiqAttr attr(liq_attr_create());
   LiqHistogram histogram(liq_histogram_create(attr.get()));
   std::vector<LiqImage> images;
@@ -69,7 +71,8 @@ void Reduce(const Scene& scene, std::vector<Picture>& pictures, size_t first,
       c[3] = 255;
     }
     images.emplace_back(liq_image_create_rgba(attr.get(), px.data(), width, height, 0));
-    if (!images.back() || liq_histogram_add_image(histogram.get(), attr.get(), images.back().get()) != LIQ_OK)
+    if (!images.back() ||
+        liq_histogram_add_image(histogram.get(), attr.get(), images.back().get()) != LIQ_OK)
       fail();
   }
   liq_result* raw = nullptr;
@@ -116,8 +119,9 @@ std::vector<Picture> LoadPictures(const Scene& scene, int* width, int* height) {
     imageio::IoResult r = imageio::ReadPng(path, &png);
     if (!r) SceneFail(scene, "pictures", r.message);
     if (png.width > kMaxWidth || png.height > kMaxHeight)
-      SceneFail(scene, "pictures", path + ": " + std::to_string(png.width) + " x " +
-                                       std::to_string(png.height) + " is larger than 320 x 200");
+      SceneFail(scene, "pictures",
+                path + ": " + std::to_string(png.width) + " x " + std::to_string(png.height) +
+                    " is larger than 320 x 200");
     if (i == 0) {
       *width = png.width, *height = png.height;
       indexed = png.rgba.empty();
@@ -170,7 +174,8 @@ Bytes SpriteObject(const Scene& scene, const santool::SceneSprite& s,
     case 1:  // pixels 0 show the picture underneath
       return authoring::EncodeRunLength(1, x, y, w, h, px, p.width, authoring::Zeros::kTransparent);
     case 2:  // with a param, codec 2 draws as codec 1
-      return authoring::EncodeRunLength(2, x, y, w, h, px, p.width, authoring::Zeros::kTransparent, 1);
+      return authoring::EncodeRunLength(2, x, y, w, h, px, p.width, authoring::Zeros::kTransparent,
+                                        1);
     case 3:
       return authoring::EncodeRunLength(3, x, y, w, h, px, p.width);
     case 20:
@@ -235,8 +240,9 @@ Bytes TrackScript(const Scene& scene, const santool::SceneAudio& a, size_t sampl
   }
   auto in_sound = [&](const santool::ScriptBlock& b, int64_t length) {
     if (b.offset + length > int64_t(samples))
-      SceneFail(scene, b.path, "reaches sample " + std::to_string(b.offset + length) +
-                                   " of a sound of " + std::to_string(samples));
+      SceneFail(scene, b.path,
+                "reaches sample " + std::to_string(b.offset + length) + " of a sound of " +
+                    std::to_string(samples));
   };
   std::vector<size_t> starts;  // of each scene block in the script
   for (const santool::ScriptBlock& b : a.script) {
@@ -273,6 +279,76 @@ uint8_t StreamVolume(int volume) {
   for (int b = 0; b < 256; ++b)
     if ((b * 127) >> 7 == volume) return uint8_t(b);
   return 128;
+}
+
+// The sprites of frame t, after its picture: a stored object and fetches of
+// it, then the overlays in list order, then the ghosts.
+void AddSprites(const Scene& scene, int t, authoring::Frame& f,
+                std::map<std::string, Sprite>& cache) {
+  for (const auto& s : scene.stored) {
+    if (s.frame == t) {
+      f.Stor();
+      f.Fobj(SpriteObject(scene, s.sprite, cache));
+    }
+    for (const auto& fetch : s.fetches)
+      if (fetch.frame == t) f.Ftch(int16_t(fetch.x), int16_t(fetch.y));
+  }
+  for (const auto& o : scene.overlays)
+    if (o.frames.first <= t && t <= o.frames.last) f.Fobj(SpriteObject(scene, o.sprite, cache));
+  for (const auto& g : scene.ghosts)
+    if (g.frame == t) f.Gost(uint16_t(g.mode), int16_t(g.x), int16_t(g.y));
+}
+
+void AddSubtitles(const Scene& scene, int t, authoring::Frame& f) {
+  for (const auto& s : scene.subtitles) {
+    if (t < s.frames.first || t > s.frames.last) continue;
+    authoring::TextRect rect;
+    if (s.rect)
+      rect = {int16_t((*s.rect)[0]), int16_t((*s.rect)[1]), int16_t((*s.rect)[2]),
+              int16_t((*s.rect)[3])};
+    if (s.text)
+      f.Text(int16_t(s.x), int16_t(s.y), uint16_t(s.flags), s.rect ? &rect : nullptr, *s.text);
+    else
+      f.Tres(int16_t(s.x), int16_t(s.y), uint16_t(s.flags), s.rect ? &rect : nullptr,
+             uint16_t(s.string_number));
+  }
+}
+
+// Sounds: short effects whole in one "SAUD"; the others as streams whose
+// first block carries half a second and each later frame the next frame's
+// worth, so the mixer stays ahead of the picture.
+void AddSounds(const Scene& scene, std::vector<authoring::Frame>& out) {
+  const int frames = int(out.size());
+  const size_t per_frame = size_t((kOutputRate + scene.rate - 1) / scene.rate);
+  for (size_t i = 0; i < scene.audio.size(); ++i) {
+    santool::SceneAudio a = scene.audio[i];
+    std::vector<uint8_t> samples = LoadSound(scene, a);
+    if (a.form == santool::SoundForm::kAuto)
+      a.form = a.sound_class == santool::SoundClass::kEffects && a.priority == 0 &&
+                       samples.size() <= kShortSound
+                   ? santool::SoundForm::kShort
+                   : santool::SoundForm::kStream;
+    Bytes script = TrackScript(scene, a, samples.size());
+    if (a.form == santool::SoundForm::kShort) {
+      out[size_t(a.frame)].Saud(authoring::SoundImage(script, samples));
+      continue;
+    }
+    uint16_t flags = uint16_t(a.priority) |
+                     (a.sound_class == santool::SoundClass::kMusic   ? authoring::kSoundMusic
+                      : a.sound_class == santool::SoundClass::kVoice ? authoring::kSoundVoice
+                                                                     : 0);
+    authoring::StreamBlocks blocks =
+        authoring::SplitStream(script, samples, size_t(kOutputRate / 2), per_frame);
+    if (blocks.blocks.size() > 32767)
+      SceneFail(scene, a.path + ".file", "is too long for a stream");
+    // No block goes into the last frame, which the player shows again.
+    const int last = std::max(a.frame, frames - 2);
+    for (size_t b = 0; b < blocks.blocks.size(); ++b) {
+      int f = std::min(a.frame + int(b), last);
+      out[size_t(f)].Psad16(int16_t(i + 1), int16_t(b), int16_t(i + 1), flags,
+                            StreamVolume(a.volume), int8_t(a.pan), blocks.blocks[b]);
+    }
+  }
 }
 
 int Fail(const std::string& message) {
@@ -347,62 +423,11 @@ int RunBuild(const BuildOptions& options) {
       exported[size_t(t)] = shown.current;
       const uint8_t* px = pictures[size_t(t)].indices.data();
       f.Fobj(t == 0 ? encoder.Intra(px, width) : encoder.Inter(px, width));
-      for (const auto& s : scene.stored) {
-        if (s.frame == t) {
-          f.Stor();
-          f.Fobj(SpriteObject(scene, s.sprite, sprites));
-        }
-        for (const auto& fetch : s.fetches)
-          if (fetch.frame == t) f.Ftch(int16_t(fetch.x), int16_t(fetch.y));
-      }
-      for (const auto& o : scene.overlays)
-        if (o.frames.first <= t && t <= o.frames.last) f.Fobj(SpriteObject(scene, o.sprite, sprites));
-      for (const auto& g : scene.ghosts)
-        if (g.frame == t) f.Gost(uint16_t(g.mode), int16_t(g.x), int16_t(g.y));
-      for (const auto& s : scene.subtitles) {
-        if (t < s.frames.first || t > s.frames.last) continue;
-        authoring::TextRect rect;
-        if (s.rect) rect = {int16_t((*s.rect)[0]), int16_t((*s.rect)[1]), int16_t((*s.rect)[2]), int16_t((*s.rect)[3])};
-        if (s.text)
-          f.Text(int16_t(s.x), int16_t(s.y), uint16_t(s.flags), s.rect ? &rect : nullptr, *s.text);
-        else
-          f.Tres(int16_t(s.x), int16_t(s.y), uint16_t(s.flags), s.rect ? &rect : nullptr,
-                 uint16_t(s.string_number));
-      }
+      AddSprites(scene, t, f, sprites);
+      AddSubtitles(scene, t, f);
     }
 
-    // Sounds: short effects whole in one "SAUD"; the others as streams whose
-    // first block carries half a second and each later frame the next
-    // frame's worth, so the mixer stays ahead of the picture.
-    const size_t per_frame = size_t((kOutputRate + scene.rate - 1) / scene.rate);
-    for (size_t i = 0; i < scene.audio.size(); ++i) {
-      santool::SceneAudio a = scene.audio[i];
-      std::vector<uint8_t> samples = LoadSound(scene, a);
-      if (a.form == santool::SoundForm::kAuto)
-        a.form = a.sound_class == santool::SoundClass::kEffects && a.priority == 0 &&
-                         samples.size() <= kShortSound
-                     ? santool::SoundForm::kShort
-                     : santool::SoundForm::kStream;
-      Bytes script = TrackScript(scene, a, samples.size());
-      if (a.form == santool::SoundForm::kShort) {
-        out[size_t(a.frame)].Saud(authoring::SoundImage(script, samples));
-        continue;
-      }
-      uint16_t flags = uint16_t(a.priority) |
-                       (a.sound_class == santool::SoundClass::kMusic   ? authoring::kSoundMusic
-                        : a.sound_class == santool::SoundClass::kVoice ? authoring::kSoundVoice
-                                                                        : 0);
-      authoring::StreamBlocks blocks =
-          authoring::SplitStream(script, samples, size_t(kOutputRate / 2), per_frame);
-      if (blocks.blocks.size() > 32767) SceneFail(scene, a.path + ".file", "is too long for a stream");
-      // No block goes into the last frame, which the player shows again.
-      const int last = std::max(a.frame, frames - 2);
-      for (size_t b = 0; b < blocks.blocks.size(); ++b) {
-        int f = std::min(a.frame + int(b), last);
-        out[size_t(f)].Psad16(int16_t(i + 1), int16_t(b), int16_t(i + 1), flags,
-                              StreamVolume(a.volume), int8_t(a.pan), blocks.blocks[b]);
-      }
-    }
+    AddSounds(scene, out);
 
     authoring::SanHeader header;
     header.palette = pictures[0].palette;

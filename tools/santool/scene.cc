@@ -44,8 +44,9 @@ class Reader {
   }
   int64_t Int(const json& j, const std::string& path, int64_t low, int64_t high) const {
     if (!j.is_number_integer()) Fail(path, j.dump() + " is not a whole number");
-    int64_t v = j.is_number_unsigned() && j.get<uint64_t>() > uint64_t(INT64_MAX) ? INT64_MAX
-                                                                                 : j.get<int64_t>();
+    int64_t v = j.is_number_unsigned() && j.get<uint64_t>() > uint64_t(INT64_MAX)
+                    ? INT64_MAX
+                    : j.get<int64_t>();
     if (v < low || v > high)
       Fail(path, j.dump() + " is out of range (" + std::to_string(low) + " to " +
                      std::to_string(high) + ")");
@@ -76,7 +77,8 @@ class Reader {
       return {f, f};
     }
     if (!j.is_array() || j.size() != 2) Fail(path, "must be a frame or [first, last]");
-    FrameRange r{int(Int(j[0], Index(path, 0), 0, 32767)), int(Int(j[1], Index(path, 1), 0, 32767))};
+    FrameRange r{int(Int(j[0], Index(path, 0), 0, 32767)),
+                 int(Int(j[1], Index(path, 1), 0, 32767))};
     if (r.last < r.first) Fail(path, "the last frame comes before the first");
     return r;
   }
@@ -89,7 +91,8 @@ class Reader {
     std::string codec_path = Join(path, "codec");
     if (!codec.is_number_integer()) Fail(codec_path, codec.dump() + " is not a codec");
     int64_t c = codec.get<int64_t>();
-    if (c == 23 || c == 45) Fail(codec_path, "codec " + std::to_string(c) + " overlays are not supported yet");
+    if (c == 23 || c == 45)
+      Fail(codec_path, "codec " + std::to_string(c) + " overlays are not supported yet");
     static const int kCodecs[] = {1, 2, 3, 20, 21, 44};
     if (std::find(std::begin(kCodecs), std::end(kCodecs), c) == std::end(kCodecs))
       Fail(codec_path, codec.dump() + " is not a codec");
@@ -134,27 +137,36 @@ class Reader {
   }
 
   SceneAudio Audio(const json& j, const std::string& path) const {
-    const json& o = Object(j, path, {"file", "frame", "class", "volume", "pan", "priority", "form", "script"});
+    const json& o =
+        Object(j, path, {"file", "frame", "class", "volume", "pan", "priority", "form", "script"});
     SceneAudio a;
     a.path = path;
     a.file = File(Need(o, path, "file"), Join(path, "file"));
     a.frame = int(Int(o, path, "frame", 0, 32767, 0));
     if (o.contains("class")) {
       std::string c = String(o["class"], Join(path, "class"));
-      if (c == "music") a.sound_class = SoundClass::kMusic;
-      else if (c == "voice") a.sound_class = SoundClass::kVoice;
-      else if (c == "effects") a.sound_class = SoundClass::kEffects;
-      else Fail(Join(path, "class"), "\"" + c + "\" is not music, voice or effects");
+      if (c == "music")
+        a.sound_class = SoundClass::kMusic;
+      else if (c == "voice")
+        a.sound_class = SoundClass::kVoice;
+      else if (c == "effects")
+        a.sound_class = SoundClass::kEffects;
+      else
+        Fail(Join(path, "class"), "\"" + c + "\" is not music, voice or effects");
     }
     a.volume = int(Int(o, path, "volume", 0, 127, 127));
     a.pan = int(Int(o, path, "pan", -127, 127, 0));
     a.priority = int(Int(o, path, "priority", 0, 15, 0));
     if (o.contains("form")) {
       std::string f = String(o["form"], Join(path, "form"));
-      if (f == "auto") a.form = SoundForm::kAuto;
-      else if (f == "SAUD") a.form = SoundForm::kShort;
-      else if (f == "PSAD") a.form = SoundForm::kStream;
-      else Fail(Join(path, "form"), "\"" + f + "\" is not auto, SAUD or PSAD");
+      if (f == "auto")
+        a.form = SoundForm::kAuto;
+      else if (f == "SAUD")
+        a.form = SoundForm::kShort;
+      else if (f == "PSAD")
+        a.form = SoundForm::kStream;
+      else
+        Fail(Join(path, "form"), "\"" + f + "\" is not auto, SAUD or PSAD");
     }
     if (a.form == SoundForm::kShort && (a.sound_class != SoundClass::kEffects || a.priority != 0))
       Fail(Join(path, "form"), "a \"SAUD\" sound is always an effect of priority 0");
@@ -204,7 +216,8 @@ Scene ReadScene(const std::string& file) {
   Scene scene;
   scene.file = file;
   std::error_code ec;
-  if (std::filesystem::is_directory(file, ec)) SceneFail(scene, "", "is a folder, not a scene file");
+  if (std::filesystem::is_directory(file, ec))
+    SceneFail(scene, "", "is a folder, not a scene file");
   std::ifstream in(file, std::ios::binary);
   if (!in) SceneFail(scene, "", "cannot open");
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -220,8 +233,9 @@ Scene ReadScene(const std::string& file) {
   }
   size_t slash = file.find_last_of('/');
   Reader r(scene, slash == std::string::npos ? "" : file.substr(0, slash + 1));
-  const json& o = r.Object(root, "", {"pictures", "rate", "vector_table", "palette_split", "fades",
-                                      "overlays", "stored", "ghosts", "audio", "subtitles"});
+  const json& o = r.Object(root, "",
+                           {"pictures", "rate", "vector_table", "palette_split", "fades",
+                            "overlays", "stored", "ghosts", "audio", "subtitles"});
   scene.pictures = r.File(r.Need(o, "", "pictures"), "pictures");
   scene.rate = int(r.Int(o, "", "rate", 1, 255, 15));
   scene.vector_table = int(r.Int(o, "", "vector_table", 0, 2, 0));
@@ -241,8 +255,7 @@ Scene ReadScene(const std::string& file) {
       const json& f = r.Object(a[i], p, {"frame", "steps"});
       SceneFade fade{p, int(r.Int(r.Need(f, p, "frame"), Join(p, "frame"), 0, 32767)),
                      int(r.Int(r.Need(f, p, "steps"), Join(p, "steps"), 1, 128))};
-      if (!scene.fades.empty() &&
-          fade.frame <= scene.fades.back().frame + scene.fades.back().steps)
+      if (!scene.fades.empty() && fade.frame <= scene.fades.back().frame + scene.fades.back().steps)
         r.Fail(p, "starts before the fade before it has landed");
       scene.fades.push_back(fade);
     }
@@ -252,15 +265,18 @@ Scene ReadScene(const std::string& file) {
     for (size_t i = 0; i < a.size(); ++i) {
       std::string p = Index("overlays", i);
       const json& v = r.Object(a[i], p, {"png", "codec", "x", "y", "transparent", "frames"});
-      scene.overlays.push_back({r.Sprite(v, p), r.Range(r.Need(v, p, "frames"), Join(p, "frames"))});
+      scene.overlays.push_back(
+          {r.Sprite(v, p), r.Range(r.Need(v, p, "frames"), Join(p, "frames"))});
     }
   }
   if (o.contains("stored")) {
     const json& a = r.Array(o["stored"], "stored");
     for (size_t i = 0; i < a.size(); ++i) {
       std::string p = Index("stored", i);
-      const json& v = r.Object(a[i], p, {"png", "codec", "x", "y", "transparent", "frame", "fetch"});
-      SceneStored s{r.Sprite(v, p), int(r.Int(r.Need(v, p, "frame"), Join(p, "frame"), 0, 32767)), {}};
+      const json& v =
+          r.Object(a[i], p, {"png", "codec", "x", "y", "transparent", "frame", "fetch"});
+      SceneStored s{
+          r.Sprite(v, p), int(r.Int(r.Need(v, p, "frame"), Join(p, "frame"), 0, 32767)), {}};
       if (v.contains("fetch")) {
         std::string fp = Join(p, "fetch");
         const json& fa = r.Array(v["fetch"], fp);
@@ -268,8 +284,10 @@ Scene ReadScene(const std::string& file) {
           std::string q = Index(fp, k);
           const json& f = r.Object(fa[k], q, {"frame", "x", "y"});
           SceneFetch fetch{int(r.Int(r.Need(f, q, "frame"), Join(q, "frame"), 0, 32767)),
-                           int(r.Int(f, q, "x", -32768, 32767, 0)), int(r.Int(f, q, "y", -32768, 32767, 0))};
-          if (fetch.frame <= s.frame) r.Fail(Join(q, "frame"), "must come after the frame that stores");
+                           int(r.Int(f, q, "x", -32768, 32767, 0)),
+                           int(r.Int(f, q, "y", -32768, 32767, 0))};
+          if (fetch.frame <= s.frame)
+            r.Fail(Join(q, "frame"), "must come after the frame that stores");
           s.fetches.push_back(fetch);
         }
       }
@@ -290,7 +308,8 @@ Scene ReadScene(const std::string& file) {
       std::string p = Index("ghosts", i);
       const json& g = r.Object(a[i], p, {"frame", "mode", "x", "y"});
       scene.ghosts.push_back({int(r.Int(r.Need(g, p, "frame"), Join(p, "frame"), 0, 32767)),
-                              int(r.Int(g, p, "mode", 0, 2, 0)), int(r.Int(g, p, "x", -32768, 32767, 0)),
+                              int(r.Int(g, p, "mode", 0, 2, 0)),
+                              int(r.Int(g, p, "x", -32768, 32767, 0)),
                               int(r.Int(g, p, "y", -32768, 32767, 0))});
     }
   }
@@ -300,7 +319,8 @@ Scene ReadScene(const std::string& file) {
   }
   if (o.contains("subtitles")) {
     const json& a = r.Array(o["subtitles"], "subtitles");
-    for (size_t i = 0; i < a.size(); ++i) scene.subtitles.push_back(r.Subtitle(a[i], Index("subtitles", i)));
+    for (size_t i = 0; i < a.size(); ++i)
+      scene.subtitles.push_back(r.Subtitle(a[i], Index("subtitles", i)));
   }
   return scene;
 }
@@ -308,8 +328,9 @@ Scene ReadScene(const std::string& file) {
 void CheckFrames(const Scene& scene, int frames) {
   auto check = [&](int frame, const std::string& path) {
     if (frame >= frames)
-      SceneFail(scene, path, std::to_string(frame) + " is past the last frame (" +
-                                 std::to_string(frames - 1) + ")");
+      SceneFail(
+          scene, path,
+          std::to_string(frame) + " is past the last frame (" + std::to_string(frames - 1) + ")");
   };
   for (size_t i = 0; i < scene.palette_split.size(); ++i)
     check(scene.palette_split[i], Index("palette_split", i));
@@ -321,7 +342,8 @@ void CheckFrames(const Scene& scene, int frames) {
     for (size_t k = 0; k < scene.stored[i].fetches.size(); ++k)
       check(scene.stored[i].fetches[k].frame, Index(Index("stored", i) + ".fetch", k) + ".frame");
   }
-  for (size_t i = 0; i < scene.ghosts.size(); ++i) check(scene.ghosts[i].frame, Index("ghosts", i) + ".frame");
+  for (size_t i = 0; i < scene.ghosts.size(); ++i)
+    check(scene.ghosts[i].frame, Index("ghosts", i) + ".frame");
   for (const SceneAudio& a : scene.audio) check(a.frame, a.path + ".frame");
   for (size_t i = 0; i < scene.subtitles.size(); ++i)
     check(scene.subtitles[i].frames.last, Index("subtitles", i) + ".frames");

@@ -92,7 +92,7 @@ struct SceneSubtitle {
 };
 
 struct Scene {
-  std::string file;  // the scene file as given
+  std::string file;      // the scene file as given
   std::string pictures;  // resolved folder
   int rate = 15;
   int vector_table = 0;
