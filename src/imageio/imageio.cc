@@ -30,6 +30,7 @@ struct PngJob {
   // read side
   Png8* out = nullptr;
   PngPicture* any = nullptr;  // set: other kinds are read as RGBA
+  png_uint_32 max_width = 16384, max_height = 16384;
   std::vector<png_bytep> rows;
 };
 
@@ -122,6 +123,11 @@ bool ReadJob(PngJob* job) {
   png_uint_32 width = 0, height = 0;
   int depth = 0, colour = 0, interlace = 0;
   png_get_IHDR(png, info, &width, &height, &depth, &colour, &interlace, nullptr, nullptr);
+  if (width > job->max_width || height > job->max_height) {
+    std::snprintf(job->error, sizeof job->error, "%u x %u is larger than %u x %u", unsigned(width),
+                  unsigned(height), unsigned(job->max_width), unsigned(job->max_height));
+    png_longjmp(png, 1);
+  }
   if (colour != PNG_COLOR_TYPE_PALETTE) {
     if (job->any == nullptr) png_error(png, "not an indexed-colour PNG");
     return ReadRgba(png, info, job, width, height, interlace);
@@ -187,13 +193,17 @@ IoResult ReadPng8(const std::string& path, Png8* out) {
   return {};
 }
 
-IoResult ReadPng(const std::string& path, PngPicture* out) {
+IoResult ReadPng(const std::string& path, PngPicture* out, int max_width, int max_height) {
   if (out == nullptr) return Fail(path, "no result record");
+  if (max_width < 1 || max_height < 1 || max_width > 16384 || max_height > 16384)
+    return Fail(path, "picture size limit out of range");
   PngJob job;
   job.file = std::fopen(path.c_str(), "rb");
   if (job.file == nullptr) return Fail(path, std::string("cannot open: ") + std::strerror(errno));
   job.out = out;
   job.any = out;
+  job.max_width = png_uint_32(max_width);
+  job.max_height = png_uint_32(max_height);
   out->rgba.clear();
   bool read = ReadJob(&job);
   std::fclose(job.file);

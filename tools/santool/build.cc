@@ -116,12 +116,8 @@ std::vector<Picture> LoadPictures(const Scene& scene, int* width, int* height) {
   for (size_t i = 0; i < names.size(); ++i) {
     imageio::PngPicture png;
     std::string path = scene.pictures + "/" + names[i];
-    imageio::IoResult r = imageio::ReadPng(path, &png);
+    imageio::IoResult r = imageio::ReadPng(path, &png, kMaxWidth, kMaxHeight);
     if (!r) SceneFail(scene, "pictures", r.message);
-    if (png.width > kMaxWidth || png.height > kMaxHeight)
-      SceneFail(scene, "pictures",
-                path + ": " + std::to_string(png.width) + " x " + std::to_string(png.height) +
-                    " is larger than 320 x 200");
     if (i == 0) {
       *width = png.width, *height = png.height;
       indexed = png.rgba.empty();
@@ -159,11 +155,11 @@ Bytes SpriteObject(const Scene& scene, const santool::SceneSprite& s,
                    std::map<std::string, Sprite>& cache) {
   auto it = cache.find(s.png);
   if (it == cache.end()) {
-    imageio::Png8 png;
-    imageio::IoResult r = imageio::ReadPng8(s.png, &png);
+    imageio::PngPicture png;
+    imageio::IoResult r = imageio::ReadPng(s.png, &png, 4096, 4096);
     if (!r) SceneFail(scene, s.path + ".png", r.message);
-    if (png.width > 4096 || png.height > 4096)
-      SceneFail(scene, s.path + ".png", s.png + ": larger than 4096 x 4096");
+    if (!png.rgba.empty())
+      SceneFail(scene, s.path + ".png", s.png + ": not an indexed-colour PNG");
     it = cache.emplace(s.png, Sprite{png.width, png.height, std::move(png.indices)}).first;
   }
   const Sprite& p = it->second;
