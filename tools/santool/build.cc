@@ -192,19 +192,22 @@ std::vector<uint8_t> LoadSound(const Scene& scene, const santool::SceneAudio& a)
     sf_close(file);
     SceneFail(scene, path, a.file + ": unusable sound layout");
   }
-  if (info.frames / info.samplerate > 3600) {  // read whole, so kept within reason
+  if (info.frames / info.samplerate >= 600) {  // held whole in memory
     sf_close(file);
-    SceneFail(scene, path, a.file + ": longer than an hour");
+    SceneFail(scene, path, a.file + ": ten minutes or longer");
   }
-  std::vector<float> all(size_t(info.frames) * size_t(info.channels));
-  sf_count_t got = sf_readf_float(file, all.data(), info.frames);
+  // Read a piece at a time, mixed down to one channel as it comes.
+  std::vector<float> mono, piece(size_t(4096) * size_t(info.channels));
+  mono.reserve(size_t(std::max<sf_count_t>(info.frames, 0)));
+  sf_count_t got;
+  while ((got = sf_readf_float(file, piece.data(), 4096)) > 0) {
+    for (sf_count_t i = 0; i < got; ++i) {
+      float sum = 0;
+      for (int c = 0; c < info.channels; ++c) sum += piece[size_t(i * info.channels + c)];
+      mono.push_back(sum / float(info.channels));
+    }
+  }
   sf_close(file);
-  std::vector<float> mono(size_t(std::max<sf_count_t>(got, 0)));
-  for (size_t i = 0; i < mono.size(); ++i) {
-    float sum = 0;
-    for (int c = 0; c < info.channels; ++c) sum += all[i * size_t(info.channels) + size_t(c)];
-    mono[i] = sum / float(info.channels);
-  }
   if (info.samplerate != kOutputRate && !mono.empty()) {
     double ratio = double(kOutputRate) / info.samplerate;
     std::vector<float> out(size_t(std::ceil(double(mono.size()) * ratio)) + 16);
