@@ -29,6 +29,8 @@ struct PngJob {
   int width = 0, height = 0, pitch = 0;
   // read side
   Png8* out = nullptr;
+  PngPicture* any = nullptr;  // set: other kinds are read as RGBA
+  png_uint_32 max_width = 16384, max_height = 16384;
   std::vector<png_bytep> rows;
 };
 
@@ -79,6 +81,30 @@ bool WriteJob(PngJob* job) {
   return true;
 }
 
+// The rest of a true-colour or grey picture, as 8-bit RGBA.
+bool ReadRgba(png_structp png, png_infop info, PngJob* job, png_uint_32 width, png_uint_32 height,
+              int interlace) {
+  png_set_expand(png);  // low grey depths, and transparency to alpha
+  png_set_strip_16(png);
+  png_set_gray_to_rgb(png);
+  png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+  if (interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_channels(png, info) != 4) png_error(png, "unsupported colour layout");
+  PngPicture* out = job->any;
+  out->width = static_cast<int>(width);
+  out->height = static_cast<int>(height);
+  out->indices.clear();
+  out->palette_entries = 0;
+  out->rgba.assign(size_t{4} * width * height, 0);
+  job->rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) job->rows[y] = out->rgba.data() + size_t{4} * y * width;
+  png_read_image(png, job->rows.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
 bool ReadJob(PngJob* job) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, job, PngError, PngWarning);
   if (png == nullptr) return false;
@@ -97,7 +123,15 @@ bool ReadJob(PngJob* job) {
   png_uint_32 width = 0, height = 0;
   int depth = 0, colour = 0, interlace = 0;
   png_get_IHDR(png, info, &width, &height, &depth, &colour, &interlace, nullptr, nullptr);
-  if (colour != PNG_COLOR_TYPE_PALETTE) png_error(png, "not an indexed-colour PNG");
+  if (width > job->max_width || height > job->max_height) {
+    std::snprintf(job->error, sizeof job->error, "%u x %u is larger than %u x %u", unsigned(width),
+                  unsigned(height), unsigned(job->max_width), unsigned(job->max_height));
+    png_longjmp(png, 1);
+  }
+  if (colour != PNG_COLOR_TYPE_PALETTE) {
+    if (job->any == nullptr) png_error(png, "not an indexed-colour PNG");
+    return ReadRgba(png, info, job, width, height, interlace);
+  }
   if (depth < 8) png_set_packing(png);
   if (interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(png);
   png_read_update_info(png, info);
@@ -153,6 +187,24 @@ IoResult ReadPng8(const std::string& path, Png8* out) {
   job.file = std::fopen(path.c_str(), "rb");
   if (job.file == nullptr) return Fail(path, std::string("cannot open: ") + std::strerror(errno));
   job.out = out;
+  bool read = ReadJob(&job);
+  std::fclose(job.file);
+  if (!read) return Fail(path, job.error[0] ? job.error : "read failed");
+  return {};
+}
+
+IoResult ReadPng(const std::string& path, PngPicture* out, int max_width, int max_height) {
+  if (out == nullptr) return Fail(path, "no result record");
+  if (max_width < 1 || max_height < 1 || max_width > 16384 || max_height > 16384)
+    return Fail(path, "picture size limit out of range");
+  PngJob job;
+  job.file = std::fopen(path.c_str(), "rb");
+  if (job.file == nullptr) return Fail(path, std::string("cannot open: ") + std::strerror(errno));
+  job.out = out;
+  job.any = out;
+  job.max_width = png_uint_32(max_width);
+  job.max_height = png_uint_32(max_height);
+  out->rgba.clear();
   bool read = ReadJob(&job);
   std::fclose(job.file);
   if (!read) return Fail(path, job.error[0] ? job.error : "read failed");

@@ -34,6 +34,16 @@ struct Png8 {
 // of PNG is refused.
 IoResult ReadPng8(const std::string& path, Png8* out);
 
+// Any PNG: an indexed one as ReadPng8 reads it (`rgba` empty); any other
+// kind as 8-bit red, green, blue, alpha in `rgba` (`indices` empty). A
+// picture larger than the limits (at most 16384) is refused before its
+// pixels are read: "W x H is larger than MAXW x MAXH".
+struct PngPicture : Png8 {
+  std::vector<uint8_t> rgba;
+};
+IoResult ReadPng(const std::string& path, PngPicture* out, int max_width = 16384,
+                 int max_height = 16384);
+
 // Writes 8-bit unsigned mono PCM (128 is silence) at `rate` samples per second.
 IoResult WriteWav8(const std::string& path, const uint8_t* samples, size_t count, uint32_t rate);
 inline IoResult WriteWav8(const std::string& path, const std::vector<uint8_t>& samples,

@@ -146,6 +146,45 @@ TEST_F(Decode, DeltaTileSequencesDecodeBitExactly) {
   }
 }
 
+// Left to choose, the encoder takes the smaller key-frame method, the
+// smaller block method, and per block the cheapest code; the decoder still
+// gives back every picture.
+TEST_F(Decode, DeltaTileChoosesTheCheapestCodings) {
+  const int w = 64, h = 32, blocks = (w / 4) * (h / 4);
+  DeltaTileEncoder enc(w, h);
+  std::vector<uint8_t> canvas;
+  std::vector<uint8_t> noise = Pattern(w, h, 7), flat(w * h, 7), moved = flat, checker = flat;
+  for (int i = 0; i < w * h; ++i) noise[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+  for (int y = 8; y < 12; ++y)
+    for (int x = 0; x < 4; ++x) flat[y * w + 3 + x] = 9, moved[y * w + 8 + x] = 9;
+  for (int b = 0; b < blocks; b += 2)
+    for (int r = 0; r < 4; ++r) checker[(b / 16 * 4 + r) * w + b % 16 * 4] = 1;
+  struct Step {
+    const char* name;
+    const std::vector<uint8_t>* picture;
+    bool intra;
+    uint8_t method;
+    size_t size;  // of the codec data, 0: not checked
+  } steps[] = {
+      {"noise key frame: raw", &noise, true, 0, 16 + w * h},
+      {"flat key frame: run-length", &flat, true, 2, 0},
+      // Every block one byte: the moved solid block is a motion vector, not a
+      // fill; the blocks it left are copies of flat ones.
+      {"moved block: vectors", &moved, false, 4, 16 + 2 + 3 + 2},
+      {"lone changes: method 3", &checker, false, 3, 16 + blocks / 2 * 17 + blocks / 2},
+      {"nothing changed: method 4", &checker, false, 4, 16 + 2},
+  };
+  for (const Step& s : steps) {
+    Bytes object = s.intra ? enc.Intra(s.picture->data(), w) : enc.Inter(s.picture->data(), w);
+    EXPECT_EQ(object[14], s.method) << s.name;
+    if (s.size) {
+      EXPECT_EQ(object.size() - 14, s.size) << s.name;
+    }
+    ASSERT_EQ(Draw(object, canvas, w, h, 0xEE), 0) << s.name;
+    EXPECT_EQ(canvas, *s.picture) << s.name;
+  }
+}
+
 TEST_F(Decode, DeltaTileOddSizesAndDroppedFrames) {
   const int w = 318, h = 50;  // stride 320, blocks cover two hidden columns
   DeltaTileEncoder::Options o;

@@ -285,8 +285,10 @@ DeltaTileEncoder::DeltaTileEncoder(int width, int height, const Options& options
       height_(height),
       stride_(4 * ((width + 3) / 4)),
       rows_(4 * ((height + 3) / 4)),
+      // Vectors reach 31 rows and 31 columns either way.
+      margin_(32 * static_cast<size_t>(stride_) + 32),
       options_(options) {
-  for (auto& b : buffers_) b.assign(static_cast<size_t>(stride_) * rows_, 0);
+  for (auto& b : buffers_) b.assign(picture_size() + 2 * margin_, 0);
   for (int i = 0; i < 255; ++i) {
     auto v = DeltaTileVector(options_.vector_table, i);
     offsets_[i] = v[1] * stride_ + v[0];
@@ -309,25 +311,28 @@ Bytes DeltaTileEncoder::Header(uint8_t method, int16_t sequence, uint32_t length
   return b;
 }
 
-void DeltaTileEncoder::LoadPadded(const uint8_t* picture, int pitch,
-                                  std::vector<uint8_t>& out) const {
-  out.assign(static_cast<size_t>(stride_) * rows_, 0);
+void DeltaTileEncoder::LoadPadded(const uint8_t* picture, int pitch, uint8_t* out) const {
+  std::memset(out, 0, picture_size());
   for (int r = 0; r < height_; ++r) {
-    std::memcpy(out.data() + static_cast<size_t>(r) * stride_,
-                picture + static_cast<size_t>(r) * pitch, width_);
+    std::memcpy(out + static_cast<size_t>(r) * stride_, picture + static_cast<size_t>(r) * pitch,
+                width_);
   }
 }
 
 Bytes DeltaTileEncoder::Intra(const uint8_t* picture, int pitch, int method) {
-  std::vector<uint8_t>& cur = buffers_[current_];
+  uint8_t* cur = Picture(current_);
   LoadPadded(picture, pitch, cur);
   std::fill(buffers_[current_ ^ 1].begin(), buffers_[current_ ^ 1].end(), 0);
-  uint32_t length = static_cast<uint32_t>(cur.size());
-  Bytes data = Header(method == 0 ? 0 : 2, sequence_++, length);
-  if (method == 0) {
-    PutBytes(data, cur);
-  } else {
-    PutRunLengthCodes(data, cur.data(), cur.size());
+  const uint32_t length = static_cast<uint32_t>(picture_size());
+  const int16_t sequence = sequence_++;
+  Bytes data;
+  if (method != 0) {
+    data = Header(2, sequence, length);
+    PutRunLengthCodes(data, cur, length);
+  }
+  if (method == 0 || (method == kSmaller && data.size() > 16 + size_t{length})) {
+    data = Header(0, sequence, length);
+    PutBytes(data, cur, length);
   }
   return ObjectPayload(37, options_.x, options_.y, static_cast<uint16_t>(width_),
                        static_cast<uint16_t>(height_), 0, data);
@@ -340,23 +345,24 @@ Bytes DeltaTileEncoder::Hold() {
 }
 
 Bytes DeltaTileEncoder::Inter(const uint8_t* picture, int pitch, int method) {
-  const bool runs = method != 3;
   const int16_t sequence = sequence_++;
   // The decoder's buffer switch: odd frames always, even ones unless droppable.
   if ((sequence & 1) || !options_.droppable) current_ ^= 1;
-  std::vector<uint8_t>& cur = buffers_[current_];
-  const std::vector<uint8_t>& prev = buffers_[current_ ^ 1];
+  uint8_t* cur = Picture(current_);
+  const uint8_t* prev = Picture(current_ ^ 1);
   LoadPadded(picture, pitch, cur);
 
   const int limit = options_.extended ? 0xFD : 0xFF;
   const int blocks_x = stride_ / 4, blocks_y = rows_ / 4;
   const int total = blocks_x * blocks_y;
-  const int max_x = stride_ - 4, max_y = rows_ - 4;
-  Bytes data = Header(runs ? 4 : 3, sequence, static_cast<uint32_t>(cur.size()));
+  const uint32_t length = static_cast<uint32_t>(picture_size());
+  // Both block methods are written side by side; they differ only in how
+  // unchanged blocks are told.
+  Bytes three = Header(3, sequence, length), four = Header(4, sequence, length);
 
   auto same = [&](int a, int b) {  // block of cur at a against block of prev at b
     for (int r = 0; r < 4; ++r) {
-      if (std::memcmp(cur.data() + a + r * stride_, prev.data() + b + r * stride_, 4) != 0) return false;
+      if (std::memcmp(cur + a + r * stride_, prev + b + r * stride_, 4) != 0) return false;
     }
     return true;
   };
@@ -364,66 +370,59 @@ Bytes DeltaTileEncoder::Inter(const uint8_t* picture, int pitch, int method) {
   auto flush = [&]() {
     while (unchanged > 0) {
       int n = std::min(unchanged, 256);
-      PutU8(data, 0);
-      PutU8(data, static_cast<uint8_t>(n - 1));
+      PutU8(four, 0);
+      PutU8(four, static_cast<uint8_t>(n - 1));
       unchanged -= n;
     }
+  };
+  auto put = [&](const uint8_t* code, size_t n) {
+    PutBytes(three, code, n);
+    PutBytes(four, code, n);
   };
   for (int k = 0; k < total; ++k) {
     const int bx = (k % blocks_x) * 4, by = (k / blocks_x) * 4;
     const int at = by * stride_ + bx;
     if (same(at, at)) {
-      if (runs) {
-        ++unchanged;
-      } else {
-        PutU8(data, 0);  // vector 0 is (0, 0) in every table
-      }
+      PutU8(three, 0);  // vector 0 is (0, 0) in every table
+      ++unchanged;
       continue;
     }
     flush();
-    uint8_t block[16];
-    for (int r = 0; r < 4; ++r) std::memcpy(block + 4 * r, cur.data() + at + r * stride_, 4);
-    if (options_.extended) {
-      if (std::all_of(block, block + 16, [&](uint8_t v) { return v == block[0]; })) {
-        PutU8(data, 0xFD);
-        PutU8(data, block[0]);
-        continue;
-      }
-      bool quarters = true;
-      for (int r = 0; r < 4 && quarters; ++r) {
-        for (int c = 0; c < 4; ++c) {
-          if (block[4 * r + c] != block[4 * (r & 2) + (c & 2)]) {
-            quarters = false;
-            break;
-          }
-        }
-      }
-      if (quarters) {
-        PutU8(data, 0xFE);
-        PutU8(data, block[0]);
-        PutU8(data, block[2]);
-        PutU8(data, block[8]);
-        PutU8(data, block[10]);
-        continue;
-      }
-    }
-    // Motion: the first vector whose source block lies wholly inside the
-    // previous frame and matches exactly.
+    // One byte: the first vector of the table whose source matches exactly
+    // (vector 0 is the unchanged block, and the run code in method 4).
     int found = -1;
-    for (int b = runs ? 1 : 0; b < limit && found < 0; ++b) {
-      auto v = DeltaTileVector(options_.vector_table, b);
-      int sx = bx + v[0], sy = by + v[1];
-      if (sx < 0 || sy < 0 || sx > max_x || sy > max_y) continue;
+    for (int b = 1; b < limit && found < 0; ++b) {
       if (same(at, at + offsets_[b])) found = b;
     }
     if (found >= 0) {
-      PutU8(data, static_cast<uint8_t>(found));
+      const uint8_t code = static_cast<uint8_t>(found);
+      put(&code, 1);
       continue;
     }
-    PutU8(data, 0xFF);
-    PutBytes(data, block, 16);
+    uint8_t code[17];
+    for (int r = 0; r < 4; ++r) std::memcpy(code + 1 + 4 * r, cur + at + r * stride_, 4);
+    const uint8_t* block = code + 1;
+    if (options_.extended) {
+      if (std::all_of(block, block + 16, [&](uint8_t v) { return v == block[0]; })) {
+        const uint8_t fill[2] = {0xFD, block[0]};
+        put(fill, 2);
+        continue;
+      }
+      bool quarters = true;
+      for (int i = 0; i < 16 && quarters; ++i) {
+        quarters = block[i] == block[4 * ((i / 4) & 2) + ((i % 4) & 2)];
+      }
+      if (quarters) {
+        const uint8_t four_colours[5] = {0xFE, block[0], block[2], block[8], block[10]};
+        put(four_colours, 5);
+        continue;
+      }
+    }
+    code[0] = 0xFF;
+    put(code, 17);
   }
   flush();
+  Bytes& data = method == 3 || (method == kSmaller && three.size() < four.size()) ? three : four;
   return ObjectPayload(37, options_.x, options_.y, static_cast<uint16_t>(width_),
                        static_cast<uint16_t>(height_), 0, data);
 }

@@ -118,12 +118,18 @@ class DeltaTileEncoder {
   DeltaTileEncoder(int width, int height, const Options& options);
   DeltaTileEncoder(int width, int height) : DeltaTileEncoder(width, height, Options{}) {}
 
+  // Method argument of Intra and Inter: the smaller of the two codings.
+  static constexpr int kSmaller = -1;
+
   // A whole frame, method 0 (raw) or 2 (run-length). It does not depend on
   // earlier frames; the decoder clears its other buffer.
-  Bytes Intra(const uint8_t* picture, int pitch, int method = 2);
+  Bytes Intra(const uint8_t* picture, int pitch, int method = kSmaller);
   // A block frame against the previous one, method 3 or 4 (4 adds runs of
-  // unchanged blocks).
-  Bytes Inter(const uint8_t* picture, int pitch, int method = 4);
+  // unchanged blocks). Each block takes its cheapest exact coding: unchanged
+  // (a run, or vector 0 in method 3), a motion vector found by searching the
+  // whole table (1 byte), a fill colour (2), four 2 x 2 colours (5), or 16
+  // literal pixels (17).
+  Bytes Inter(const uint8_t* picture, int pitch, int method = kSmaller);
   // A frame that decodes nothing (method 1): the picture stays.
   Bytes Hold();
 
@@ -137,9 +143,15 @@ class DeltaTileEncoder {
 
  private:
   Bytes Header(uint8_t method, int16_t sequence, uint32_t length) const;
-  void LoadPadded(const uint8_t* picture, int pitch, std::vector<uint8_t>& out) const;
+  void LoadPadded(const uint8_t* picture, int pitch, uint8_t* out) const;
+
+  // The buffers carry zeroed margins as the decoder's do, so that every
+  // vector of the table may reach past the picture's edges.
+  uint8_t* Picture(int buffer) { return buffers_[buffer].data() + margin_; }
+  size_t picture_size() const { return static_cast<size_t>(stride_) * rows_; }
 
   int width_, height_, stride_, rows_;
+  size_t margin_;
   Options options_;
   int16_t sequence_ = 0;
   int current_ = 0;

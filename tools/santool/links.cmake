@@ -1,4 +1,8 @@
 find_package(CLI11 REQUIRED)
+find_package(nlohmann_json REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SANTOOL_MEDIA REQUIRED IMPORTED_TARGET imagequant sndfile samplerate)
 target_link_libraries(santool PRIVATE mv_engines mv_anim mv_frame mv_stream mv_timer mv_display mv_text
-                      mv_sound mv_decoder mv_base mv_platform mv_imageio mv_authoring CLI11::CLI11)
+                      mv_sound mv_decoder mv_base mv_platform mv_imageio mv_authoring CLI11::CLI11
+                      nlohmann_json::nlohmann_json PkgConfig::SANTOOL_MEDIA)
 target_include_directories(santool PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tools)

@@ -84,6 +84,15 @@ int main(int argc, char** argv) {
       ->excludes(strings_output)
       ->excludes(scramble);
   strings->footer(kStringsFormatHelp);
+  BuildOptions build_options;
+  CLI::App* builder = app.add_subcommand(
+      "build", "Makes a .san file from a scene file: pictures, palettes, sprites, sounds, text");
+  builder->add_option("scene", build_options.scene, "the scene file (JSON, see docs/scene-format.md)")
+      ->required();
+  builder->add_option("-o,--output", build_options.output, "the .san file to write")->required();
+  builder->add_option("--pictures-out", build_options.quantised,
+                      "folder for the full pictures as the player shows them (frame_NNNNN.png), "
+                      "made when missing");
 
   // "santool help [COMMAND]" is "santool [COMMAND] --help".
   std::vector<std::string> words(argv + 1, argv + argc);
@@ -121,5 +130,6 @@ int main(int argc, char** argv) {
     return RunStrings(strings_options);
   }
   if (exporter->parsed()) return RunExport(export_options);
+  if (builder->parsed()) return RunBuild(build_options);
   return RunInfo(info_options);
 }

@@ -40,3 +40,10 @@ struct StringsOptions {
 int RunStrings(const StringsOptions& options);
 // The text format of `santool strings`, for its --help.
 extern const char* const kStringsFormatHelp;
+struct BuildOptions {
+  std::string scene;      // the scene file (docs/scene-format.md)
+  std::string output;     // the .san file
+  std::string quantised;  // folder for the full pictures as shown, or empty
+};
+// santool build SCENE.json -o OUT.san [--pictures-out DIR]
+int RunBuild(const BuildOptions& options);
