@@ -1,3 +1,6 @@
-target_link_libraries(test_santool PRIVATE mv_imageio mv_authoring)
+find_package(nlohmann_json 3 REQUIRED)
+target_link_libraries(test_santool PRIVATE mv_imageio mv_authoring mv_stream nlohmann_json::nlohmann_json)
 target_include_directories(test_santool PRIVATE ${PROJECT_SOURCE_DIR}/tools)
-add_dependencies(test_santool santool)
+add_dependencies(test_santool santool make-demo-data morvane-demos)
+# The install rules are checked by running cmake --install into a temporary prefix.
+target_compile_definitions(test_santool PRIVATE MV_CMAKE="${CMAKE_COMMAND}")
