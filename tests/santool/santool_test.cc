@@ -391,8 +391,20 @@ TEST_F(Santool, InstallRules) {
   for (const char* path : {"/usr/bin/santool", "/usr/bin/morvane-demos", "/usr/share/man/man1/santool.1",
                            "/usr/share/bash-completion/completions/santool"})
     EXPECT_TRUE(std::filesystem::exists(dir_ + path)) << path;
-  EXPECT_EQ(std::system(("bash -n " + dir_ + "/usr/share/bash-completion/completions/santool").c_str()),
-            0);
+  // The completion offers the commands, their options and the films.
+  std::ofstream(dir_ + "/film.san") << "x";
+  std::ofstream(dir_ + "/notes.txt") << "x";
+  const std::string script = "cd " + dir_ + " && source usr/share/bash-completion/completions/santool; "
+                             "c() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _santool; "
+                             "echo \"${COMPREPLY[*]}\"; }; "
+                             "c santool \"\"; c santool export x --sc; c santool verify --; c santool info fi";
+  FILE* p = popen(("bash -c '" + script + "'").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[512];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  pclose(p);
+  EXPECT_EQ(out, "info export chk verify help\n--scale\n--help --json\nfilm.san\n");
 }
 
 // Host paths of any length, in any case and with backslashes, for every
