@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   app.fallthrough();  // --version after a command too
   app.footer(
       "Statuses: 0 success, 1 a file could not be read or written or is damaged, 2 a "
-      "command-line error.\n");
+      "command-line error.\nThe file layouts: docs/format.md.\n");
 
   ExportOptions export_options;
   CLI::App* exporter = app.add_subcommand(
