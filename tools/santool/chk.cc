@@ -211,6 +211,8 @@ int RunVerify(const VerifyOptions& options) {
     if (good)
       std::printf("%s: %lld sectors match %s\n", file.c_str(), static_cast<long long>(v.verified),
                   v.checksum_file.c_str());
+    else if (v.verified == 0 && v.sectors > 0)
+      std::printf("%s: not verified (%s)\n", file.c_str(), kSeeChecksums);
     else
       std::printf("%s: %zu bad of %lld sectors (%s)\n", file.c_str(), v.bad.size(),
                   static_cast<long long>(v.sectors), kSeeChecksums);
