@@ -113,8 +113,9 @@ Verdict Verify(const std::string& file, const Mapped& data) {
   uint32_t sum = 0, total = 0;
   if (!ChecksumTotalMatches(table.data(), stored, &sum, &total)) {
     char text[96];
-    std::snprintf(text, sizeof text, "the total of %s is %08X, its checksums add up to %08X",
-                  "the checksum file", total, sum);
+    std::snprintf(text, sizeof text,
+                  "the total of the checksum file is %08X, its checksums add up to %08X", total,
+                  sum);
     v.problems.push_back(text);
   }
   uint8_t last[kSectorBytes];
