@@ -3,6 +3,7 @@
 //   OUTDIR/cv2vid/O_open_a.san, O_open_b.san, COBALT2.TRS, TALKFONT.NUT,
 //                 SMALFONT.NUT, TITLFONT.NUT
 //   OUTDIR/lanvid/demofrnt.san, demoend.san
+// and beside each ".san" its checksum file (O_open_a.CHK, ...).
 // The output is the same bytes on every run. --small makes a few frames per
 // file, for the end-to-end tests.
 #include <algorithm>
@@ -21,6 +22,7 @@
 #include "authoring/san_writer.h"
 #include "authoring/trs.h"
 #include "demo.h"
+#include "stream/slots.h"
 
 namespace {
 
@@ -91,8 +93,17 @@ struct Film {
     h.fps = kFps;
     authoring::SanWriter w(h);
     for (const Frame& f : frame) w.AddFrame(f);
+    // Each film has its checksum file beside it, so that playing the bundled
+    // data goes through the player's sector verification.
+    authoring::Bytes bytes = w.Finish();
+    // The name rule on the file's own name: the folder may be of any length.
+    size_t slash = path.find_last_of('/') + 1;
+    std::string chk = ChecksumFileName(path.substr(slash));
+    if (!chk.empty()) chk = path.substr(0, slash) + chk;
     std::string error;
-    if (!w.WriteFile(path, &error)) {
+    if (chk.empty()) error = path + ": the name is too long for a checksum file";
+    if (!error.empty() || !authoring::WriteBytes(path, bytes, &error) ||
+        !authoring::WriteBytes(chk, MakeChecksumFile(bytes.data(), bytes.size()), &error)) {
       std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
       return false;
     }

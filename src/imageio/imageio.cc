@@ -3,8 +3,11 @@
 #include "imageio/output.h"
 
 #include <png.h>
+#include <sndfile.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -210,28 +213,62 @@ IoResult ReadPng(const std::string& path, PngPicture* out, int max_width, int ma
   if (!read) return Fail(path, job.error[0] ? job.error : "read failed");
   return {};
 }
+namespace {
+
+// The sound file library works on a file in memory through these calls: the
+// finished bytes then go through OutputFile like every other output.
+struct MemoryFile {
+  std::vector<uint8_t> bytes;
+  sf_count_t position = 0;
+};
+sf_count_t MemoryLength(void* user) { return sf_count_t(static_cast<MemoryFile*>(user)->bytes.size()); }
+sf_count_t MemorySeek(sf_count_t offset, int whence, void* user) {
+  auto* m = static_cast<MemoryFile*>(user);
+  sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? m->position : sf_count_t(m->bytes.size());
+  if (base + offset < 0) return -1;
+  m->position = base + offset;
+  return m->position;
+}
+sf_count_t MemoryRead(void* to, sf_count_t count, void* user) {
+  auto* m = static_cast<MemoryFile*>(user);
+  sf_count_t size = sf_count_t(m->bytes.size());
+  sf_count_t n = m->position >= size ? 0 : std::min(count, size - m->position);
+  if (n > 0) std::memcpy(to, m->bytes.data() + m->position, size_t(n));
+  m->position += n;
+  return n;
+}
+sf_count_t MemoryWrite(const void* from, sf_count_t count, void* user) {
+  auto* m = static_cast<MemoryFile*>(user);
+  size_t end = size_t(m->position + count);
+  if (end > m->bytes.size()) m->bytes.resize(end);
+  std::memcpy(m->bytes.data() + m->position, from, size_t(count));
+  m->position += count;
+  return count;
+}
+sf_count_t MemoryTell(void* user) { return static_cast<MemoryFile*>(user)->position; }
+SF_VIRTUAL_IO g_memory_io = {MemoryLength, MemorySeek, MemoryRead, MemoryWrite, MemoryTell};
+
+constexpr int kWav8 = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+
+}  // namespace
 
 IoResult WriteWav8(const std::string& path, const uint8_t* samples, size_t count, uint32_t rate) {
   if (samples == nullptr && count != 0) return Fail(path, "no samples");
-  if (rate == 0) return Fail(path, "sample rate 0");
+  if (rate == 0 || rate > INT32_MAX) return Fail(path, "sample rate out of range");
   if (count > 0xFFFFFFFFu - 64) return Fail(path, "too many samples for a WAV file");
-  uint8_t header[44];
-  std::memcpy(header, "RIFF", 4);
-  uint32_t pad = count & 1;  // chunks are word-aligned
-  WriteLE32(header + 4, static_cast<uint32_t>(36 + count + pad));
-  std::memcpy(header + 8, "WAVEfmt ", 8);
-  WriteLE32(header + 16, 16);
-  WriteLE16(header + 20, 1);  // PCM
-  WriteLE16(header + 22, 1);  // mono
-  WriteLE32(header + 24, rate);
-  WriteLE32(header + 28, rate);  // bytes per second
-  WriteLE16(header + 32, 1);     // block align
-  WriteLE16(header + 34, 8);     // bits per sample
-  std::memcpy(header + 36, "data", 4);
-  WriteLE32(header + 40, static_cast<uint32_t>(count));
+  MemoryFile memory;
+  SF_INFO info{};
+  info.samplerate = int(rate);
+  info.channels = 1;
+  info.format = kWav8;
+  SNDFILE* sound = sf_open_virtual(&g_memory_io, SFM_WRITE, &info, &memory);
+  if (sound == nullptr) return Fail(path, sf_strerror(nullptr));
+  bool written = count == 0 || sf_write_raw(sound, samples, sf_count_t(count)) == sf_count_t(count);
+  std::string error = written ? "" : sf_strerror(sound);
+  sf_close(sound);  // completes the header
+  if (!written) return Fail(path, error);
   OutputFile output(path);
-  const uint8_t zero = 0;
-  if (output.Write(header, sizeof header) && output.Write(samples, count)) output.Write(&zero, pad);
+  output.Write(memory.bytes.data(), memory.bytes.size());
   return output.Commit();
 }
 
@@ -239,45 +276,34 @@ IoResult ReadWav8(const std::string& path, Wav8* out) {
   if (out == nullptr) return Fail(path, "no result record");
   FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return Fail(path, std::string("cannot open: ") + std::strerror(errno));
-  std::vector<uint8_t> data;
+  MemoryFile memory;
   uint8_t buffer[65536];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) data.insert(data.end(), buffer, buffer + n);
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+    memory.bytes.insert(memory.bytes.end(), buffer, buffer + n);
   bool read_error = std::ferror(f) != 0;
   std::fclose(f);
   if (read_error) return Fail(path, "read failed");
-  if (data.size() < 12 || std::memcmp(data.data(), "RIFF", 4) != 0 ||
-      std::memcmp(data.data() + 8, "WAVE", 4) != 0) {
-    return Fail(path, "not a RIFF WAVE file");
+  SF_INFO info{};
+  SNDFILE* sound = sf_open_virtual(&g_memory_io, SFM_READ, &info, &memory);
+  if (sound == nullptr) return Fail(path, sf_strerror(nullptr));
+  IoResult result;
+  if ((info.format & SF_FORMAT_TYPEMASK) != SF_FORMAT_WAV) {
+    result = Fail(path, "not a WAV file");
+  } else if ((info.format & SF_FORMAT_SUBMASK) != SF_FORMAT_PCM_U8) {
+    result = Fail(path, "not 8-bit PCM");
+  } else if (info.channels != 1) {
+    result = Fail(path, "not mono");
+  } else {
+    // A cut file keeps the samples it has.
+    std::vector<uint8_t> samples(size_t(std::max<sf_count_t>(info.frames, 0)));
+    sf_count_t got = samples.empty() ? 0 : sf_read_raw(sound, samples.data(), sf_count_t(samples.size()));
+    samples.resize(size_t(std::max<sf_count_t>(got, 0)));
+    out->rate = uint32_t(info.samplerate);
+    out->samples = std::move(samples);
   }
-  bool have_format = false;
-  uint32_t rate = 0;
-  size_t pos = 12;
-  while (pos + 8 <= data.size()) {
-    const uint8_t* chunk = data.data() + pos;
-    uint32_t size = ReadLE32(chunk + 4);
-    size_t body = pos + 8;
-    size_t available = data.size() - body;
-    if (std::memcmp(chunk, "fmt ", 4) == 0) {
-      if (size < 16 || available < 16) return Fail(path, "short format chunk");
-      const uint8_t* fmt = data.data() + body;
-      if (ReadLE16(fmt) != 1) return Fail(path, "not PCM");
-      if (ReadLE16(fmt + 2) != 1) return Fail(path, "not mono");
-      if (ReadLE16(fmt + 14) != 8) return Fail(path, "not 8 bits per sample");
-      rate = ReadLE32(fmt + 4);
-      if (rate == 0) return Fail(path, "sample rate 0");
-      have_format = true;
-    } else if (std::memcmp(chunk, "data", 4) == 0) {
-      if (!have_format) return Fail(path, "sound data before the format");
-      size_t take = size < available ? size : available;  // a cut file keeps what it has
-      out->rate = rate;
-      out->samples.assign(data.begin() + body, data.begin() + body + take);
-      return {};
-    }
-    if (size > available) break;
-    pos = body + size + (size & 1);
-  }
-  return Fail(path, "no sound data");
+  sf_close(sound);
+  return result;
 }
 
 }  // namespace imageio

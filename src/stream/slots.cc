@@ -34,28 +34,11 @@ Slot* Get(int16_t slot) {
   return s->stream != nullptr ? s : nullptr;
 }
 
-// Builds the checksum file's name into `out` (kChecksumNameBytes): the data
-// file's name cut at the first dot of its last component, then ".CHK".
-// False when it would not fit.
-bool ChecksumName(const char* name, char* out) {
-  size_t length = std::strlen(name);
-  size_t component = 0;
-  for (size_t i = 0; i < length; ++i) {
-    if (name[i] == '\\' || name[i] == '/') component = i + 1;
-  }
-  size_t cut = length;
-  const char* dot = std::strchr(name + component, '.');
-  if (dot != nullptr) cut = static_cast<size_t>(dot - name);
-  if (cut + 4 + 1 > static_cast<size_t>(kChecksumNameBytes)) return false;
-  std::memcpy(out, name, cut);
-  std::memcpy(out + cut, ".CHK", 5);
-  return true;
-}
-
 // Loads and verifies the checksum table of a data file opened in mode 2.
 void LoadChecksumTable(Slot& slot, const char* name) {
-  char chk_name[kChecksumNameBytes];
-  if (!ChecksumName(name, chk_name)) return;
+  std::string chk = ChecksumFileName(name);
+  if (chk.empty()) return;
+  const char* chk_name = chk.c_str();
   for (int attempt = 0; attempt < kChecksumLoadAttempts; ++attempt) {
     platform::File* file = platform::OpenFile(chk_name, "rb");
     if (file == nullptr) return;
@@ -88,11 +71,9 @@ void LoadChecksumTable(Slot& slot, const char* name) {
       MemFree(&table);
       return;
     }
-    int32_t sectors = static_cast<int32_t>((size - 12) / 4);
-    uint32_t sum = 0;
-    for (int32_t i = 0; i < sectors; ++i) sum += ReadLE32(table + 8 + 4 * static_cast<size_t>(i));
-    uint32_t total = ReadLE32(table + 8 + 4 * static_cast<size_t>(sectors));
-    if (sum == total) {
+    int32_t sectors = static_cast<int32_t>(ChecksumFileSectors(size));
+    uint32_t sum = 0, total = 0;
+    if (ChecksumTotalMatches(table, sectors, &sum, &total)) {
       RecordNote("+ checksum okay.");
       slot.table = table;
       slot.sectors = sectors;
@@ -118,7 +99,7 @@ int64_t FirstBadSector(const Slot& slot, const uint8_t* buffer, int32_t count, i
     int64_t index = first + i;
     if (index >= slot.sectors) break;
     if (index < from) continue;
-    uint32_t expected = ReadLE32(slot.table + 8 + 4 * static_cast<size_t>(index));
+    uint32_t expected = StoredSectorChecksum(slot.table, index);
     if (SectorChecksum(buffer + skip + static_cast<size_t>(i) * kSectorBytes) != expected) {
       return index;
     }
@@ -132,6 +113,50 @@ uint32_t SectorChecksum(const uint8_t* sector) {
   uint32_t sum = 0;
   for (int i = 0; i < kSectorBytes; i += 4) sum += ReadLE32(sector + i);
   return sum;
+}
+
+std::string ChecksumFileName(const std::string& name) {
+  size_t component = name.find_last_of("\\/");
+  component = component == std::string::npos ? 0 : component + 1;
+  size_t cut = name.find('.', component);
+  if (cut == std::string::npos) cut = name.size();
+  if (cut + 4 + 1 > static_cast<size_t>(kChecksumNameBytes)) return {};
+  return name.substr(0, cut) + ".CHK";
+}
+
+std::vector<uint8_t> MakeChecksumFile(const uint8_t* data, size_t size) {
+  size_t sectors = (size + kSectorBytes - 1) / kSectorBytes;
+  std::vector<uint8_t> file(12 + 4 * sectors, 0);
+  uint32_t total = 0;
+  for (size_t i = 0; i < sectors; ++i) {
+    size_t at = i * kSectorBytes;
+    uint32_t sum;
+    if (size - at >= static_cast<size_t>(kSectorBytes)) {
+      sum = SectorChecksum(data + at);
+    } else {
+      uint8_t last[kSectorBytes] = {};
+      MemCopy(last, data + at, size - at);
+      sum = SectorChecksum(last);
+    }
+    WriteLE32(file.data() + 8 + 4 * i, sum);
+    total += sum;
+  }
+  WriteLE32(file.data() + 8 + 4 * sectors, total);
+  return file;
+}
+
+int64_t ChecksumFileSectors(int64_t size) { return size < 12 ? -1 : (size - 12) / 4; }
+
+uint32_t StoredSectorChecksum(const uint8_t* table, int64_t index) {
+  return ReadLE32(table + 8 + 4 * static_cast<size_t>(index));
+}
+
+bool ChecksumTotalMatches(const uint8_t* table, int64_t sectors, uint32_t* sum, uint32_t* total) {
+  uint32_t s = 0;
+  for (int64_t i = 0; i < sectors; ++i) s += StoredSectorChecksum(table, i);
+  *sum = s;
+  *total = StoredSectorChecksum(table, sectors);
+  return s == *total;
 }
 
 int16_t FileOpen(const char* name, int mode) {

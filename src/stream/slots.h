@@ -5,7 +5,10 @@
 // compared with it, retrying damaged reads many times before giving up.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 constexpr int kFileSlots = 50;  // slot 0 is never handed out
 constexpr int32_t kSectorBytes = 2048;
@@ -50,3 +53,22 @@ int32_t FileChecksumSectors(int16_t slot);
 // The checksum of one 2048-byte sector: the wrap-around sum of its 512
 // little-endian 32-bit words. Also what a ".CHK" file's writer stores.
 uint32_t SectorChecksum(const uint8_t* sector);
+
+// The checksum file's name for a data file's name: cut at the first dot of
+// its last component, then ".CHK". Empty when it does not fit the
+// kChecksumNameBytes buffer (such a file is read unverified).
+std::string ChecksumFileName(const std::string& name);
+
+// A checksum file, little-endian 32-bit words: 8 bytes the reader skips
+// (written as zeros), the checksum of sector i at 8 + 4 i, then the total of
+// all of them. A last sector shorter than 2048 bytes is summed as if padded
+// with zeros; reads never verify it, as they verify whole sectors only.
+std::vector<uint8_t> MakeChecksumFile(const uint8_t* data, size_t size);
+// Sectors that a checksum file of `size` bytes describes ((size - 12) / 4),
+// or -1 when it is too short to hold a total.
+int64_t ChecksumFileSectors(int64_t size);
+// The checksum stored for sector `index` of a loaded checksum file.
+uint32_t StoredSectorChecksum(const uint8_t* table, int64_t index);
+// Adds up the file's `sectors` checksums into *sum and reads its total into
+// *total; true when they match.
+bool ChecksumTotalMatches(const uint8_t* table, int64_t sectors, uint32_t* sum, uint32_t* total);

@@ -1,6 +1,7 @@
 // santool export and info on generated files: pictures compared pixel for
 // pixel, sound present, damage reported with a failing exit code.
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
@@ -25,6 +26,8 @@
 #include "text/line.h"
 #include "text/resource.h"
 #include "santool/run.h"
+#include "platform/files.h"
+#include "stream/slots.h"
 
 namespace {
 
@@ -33,6 +36,7 @@ using santest::RunSantool;
 using santest::Has;
 using santest::ToolRun;
 using santest::SanFile;
+using Json = nlohmann::json;
 
 size_t Lines(const std::string& text) { return size_t(std::count(text.begin(), text.end(), '\n')); }
 
@@ -163,25 +167,34 @@ TEST_F(Santool, InfoReportsStructureTextsAudioAndDamage) {
   f.Frame({{"FOBJ", santest::SolidObject(0, 0, 2, 2, 3)},
            {"FOBJ", santest::SolidObject(0, 0, 2, 2, 3)}});
   std::string san = dir_ + "/info.san";
-  Bytes escape = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1b, ']', '0', ';', 'x', 7, 0};
+  Bytes escape = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x1b, ']', '0', ';', 'x', 7, 0xE9, 0};
   SanFile g(1);
   g.Frame({{"TEXT", escape}});
   ASSERT_TRUE(santest::WriteFile(dir_ + "/escape.san", g.Finish()));
   ToolRun t = RunSantool("info " + dir_ + "/escape.san");
   EXPECT_EQ(t.code, 0) << t.err;
-  EXPECT_TRUE(Has(t.out, "\"\\u001b]0;x\\u0007\"")) << t.out;  // never raw to the terminal
+  EXPECT_TRUE(Has(t.out, "\"\\u001b]0;x\\u0007\\u00e9\"")) << t.out;  // never raw to the terminal
   EXPECT_FALSE(Has(t.out, "\x1b")) << t.out;
   ASSERT_TRUE(santest::WriteFile(san, f.Finish()));
   ToolRun r = RunSantool("info " + san + " --json --frames");
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("\"version\": 2, \"frame_count\": 2, \"rate\": 12"), std::string::npos)
-      << r.out;
-  EXPECT_NE(r.out.find("\"codecs\": {\"20\": 3}"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"text\": \"Hello\""), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"kind\": \"SAUD\""), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"samples\": 1000"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"rates\": [22050]"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("{\"tag\": \"TEXT\", \"size\": 22}"), std::string::npos) << r.out;
+  const Json j = Json::parse(r.out);
+  EXPECT_EQ(j["file"], san);
+  EXPECT_EQ(j["version"], 2);
+  EXPECT_EQ(j["frame_count"], 2);
+  EXPECT_EQ(j["rate"], 12);
+  EXPECT_EQ(j["codecs"], Json({{"20", 3}}));
+  EXPECT_EQ(j["tags"]["FOBJ"], 3);
+  EXPECT_EQ(j["texts"][0]["text"], "Hello");
+  EXPECT_EQ(j["texts"][0]["x"], 5);
+  EXPECT_EQ(j["audio"][0]["kind"], "SAUD");
+  EXPECT_EQ(j["audio"][0]["samples"], 1000);
+  EXPECT_EQ(j["audio"][0]["rates"], Json({22050}));
+  EXPECT_EQ(j["frames"][0]["chunks"][1], Json({{"tag", "TEXT"}, {"size", 22}}));
+  EXPECT_TRUE(j["damage"].empty());
+  // Bytes above 127 of a text are kept, as the characters of the same number.
+  EXPECT_EQ(Json::parse(RunSantool("info --json " + dir_ + "/escape.san").out)["texts"][0]["text"],
+            "\x1b]0;x\x07\u00e9");
 
   // A sub-chunk that runs past its frame, found with its offset.
   Bytes bad = f.Finish();
@@ -195,8 +208,182 @@ TEST_F(Santool, InfoReportsStructureTextsAudioAndDamage) {
       << d.out;
 }
 
+Bytes ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// chk writes what the player's file slots accept; verify and the player find
+// the same bad sectors; every way a checksum file can be wrong fails verify.
+TEST_F(Santool, ChecksumFilesWrittenAndVerified) {
+  const std::string deep = dir_ + "/a/folder/deep/enough/for/a/path/longer/than/55/characters";
+  std::filesystem::create_directories(deep);
+  SanFile f(2);
+  Bytes pixels(100 * 100);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = uint8_t(i * 7);
+  f.Frame({{"FOBJ", santest::RawObject(0, 0, 100, 100, pixels)}});
+  f.Frame({{"FOBJ", santest::SolidObject(0, 0, 8, 8, 3)}});
+  const Bytes good = f.Finish();
+  const size_t sectors = (good.size() + 2047) / 2048;  // the last one short
+  ASSERT_GE(sectors, 5u);
+  ASSERT_NE(good.size() % 2048, 0u);
+  const std::string n = std::to_string(sectors), need = std::to_string(12 + 4 * sectors);
+  const std::string san = deep + "/Film.One.san", chk = deep + "/Film.CHK";
+  ASSERT_TRUE(santest::WriteFile(san, good));
+  ToolRun r = RunSantool("chk '" + san + "'");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadBytes(chk), MakeChecksumFile(good.data(), good.size()));
+  EXPECT_EQ(ReadBytes(chk).size(), 12 + 4 * sectors);
+  r = RunSantool("verify '" + san + "'");
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
+  EXPECT_TRUE(Has(r.out, n + " sectors match " + chk)) << r.out;
+  // The player reads it verified and without a complaint.
+  int16_t slot = FileOpen(platform::ShortEngineName(san).c_str(), 2);
+  EXPECT_EQ(FileChecksumSectors(slot), int32_t(sectors));
+  FileClose(slot);
+  r = RunSantool("export '" + san + "' --frames " + dir_ + "/ok");
+  EXPECT_EQ(r.code, 0) << r.err;
+
+  // Bytes flipped in sectors 1 and 3: both named, with their offsets.
+  Bytes bad = good;
+  bad[2048 + 5] ^= 1;
+  bad[3 * 2048 + 100] ^= 0x80;
+  ASSERT_TRUE(santest::WriteFile(san, bad));
+  r = RunSantool("verify '" + san + "'");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Has(r.out, "bad sector 1 at offset 2048") && Has(r.out, "bad sector 3 at offset 6144"))
+      << r.out;
+  r = RunSantool("verify --json '" + san + "' '" + san + "'");
+  EXPECT_EQ(r.code, 1);
+  ASSERT_EQ(Lines(r.out), 2u) << r.out;
+  Json j = Json::parse(r.out.substr(0, r.out.find('\n')));
+  EXPECT_EQ(j["bad"], Json::parse(R"([{"sector":1,"offset":2048},{"sector":3,"offset":6144}])"));
+  EXPECT_EQ(j["verified"], sectors);
+  EXPECT_EQ(j["ok"], false);
+  // The player's reading names the same sectors in its error log.
+  r = RunSantool("export '" + san + "' --frames " + dir_ + "/bad");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Has(r.err, "sector 1 of") && Has(r.err, "(offset 2048)")) << r.err;
+
+  // The checksum file itself: cut, grown, added up wrong, missing.
+  ASSERT_TRUE(santest::WriteFile(san, good));
+  const Bytes table = ReadBytes(chk);
+  Bytes wrong_total = table;
+  wrong_total.back() ^= 1;
+  Bytes grown = table;
+  grown.insert(grown.end() - 4, {0, 0, 0, 0});  // one more sector of sum 0: the total still holds
+  struct Case {
+    std::string name;
+    Bytes bytes;
+    std::string message;
+  };
+  const Case cases[] = {
+      {"cut", Bytes(table.begin(), table.begin() + 8), "Film.CHK is 8 bytes; " + n + " sectors need " + need},
+      {"grown", grown, "is " + std::to_string(16 + 4 * sectors) + " bytes; " + n + " sectors need " + need},
+      {"total", wrong_total, "the total of the checksum file is"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(santest::WriteFile(chk, c.bytes));
+    r = RunSantool("verify '" + san + "'");
+    EXPECT_EQ(r.code, 1) << c.name;
+    EXPECT_TRUE(Has(r.out, c.message)) << c.name << ": " << r.out;
+  }
+  std::remove(chk.c_str());
+  r = RunSantool("verify --json '" + san + "'");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Has(Json::parse(r.out)["problems"][0], "no checksum file " + chk)) << r.out;
+
+  // chk refuses, before writing anything, a checksum file as its own input
+  // and two inputs that share one checksum file.
+  ASSERT_TRUE(santest::WriteFile(deep + "/Film.wav", good));
+  for (const std::string& args : {"'" + san + "' '" + deep + "/Film.wav'", "'" + chk + "'"}) {
+    ASSERT_TRUE(santest::WriteFile(chk, table));
+    r = RunSantool("chk " + args);
+    EXPECT_EQ(r.code, 1) << args;
+    EXPECT_EQ(Lines(r.err), 1u) << r.err;
+    EXPECT_EQ(ReadBytes(chk), table) << args;
+  }
+
+  // The bundled demonstration data comes with checksum files that hold.
+  const char* bin = std::getenv("MV_BINARY_DIR");
+  const std::string demo = dir_ + "/demo";
+  ASSERT_EQ(std::system((std::string(bin ? bin : MV_BINARY_ROOT) + "/data/make-demo-data " + demo +
+                         " --small").c_str()),
+            0);
+  r = RunSantool("verify " + demo + "/cv2vid/*.san " + demo + "/lanvid/*.san");
+  EXPECT_EQ(r.code, 0) << r.out;
+  EXPECT_EQ(Lines(r.out), 4u) << r.out;
+}
+
+// --from/--to write a part of a full export's frames, the earlier frames
+// still played; --scale enlarges each of them pixel for pixel.
+TEST_F(Santool, ExportRangesAndScale) {
+  SanFile f(5);
+  f.Frame({{"FOBJ", santest::SolidObject(0, 0, 8, 8, 3)}});
+  f.Frame({{"NPAL", santest::Palette(40)}, {"FOBJ", santest::SolidObject(10, 0, 8, 8, 4)}});
+  for (int i = 2; i < 5; ++i) f.Frame({{"FOBJ", santest::SolidObject(i * 20, i, 9, 7, uint8_t(i))}});
+  const std::string san = dir_ + "/r.san";
+  ASSERT_TRUE(santest::WriteFile(san, f.Finish()));
+  ASSERT_EQ(RunSantool("export " + san + " --frames " + dir_ + "/full").code, 0);
+  ToolRun r = RunSantool("export " + san + " --frames " + dir_ + "/part --from 2 --to 3 --scale 3");
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "2 frames written")) << r.out;
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir_ + "/part"))
+    names.push_back(e.path().filename());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"frame_00002.png", "frame_00003.png"}));
+  for (const std::string& name : names) {
+    imageio::Png8 full, part;
+    ASSERT_TRUE(imageio::ReadPng8(dir_ + "/full/" + name, &full));
+    ASSERT_TRUE(imageio::ReadPng8(dir_ + "/part/" + name, &part));
+    ASSERT_EQ(part.width, 960);
+    ASSERT_EQ(part.height, 600);
+    EXPECT_EQ(part.palette, full.palette) << name;  // frame 1's palette change was played
+    size_t differ = 0;
+    for (int y = 0; y < 600; ++y)
+      for (int x = 0; x < 960; ++x)
+        differ += part.indices[size_t(y) * 960 + x] != full.indices[size_t(y / 3) * 320 + x / 3];
+    EXPECT_EQ(differ, 0u) << name;
+  }
+  // Up to the end when --to is left out.
+  r = RunSantool("export " + san + " --frames " + dir_ + "/tail --from 4");
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(Has(r.out, "1 frames written")) << r.out;
+  r = RunSantool("export " + san + " --frames " + dir_ + "/past --to 5");
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Has(r.err, "past the last frame, 4")) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/past"));
+}
+
+// cmake --install puts the programs, the manual page and the completion in
+// their places under the prefix.
+TEST_F(Santool, InstallRules) {
+  const char* bin = std::getenv("MV_BINARY_DIR");
+  std::string cmd = std::string(MV_CMAKE) + " --install " + (bin ? bin : MV_BINARY_ROOT) +
+                    " --prefix " + dir_ + "/usr >/dev/null";
+  ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+  for (const char* path : {"/usr/bin/santool", "/usr/bin/morvane-demos", "/usr/share/man/man1/santool.1",
+                           "/usr/share/bash-completion/completions/santool"})
+    EXPECT_TRUE(std::filesystem::exists(dir_ + path)) << path;
+  // The completion offers the commands, their options and the films.
+  std::ofstream(dir_ + "/film.san") << "x";
+  std::ofstream(dir_ + "/notes.txt") << "x";
+  const std::string script = "cd " + dir_ + " && source usr/share/bash-completion/completions/santool; "
+                             "c() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _santool; "
+                             "echo \"${COMPREPLY[*]}\"; }; "
+                             "c santool \"\"; c santool export x --sc; c santool verify --; c santool info fi";
+  FILE* p = popen(("bash -c '" + script + "'").c_str(), "r");
+  ASSERT_NE(p, nullptr);
+  std::string out;
+  char buf[512];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  pclose(p);
+  EXPECT_EQ(out, "info export chk verify help\n--scale\n--help --json\nfilm.san\n");
+}
+
 // Host paths of any length, in any case and with backslashes, for every
-// input and output; info and export judge a file alike.
+// input and output; every command judges a file alike.
 TEST_F(Santool, HostPathsFollowOneRule) {
   const std::string deep = dir_ + "/some/folder/deep/enough/to/make/the/path/longer/than/55/chars";
   std::filesystem::create_directories(deep);
@@ -228,6 +415,9 @@ TEST_F(Santool, HostPathsFollowOneRule) {
       dir_ + "\\SOME\\folder/deep/enough/to/make/the/path/longer/than/55/chars/A.SAN";
   EXPECT_EQ(RunSantool("info '" + engine_style + "'").code, 0);
   EXPECT_EQ(RunSantool("export '" + engine_style + "' --frames " + dir_ + "/o2").code, 0);
+  EXPECT_EQ(RunSantool("chk '" + engine_style + "'").code, 0);
+  EXPECT_TRUE(std::filesystem::exists(deep + "/a.CHK"));
+  EXPECT_EQ(RunSantool("verify '" + engine_style + "'").code, 0);
 
   // What the engines refuse, both commands refuse with the same words.
   const std::string huge = dir_ + "/huge.san";
@@ -235,7 +425,8 @@ TEST_F(Santool, HostPathsFollowOneRule) {
   std::filesystem::resize_file(huge, 2500ull << 20);  // sparse: no space taken
   for (const std::string& input : {dir_, huge, dir_ + "/none.san"}) {
     for (const std::string& command :
-         {"info '" + input + "'", "export '" + input + "' --frames " + dir_ + "/never"}) {
+         {"info '" + input + "'", "export '" + input + "' --frames " + dir_ + "/never",
+          "chk '" + input + "'", "verify '" + input + "'"}) {
       ToolRun refused = RunSantool(command);
       EXPECT_EQ(refused.code, 1) << command;
       EXPECT_TRUE(Has(refused.err, "Cannot open file " + input + ": ")) << refused.err;
@@ -415,6 +606,12 @@ TEST_F(Santool, CommandLineConventions) {
       {"export " + san + " --frames", 2, "", "--frames: 1 required TEXT missing"},
       {"export " + san, 2, "", "--frames is required"},
       {"info -- --help", 1, "", "Cannot open file --help"},
+      {"verify -- --json", 1, "", "Cannot open file --json"},
+      {"chk", 2, "", "file is required"},
+      {"verify --help", 0, "docs/format.md#checksum-files", ""},
+      {"export " + san + " --frames x --scale 9", 2, "", "--scale"},
+      {"export " + san + " --frames x --from", 2, "", "--from"},
+      {"export " + san + " --frames x --from 3 --to 2", 2, "", "--from 3 is after --to 2"},
   };
   for (const Case& c : cases) {
     ToolRun r = RunSantool(c.args);

@@ -1,7 +1,9 @@
 // Deterministic export: the real engines on the headless backend under the
 // virtual clock, one indexed PNG per frame and what the sound card played.
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -42,6 +44,10 @@ int16_t g_frame_number = -1;
 int16_t g_frame_count = 0;
 int32_t g_frames_written = 0;
 bool g_write_failed = false;
+int g_from = 0, g_to = INT32_MAX;  // frames written
+int g_scale = 1;
+bool g_progress = false;  // a progress line on stderr
+std::vector<uint8_t> g_scaled;
 // What the screen shows: a frame that is not presented keeps the previous
 // picture, while its palette still takes effect.
 std::vector<uint8_t> g_screen(size_t(kWidth) * kHeight, 0);
@@ -50,7 +56,11 @@ int16_t ExportFrameDone(RenderBitmap*, const ClipRect*, int16_t, int16_t, int16_
                         int16_t count) {
   g_frame_number = number;
   g_frame_count = count;
-  if (number >= count) AbortAnimation();
+  if (number >= count || number > g_to) AbortAnimation();
+  if (g_progress && number < count) {
+    std::fprintf(stderr, "\rsantool: frame %d of %d", int(number) + 1, int(count));
+    std::fflush(stderr);
+  }
   return 0;
 }
 
@@ -63,11 +73,23 @@ void ExportPresent(RenderBitmap* bitmap, const ClipRect*, uint16_t, int32_t, int
                   std::min<size_t>(kWidth, s->width));
   }
   if (g_write_failed || g_frame_number < 0 || g_frame_number >= g_frame_count) return;
+  if (g_frame_number < g_from || g_frame_number > g_to) return;
   char name[32];
   std::snprintf(name, sizeof name, "frame_%05d.png", int(g_frame_number));
-  imageio::IoResult r = imageio::WritePng8(g_frames_dir + "/" + name, kWidth, kHeight, kWidth,
-                                           g_screen.data(), CurrentPalette());
+  const uint8_t* pixels = g_screen.data();
+  int n = g_scale;
+  if (n > 1) {
+    g_scaled.resize(size_t(kWidth) * n * kHeight * n);
+    for (int y = 0; y < kHeight * n; ++y)
+      for (int x = 0; x < kWidth * n; ++x)
+        g_scaled[size_t(y) * kWidth * n + x] = g_screen[size_t(y / n) * kWidth + x / n];
+    pixels = g_scaled.data();
+  }
+  imageio::IoResult r = imageio::WritePng8(g_frames_dir + "/" + name, kWidth * n, kHeight * n,
+                                           kWidth * n, pixels, CurrentPalette());
   if (!r) {
+    if (g_progress) std::fprintf(stderr, "\n");
+    g_progress = false;
     // The first picture that cannot be written ends the run; the reason is named once.
     std::fprintf(stderr, "santool: %s\n", r.message.c_str());
     g_write_failed = true;
@@ -128,6 +150,21 @@ int RunExport(const ExportOptions& options) {
                 std::to_string(scan.frame_count) + ", the file holds " +
                 std::to_string(scan.frames.size()) + ")");
   }
+  // Frame numbers as info prints them, 0 first.
+  int last = scan.frame_count - 1;
+  int to = options.to < 0 ? last : options.to;
+  if (options.from > to) {
+    std::fprintf(stderr, "santool: --from %d is after --to %d\n", options.from, to);
+    return 2;
+  }
+  if (to > last)
+    return Fail(file + ": --to " + std::to_string(to) + " is past the last frame, " +
+                std::to_string(last));
+  g_from = options.from;
+  g_to = to;
+  g_scale = options.scale;
+  // Long files show how far the run is, on a terminal only.
+  g_progress = isatty(STDERR_FILENO) && scan.frame_count > 30;
   std::vector<std::string> host_inputs;
   for (const std::string& input : inputs)
     host_inputs.push_back(platform::ResolvePath(input.c_str()));
@@ -177,6 +214,7 @@ int RunExport(const ExportOptions& options) {
     if (exit_code == 0 && PlayAnimation(engine_name.c_str(), 1, nullptr, 0, 15, kPlayNoThread) != 0)
       exit_code = 1;
     SetPresentCallback(nullptr);
+    if (g_progress) std::fprintf(stderr, "\n");
     FreeTextResource(nullptr);
     FreeFonts(nullptr);
     // Let the sounds play out, then what is queued in the output buffer.
@@ -210,8 +248,8 @@ int RunExport(const ExportOptions& options) {
   bool failed = exit_code != 0 || ErrorCount() > 0 || g_write_failed;
   for (const santool::Damage& d : scan.damage)
     failed = Fail(file + ": damage at " + std::to_string(d.offset) + ": " + d.what);
-  if (!failed && g_frames_written < scan.frame_count) {
-    Fail(std::to_string(g_frames_written) + " of " + std::to_string(scan.frame_count) +
+  if (!failed && g_frames_written < g_to - g_from + 1) {
+    Fail(std::to_string(g_frames_written) + " of " + std::to_string(g_to - g_from + 1) +
          " frames written");
     failed = true;
   }

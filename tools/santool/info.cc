@@ -1,6 +1,8 @@
 // santool info: reads ".san" files chunk by chunk, every read bounds-checked,
 // and reports their header, frames, codecs and tags, audio, texts and damage.
+#include <cmath>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -14,22 +16,26 @@ namespace {
 
 constexpr int32_t kOutputRate = kEngineSizes.output_rate;
 
-std::string Json(const std::string& s) {
-  std::string o = "\"";
-  for (unsigned char c : s) {
-    if (c == '"' || c == '\\') {
-      o += '\\';
+using Json = nlohmann::ordered_json;
+
+// Texts and tags in a file are single bytes; each is read as the code point
+// of the same number, so every byte reaches the output, escaped.
+std::string Latin1(const std::string& bytes) {
+  std::string o;
+  for (unsigned char c : bytes) {
+    if (c < 0x80) {
       o += char(c);
-    } else if (c < 0x20 || c >= 0x7F) {
-      char b[8];
-      std::snprintf(b, sizeof b, "\\u%04x", c);
-      o += b;
     } else {
-      o += char(c);
+      o += char(0xC0 | (c >> 6));
+      o += char(0x80 | (c & 0x3F));
     }
   }
-  return o + "\"";
+  return o;
 }
+
+// JSON text with everything outside printable ASCII escaped: a chunk's
+// control bytes never reach the terminal raw.
+std::string Dump(const Json& j) { return j.dump(-1, ' ', true, Json::error_handler_t::replace); }
 
 double Seconds(const Sound& s) {
   int32_t rate = s.rates.empty() ? kOutputRate : s.rates[0];
@@ -64,64 +70,54 @@ void PrintText(const Report& r, bool frames) {
     else
       // Quoted and escaped: a chunk's control bytes never reach the terminal raw.
       std::printf("text frame %d %s at %d,%d flags %u: %s\n", t.frame, t.tag.c_str(), t.x, t.y,
-                  t.flags, Json(t.text).c_str());
+                  t.flags, Dump(Latin1(t.text)).c_str());
   }
   for (const Damage& d : r.damage) std::printf("damage at %u: %s\n", d.offset, d.what.c_str());
+  if (!r.damage.empty()) std::printf("(the layout: see docs/format.md#chunks)\n");
 }
 
 void PrintJson(const std::string& file, const Report& r, bool frames) {
-  std::printf("{\"file\": %s, \"version\": %d, \"frame_count\": %d, \"rate\": %d",
-              Json(file).c_str(), r.version, r.frame_count, r.rate);
+  Json j;
+  j["file"] = file;
+  j["version"] = r.version;
+  j["frame_count"] = r.frame_count;
+  j["rate"] = r.rate;
   if (frames) {
-    std::printf(", \"frames\": [");
-    for (size_t i = 0; i < r.frames.size(); ++i) {
-      std::printf("%s{\"offset\": %u, \"size\": %u, \"chunks\": [", i ? ", " : "",
-                  r.frames[i].offset, r.frames[i].size);
-      for (size_t j = 0; j < r.frames[i].subs.size(); ++j)
-        std::printf("%s{\"tag\": %s, \"size\": %u}", j ? ", " : "",
-                    Json(r.frames[i].subs[j].tag).c_str(), r.frames[i].subs[j].size);
-      std::printf("]}");
+    j["frames"] = Json::array();
+    for (const FrameInfo& f : r.frames) {
+      Json chunks = Json::array();
+      for (const Sub& s : f.subs) chunks.push_back({{"tag", Latin1(s.tag)}, {"size", s.size}});
+      j["frames"].push_back({{"offset", f.offset}, {"size", f.size}, {"chunks", chunks}});
     }
-    std::printf("]");
   }
-  std::printf(", \"tags\": {");
-  bool first = true;
-  for (auto& [t, n] : r.tags) {
-    std::printf("%s%s: %d", first ? "" : ", ", Json(t).c_str(), n);
-    first = false;
+  j["tags"] = Json::object();
+  for (auto& [t, n] : r.tags) j["tags"][Latin1(t)] = n;
+  j["codecs"] = Json::object();
+  for (auto& [c, n] : r.codecs) j["codecs"][std::to_string(c)] = n;
+  j["audio"] = Json::array();
+  for (const Sound& s : r.sounds) {
+    j["audio"].push_back({{"kind", s.kind},
+                          {"track", s.track},
+                          {"key", s.key},
+                          {"first_frame", s.first_frame},
+                          {"blocks", s.blocks},
+                          {"samples", s.total},
+                          {"seconds", std::round(Seconds(s) * 1000) / 1000},
+                          {"rates", s.rates}});
   }
-  std::printf("}, \"codecs\": {");
-  first = true;
-  for (auto& [c, n] : r.codecs) {
-    std::printf("%s\"%d\": %d", first ? "" : ", ", c, n);
-    first = false;
-  }
-  std::printf("}, \"audio\": [");
-  for (size_t i = 0; i < r.sounds.size(); ++i) {
-    const Sound& s = r.sounds[i];
-    std::printf(
-        "%s{\"kind\": %s, \"track\": %d, \"key\": %d, \"first_frame\": %d, "
-        "\"blocks\": %d, \"samples\": %d, \"seconds\": %.3f, \"rates\": [",
-        i ? ", " : "", Json(s.kind).c_str(), s.track, s.key, s.first_frame, s.blocks, s.total,
-        Seconds(s));
-    for (size_t j = 0; j < s.rates.size(); ++j) std::printf("%s%d", j ? ", " : "", s.rates[j]);
-    std::printf("]}");
-  }
-  std::printf("], \"texts\": [");
-  for (size_t i = 0; i < r.texts.size(); ++i) {
-    const Text& t = r.texts[i];
-    std::printf("%s{\"frame\": %d, \"tag\": %s, \"x\": %d, \"y\": %d, \"flags\": %u, ",
-                i ? ", " : "", t.frame, Json(t.tag).c_str(), t.x, t.y, t.flags);
+  j["texts"] = Json::array();
+  for (const Text& t : r.texts) {
+    Json o = {{"frame", t.frame}, {"tag", Latin1(t.tag)}, {"x", t.x},
+              {"y", t.y},         {"flags", t.flags}};
     if (t.number >= 0)
-      std::printf("\"string\": %d}", t.number);
+      o["string"] = t.number;
     else
-      std::printf("\"text\": %s}", Json(t.text).c_str());
+      o["text"] = Latin1(t.text);
+    j["texts"].push_back(o);
   }
-  std::printf("], \"damage\": [");
-  for (size_t i = 0; i < r.damage.size(); ++i)
-    std::printf("%s{\"offset\": %u, \"what\": %s}", i ? ", " : "", r.damage[i].offset,
-                Json(r.damage[i].what).c_str());
-  std::printf("]}\n");
+  j["damage"] = Json::array();
+  for (const Damage& d : r.damage) j["damage"].push_back({{"offset", d.offset}, {"what", d.what}});
+  std::printf("%s\n", Dump(j).c_str());
 }
 
 }  // namespace

@@ -15,13 +15,13 @@ constexpr const char* kVersion = "santool 0.1.0";
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Inspects and exports \".san\" animation files.", "santool"};
+  CLI::App app{"Inspects, exports and checks \".san\" animation files and their data.", "santool"};
   app.set_version_flag("--version", kVersion);
   app.require_subcommand(1);
   app.fallthrough();  // --version after a command too
   app.footer(
       "Statuses: 0 success, 1 a file could not be read or written or is damaged, 2 a "
-      "command-line error.\n");
+      "command-line error.\nThe file layouts: docs/format.md.\n");
 
   ExportOptions export_options;
   CLI::App* exporter = app.add_subcommand(
@@ -38,10 +38,17 @@ int main(int argc, char** argv) {
       ->add_option("--fonts", export_options.fonts, "the .NUT fonts, comma-separated, font 0 first")
       ->delimiter(',')
       ->allow_extra_args(false);
+  exporter->add_option("--from", export_options.from, "first frame written (as info numbers them)")
+      ->check(CLI::NonNegativeNumber);
+  exporter->add_option("--to", export_options.to, "last frame written")
+      ->check(CLI::NonNegativeNumber);
+  exporter->add_option("--scale", export_options.scale, "pictures enlarged N times, nearest pixel")
+      ->check(CLI::Range(1, 8));
   exporter->footer(
       "FILE is played on the real engines under a virtual clock. Inputs and outputs\n"
       "are checked before anything is written; an output that is one of the inputs\n"
-      "is refused.\n");
+      "is refused. Frames before --from are still played (the codecs draw on what\n"
+      "came before), only not written.\n");
 
   InfoOptions info_options;
   CLI::App* info = app.add_subcommand(
@@ -49,6 +56,22 @@ int main(int argc, char** argv) {
   info->add_option("file", info_options.files, "the .san files")->required();
   info->add_flag("--json", info_options.json, "one JSON object per file and line");
   info->add_flag("--frames", info_options.frames, "list every frame and its chunks");
+  info->footer("The chunks and codecs named here: see docs/format.md#chunks.\n");
+
+  ChkOptions chk_options;
+  CLI::App* chk = app.add_subcommand(
+      "chk", "Writes the checksum file (name up to the first dot, then .CHK) beside each FILE");
+  chk->add_option("file", chk_options.files, "the data files")->required();
+  chk->footer("The layout: see docs/format.md#checksum-files.\n");
+
+  VerifyOptions verify_options;
+  CLI::App* verify = app.add_subcommand(
+      "verify", "Checks each FILE against its .CHK as the player does; names every bad sector");
+  verify->add_option("file", verify_options.files, "the data files")->required();
+  verify->add_flag("--json", verify_options.json, "one JSON object per file and line");
+  verify->footer(
+      "Status 1 when a sector is bad or the checksum file is missing, of the wrong\n"
+      "size or does not add up. See docs/format.md#checksum-files.\n");
 
   FontOptions font_options;
   CLI::App* font = app.add_subcommand("font", "Writes a .NUT font from a console (PSF) or BDF font");
@@ -131,5 +154,7 @@ int main(int argc, char** argv) {
   }
   if (exporter->parsed()) return RunExport(export_options);
   if (builder->parsed()) return RunBuild(build_options);
+  if (chk->parsed()) return RunChk(chk_options);
+  if (verify->parsed()) return RunVerify(verify_options);
   return RunInfo(info_options);
 }

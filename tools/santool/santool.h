@@ -10,6 +10,9 @@ struct ExportOptions {
   std::string audio;    // WAV file, or empty
   std::string strings;  // ".TRS" file, or empty
   std::vector<std::string> fonts;
+  int from = 0;   // first frame written
+  int to = -1;    // last frame written; -1: the last of the file
+  int scale = 1;  // each pixel written as scale x scale pixels
 };
 // santool export FILE.san --frames DIR [--audio OUT.wav] [--strings F] [--fonts A,B,...]
 int RunExport(const ExportOptions& options);
@@ -47,3 +50,15 @@ struct BuildOptions {
 };
 // santool build SCENE.json -o OUT.san [--pictures-out DIR]
 int RunBuild(const BuildOptions& options);
+struct ChkOptions {
+  std::vector<std::string> files;
+};
+// santool chk FILE...: writes FILE's ".CHK" beside it
+int RunChk(const ChkOptions& options);
+
+struct VerifyOptions {
+  std::vector<std::string> files;
+  bool json = false;
+};
+// santool verify FILE... [--json]: checks FILE against its ".CHK"
+int RunVerify(const VerifyOptions& options);
