@@ -15,7 +15,8 @@ constexpr const char* kVersion = "santool 0.1.0";
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Inspects, exports and checks \".san\" animation files and their data.", "santool"};
+  CLI::App app{"Inspects, exports, checks and builds \".san\" animation files, fonts and strings.",
+               "santool"};
   app.set_version_flag("--version", kVersion);
   app.require_subcommand(1);
   app.fallthrough();  // --version after a command too
