@@ -245,8 +245,9 @@ void Show() {
   State& b = B();
   if (b.window == nullptr || b.shown) return;
   b.fullscreen = !b.options.window;
+  if (b.fullscreen && OwnFullscreen()) EnterFullscreen();  // mapped at its full size
   SDL_ShowWindow(b.window);
-  if (b.fullscreen) EnterFullscreen();
+  if (b.fullscreen && !OwnFullscreen()) EnterFullscreen();
   TakeFocus();
   b.shown = true;
   b.active = true;  // focus arrives with the window; only changes are sent
