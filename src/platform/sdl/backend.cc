@@ -443,6 +443,7 @@ int AskChoice(HWND, const DialogResource& dialog) {
   } else {
     Show();
   }
+  if (!b.shown) b.chooser_drawn = false;  // no window to draw into
   std::optional<int> answer;
   while (!answer && b.chooser_drawn) {
     if (b.raise_requested.exchange(false)) TakeFocus();
@@ -499,7 +500,9 @@ int AskChoice(HWND, const DialogResource& dialog) {
   if (!answer) {
     // Repair: a chooser that could not show answered -1, which played the
     // first demonstration and asked again, for ever; now the program ends, once.
-    std::fprintf(stderr, "morvane-demos: cannot show the chooser: %s\n", SDL_GetError());
+    const std::string why = SDL_GetError();
+    std::fprintf(stderr, "morvane-demos: cannot show the chooser: %s\n",
+                 why.empty() ? "the window cannot be drawn into" : why.c_str());
     b.chooser_failed = true;
     return IDCANCEL;
   }
