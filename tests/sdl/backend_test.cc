@@ -1,17 +1,21 @@
 // The SDL backend's own pieces that need no display: where the picture goes
 // in the window, keys as virtual-key codes and messages, the palette
-// conversion, and the sound buffer on SDL's file audio driver.
+// conversion, the chooser's layout, keys and mouse, the glyphs, and the
+// sound buffer on SDL's file audio driver.
 #ifdef MV_HAVE_SDL
 
 #include <SDL.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -20,6 +24,8 @@
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/sdl/audio.h"
+#include "platform/sdl/chooser.h"
+#include "platform/sdl/glyphs.h"
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/layout.h"
 #include "platform/sdl/sdl_platform.h"
@@ -138,6 +144,116 @@ TEST(Icon, HasTransparentCornersAndAPictureInside) {
   EXPECT_EQ(icon[31 * 32 + 31] >> 24, 0u);
   EXPECT_EQ(icon[17 * 32 + 16] >> 24, 0xFFu);
   EXPECT_NE(icon[17 * 32 + 16], icon[3 * 32 + 16]);  // planet against the sky
+}
+
+DialogResource Chooser() {
+  return {"Morvane Demos for Windows 95",
+          "Choose a demonstration.",
+          {{101, "Play &Cobalt Vector II Demo", true}, {102, "Play The &Lantern Demo", false}, {IDCANCEL, "E&xit", false}}};
+}
+
+bool Inside(const SDL_Rect& inner, const SDL_Rect& outer) {
+  return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
+         inner.y + inner.h <= outer.y + outer.h;
+}
+
+// At every window size: a whole scale that stays readable, the panel centred
+// and inside, the buttons in order inside it without overlapping, each
+// label inside its button, the separator between the last two.
+TEST(Chooser, LayoutIsCentredWholeScaledAndOrderedAtAnySize) {
+  const DialogResource dialog = Chooser();
+  const struct {
+    int width, height, min_scale;
+  } rows[] = {{320, 200, 1}, {640, 480, 2}, {960, 720, 2}, {1280, 1024, 3}, {1920, 1080, 3}, {3840, 2160, 6}};
+  for (const auto& r : rows) {
+    const ChooserLayout l = LayOutChooser(dialog, r.width, r.height);
+    SCOPED_TRACE(std::to_string(r.width) + "x" + std::to_string(r.height));
+    EXPECT_GE(l.scale, r.min_scale);
+    EXPECT_TRUE(Inside(l.panel, {0, 0, r.width, r.height}));
+    EXPECT_LE(std::abs(2 * l.panel.x + l.panel.w - r.width), 1);
+    EXPECT_LE(std::abs(2 * l.panel.y + l.panel.h - r.height), 1);
+    EXPECT_LT(l.panel.w, r.width * 95 / 100);  // a panel, not a wall
+    ASSERT_EQ(l.buttons.size(), 3u);
+    EXPECT_LT(l.title_bar.y + l.title_bar.h, l.buttons[0].y);
+    for (size_t i = 0; i < 3; ++i) {
+      EXPECT_TRUE(Inside(l.buttons[i], l.panel)) << i;
+      const int text = TextWidth(WithoutAccessKeys(dialog.buttons[i].text), l.scale);
+      EXPECT_TRUE(Inside({l.labels[i].x, l.labels[i].y, text, kGlyphHeight * l.scale}, l.buttons[i])) << i;
+      if (i > 0) {
+        EXPECT_GT(l.buttons[i].y, l.buttons[i - 1].y + l.buttons[i - 1].h) << i;
+      }
+      const SDL_Point centre{l.buttons[i].x + l.buttons[i].w / 2, l.buttons[i].y + l.buttons[i].h / 2};
+      EXPECT_EQ(ButtonAt(l, centre.x, centre.y), static_cast<int>(i));
+    }
+    EXPECT_GT(l.separator.y, l.buttons[1].y + l.buttons[1].h);
+    EXPECT_LT(l.separator.y + l.separator.h, l.buttons[2].y);
+    EXPECT_EQ(ButtonAt(l, l.panel.x + 1, l.panel.y + 1), -1);
+  }
+}
+
+// Keys and the mouse: the answer (0: none yet) and where the focus ends.
+TEST(Chooser, KeysAndMouseMoveTheFocusAndAnswer) {
+  const DialogResource dialog = Chooser();
+  struct Key {
+    SDL_Keycode key;
+    Uint16 mod = 0;
+  };
+  const struct {
+    std::vector<Key> keys;
+    int answer, focus;
+  } rows[] = {
+      {{{SDLK_RETURN}}, 101, 0},  // the default button
+      {{{SDLK_DOWN}, {SDLK_KP_ENTER}}, 102, 1},
+      {{{SDLK_DOWN}, {SDLK_DOWN}, {SDLK_DOWN}}, 0, 0},  // round the end
+      {{{SDLK_UP}, {SDLK_SPACE}}, IDCANCEL, 2},
+      {{{SDLK_TAB}, {SDLK_TAB, KMOD_LSHIFT}, {SDLK_TAB, KMOD_LSHIFT}}, 0, 2},
+      {{{SDLK_ESCAPE}}, IDCANCEL, 0},
+      {{{SDLK_l}}, 102, 1},
+      {{{SDLK_x, KMOD_LALT}}, IDCANCEL, 2},
+      {{{SDLK_q}, {SDLK_F1}, {SDLK_c}}, 101, 0},  // keys of no button do nothing
+  };
+  for (const auto& r : rows) {
+    ChooserState state = StartChooser(dialog);
+    int answer = 0;
+    for (const Key& k : r.keys)
+      if (auto a = ChooserKey(dialog, state, k.key, k.mod)) {
+        answer = *a;
+        break;
+      }
+    EXPECT_EQ(std::pair(answer, state.focus), std::pair(r.answer, r.focus)) << r.keys.size() << " keys";
+  }
+
+  const ChooserLayout l = LayOutChooser(dialog, 640, 480);
+  auto at = [&](int i) { return SDL_Point{l.buttons[i].x + 2, l.buttons[i].y + 2}; };
+  ChooserState state = StartChooser(dialog);
+  EXPECT_FALSE(ChooserMouse(dialog, l, state, at(1).x, at(1).y, 0));
+  EXPECT_EQ(state.hover, 1);
+  EXPECT_FALSE(ChooserMouse(dialog, l, state, at(0).x, at(0).y, 1));  // down on one, up on another
+  EXPECT_FALSE(ChooserMouse(dialog, l, state, at(2).x, at(2).y, -1));
+  EXPECT_FALSE(ChooserMouse(dialog, l, state, at(2).x, at(2).y, -1));  // up without a down
+  EXPECT_FALSE(ChooserMouse(dialog, l, state, at(1).x, at(1).y, 1));
+  EXPECT_EQ(ChooserMouse(dialog, l, state, at(1).x, at(1).y, -1), std::optional<int>(102));
+}
+
+TEST(Glyphs, PrintableAsciiFromTheConsoleFontAndAccessMarksDropped) {
+  auto count = [](char c) {
+    int set = 0;
+    for (int y = 0; y < kGlyphHeight; ++y)
+      for (int x = 0; x < kGlyphWidth; ++x) set += GlyphPixel(c, x, y);
+    return set;
+  };
+  EXPECT_EQ(count(' '), 0);
+  for (char c : std::string("AXx0~&"))
+    EXPECT_GT(count(c), 6) << c;
+  // Distinct letters differ; a character outside the table shows as '?'.
+  EXPECT_NE(std::vector<uint8_t>(kGlyphRows['O' - ' '], kGlyphRows['O' - ' '] + kGlyphHeight),
+            std::vector<uint8_t>(kGlyphRows['Q' - ' '], kGlyphRows['Q' - ' '] + kGlyphHeight));
+  for (int y = 0; y < kGlyphHeight; ++y) EXPECT_EQ(GlyphPixel('\x7F', 3, y), GlyphPixel('?', 3, y));
+  int key = -2;
+  EXPECT_EQ(WithoutAccessKeys("E&xit", &key), "Exit");
+  EXPECT_EQ(key, 1);
+  EXPECT_EQ(WithoutAccessKeys("A && B", &key), "A & B");
+  EXPECT_EQ(key, -1);
 }
 
 // The looping buffer on the file driver: what the device takes is written

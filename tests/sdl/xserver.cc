@@ -161,20 +161,36 @@ bool CloseWindow(const std::string& name, unsigned long id) {
   return true;
 }
 
-bool PressKey(const std::string& name, const std::string& key) {
+namespace {
+
+bool RunXdotool(const std::string& name, std::vector<std::string> args) {
   pid_t pid = fork();
   if (pid == 0) {
     setenv("DISPLAY", name.c_str(), 1);
     int null = open("/dev/null", O_RDWR);
     dup2(null, 1);
     dup2(null, 2);
-    execlp("xdotool", "xdotool", "key", "--clearmodifiers", key.c_str(), static_cast<char*>(nullptr));
+    std::vector<char*> argv;
+    args.insert(args.begin(), "xdotool");
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execvp("xdotool", argv.data());
     _exit(127);
   }
   if (pid < 0) return false;
   int status = 0;
   waitpid(pid, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+bool PressKey(const std::string& name, const std::string& key) {
+  return RunXdotool(name, {"key", "--clearmodifiers", key});
+}
+
+bool ClickAt(const std::string& name, int x, int y) {
+  return RunXdotool(name, {"mousemove", std::to_string(x), std::to_string(y), "click", "1"});
 }
 
 }  // namespace sdltest

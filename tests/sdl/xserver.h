@@ -50,5 +50,7 @@ bool FocusWindow(const std::string& display, unsigned long id);
 bool CloseWindow(const std::string& display, unsigned long id);
 // xdotool key NAME on the display (to the focused window).
 bool PressKey(const std::string& display, const std::string& key);
+// Moves the pointer to (x, y) of the screen and clicks the left button there.
+bool ClickAt(const std::string& display, int x, int y);
 
 }  // namespace sdltest

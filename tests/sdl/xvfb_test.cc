@@ -2,8 +2,8 @@
 // window shows after scaling, Escape, closing, a second copy, the chooser,
 // and the sound written by SDL's file audio driver. Every test skips when
 // there is no Xvfb or the player was built without SDL; none is built
-// without the X11 headers.
-#ifdef MV_HAVE_X11
+// without the X11 headers or the SDL backend.
+#if defined(MV_HAVE_X11) && defined(MV_HAVE_SDL)
 #include <signal.h>
 #include <unistd.h>
 
@@ -15,6 +15,7 @@
 #include <iterator>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -22,6 +23,7 @@
 #include "authoring/codecs.h"
 #include "authoring/san_writer.h"
 #include "e2e/player_harness.h"
+#include "platform/sdl/chooser.h"
 #include "xserver.h"
 
 namespace sdltest {
@@ -34,6 +36,8 @@ constexpr char kTitle[] = "Morvane Demos for Windows 95";
 // Generous limits: nothing is measured against them, they only stop a hung run.
 constexpr int kStartLimitMs = 20000;
 constexpr int kEndLimitMs = 30000;
+
+constexpr uint32_t kFocus = platform::sdl::kChooserFocus;
 
 // Quadrants of the test picture: top-left, top-right, bottom-left, bottom-right.
 constexpr uint32_t kQuadrant[4] = {0xDC2828, 0x28C83C, 0x283CDC, 0xE6D228};
@@ -146,23 +150,18 @@ class SdlPlayer : public ::testing::Test {
     return Image{};
   }
 
-  // The chooser's box once it shows; 0 when the player ended instead (the
-  // box cannot show on a server without core fonts), which must then be the
-  // clean failure: status 1 and the one message, never a loop.
-  Window WaitForChooser(Player& player) {
+  // A screenshot once the chooser shows (its focused button's colour is on
+  // the screen) and has settled (two shots alike); empty when the player
+  // ended or it never showed.
+  Image WaitForChooser(Player& player) {
+    Image previous;
     for (int waited = 0; waited < kStartLimitMs && player.Running(); waited += 100) {
-      for (const Window& w : FindWindows(x_->name(), kTitle))
-        if (w.mapped && w.width > 0) return w;
+      Image shot = Screenshot(x_->name());
+      if (!Find(shot, kFocus).empty() && shot.rgb == previous.rgb) return shot;
+      previous = std::move(shot);
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    int code = -1;
-    EXPECT_TRUE(player.Wait(kEndLimitMs, &code)) << "neither a chooser nor an end";
-    EXPECT_EQ(code, 1) << player.Errors();
-    const std::string errors = player.Errors();
-    const std::string message = "morvane-demos: cannot show the chooser: ";
-    EXPECT_EQ(errors.rfind(message, 0), 0u) << errors;
-    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
-    return Window{};
+    return Image{};
   }
 
   unsigned long MainWindow() {
@@ -224,35 +223,143 @@ TEST_F(SdlPlayer, WindowShowsThePictureScaledAndEscapeOrQuitEndsIt) {
   }
 }
 
-// The chooser: Escape exits without playing; Enter plays the first
-// demonstration, and closing its window ends the program instead of bringing
-// the chooser back. Where the chooser cannot show (the clean failure checked
-// in WaitForChooser), the demonstration is chosen on the command line.
-TEST_F(SdlPlayer, ChooserEscapeExitsAndClosingTheWindowEndsTheChooser) {
+// The chooser drawn in the window on a server without fonts, at two window
+// sizes: centred, its three buttons one above the other (the first focused),
+// the same look at both sizes scaled by a whole factor. Enter plays the first
+// demonstration (and closing its window ends the program rather than bringing
+// the chooser back); Escape and a click on Exit end at once without playing.
+// No test gives the window the focus: it must take it, with no window manager.
+TEST_F(SdlPlayer, ChooserShowsInTheWindowAndAnswersEnterEscapeAndTheMouse) {
   WriteDemo(dir_, 600, 10, 0);
-  for (const std::string key : {"Escape", "Return"}) {
-    auto player = std::make_unique<Player>(std::vector<std::string>{"--window", "--data=" + dir_},
-                                           Env());
-    Window box = WaitForChooser(*player);
-    if (box.id != 0) {
-      EXPECT_LT(box.width, 960) << "the main window showed instead of the chooser";
-      ASSERT_TRUE(FocusWindow(x_->name(), box.id));
-      ASSERT_TRUE(PressKey(x_->name(), key));
-    } else if (key == "Escape") {
-      continue;
+  // A copy whose first file is cut short: a demonstration started there
+  // fails the run.
+  const std::string damaged = dir_ + "/damaged";
+  WriteDemo(damaged, 600, 10, 0);
+  fs::resize_file(damaged + "/cv2vid/O_open_a.san", 64);
+  x_ = std::make_unique<VirtualDisplay>(1600, 1200);
+  ASSERT_TRUE(x_->available());
+  const struct {
+    std::vector<std::string> options;
+    int width, height;  // of the window
+    std::string action;
+  } rows[] = {
+      {{"--window", "--scale=4", "--data=" + dir_}, 1280, 960, "Return"},
+      {{"--window", "--scale=2", "--data=" + damaged}, 640, 480, "click Exit"},
+      {{"--window", "--data=" + damaged}, 960, 720, "Escape"},
+  };
+  int focus_width[2] = {0, 0};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.action);
+    Player player(row.options, Env());
+    Image shot = WaitForChooser(player);
+    ASSERT_GT(shot.width, 0) << "no chooser: " << player.Errors();
+    // The other two buttons, one of them perhaps under the pointer.
+    Box others = Find(shot, platform::sdl::kChooserButton);
+    const Box hovered = Find(shot, platform::sdl::kChooserHover);
+    if (!hovered.empty())
+      others = {std::min(others.left, hovered.left), std::min(others.top, hovered.top),
+                std::max(others.right, hovered.right), std::max(others.bottom, hovered.bottom)};
+    const Box focus = Find(shot, kFocus), title = Find(shot, platform::sdl::kChooserTitleBar);
+    ASSERT_FALSE(others.empty());
+    ASSERT_FALSE(title.empty());
+    // Centred in the window, which is centred on the screen.
+    const Box panel = Find(shot, platform::sdl::kChooserPanel);
+    EXPECT_NEAR(panel.left + panel.right, shot.width, 4);
+    EXPECT_NEAR(title.top + panel.bottom, shot.height, 4);  // the title bar is its top
+    EXPECT_LT(panel.width(), row.width);
+    // Title bar, the focused first button, then the other two below it.
+    EXPECT_LT(title.bottom, focus.top);
+    EXPECT_LT(focus.bottom, others.top);
+    EXPECT_NEAR(focus.left, others.left, 2 * 4);
+    EXPECT_GT(others.height(), 2 * focus.height());
+    // Text on the buttons: their middles hold more than the face colour.
+    const int my = (focus.top + focus.bottom) / 2;
+    int ink = 0;
+    for (int x = focus.left; x <= focus.right; ++x) ink += shot.At(x, my) != kFocus;
+    EXPECT_GT(ink, focus.width() / 20);
+    if (row.width == 640) focus_width[0] = focus.width();
+    if (row.action == "Return") focus_width[1] = focus.width();
+
+    if (row.action == "click Exit") {
+      ASSERT_TRUE(ClickAt(x_->name(), (others.left + others.right) / 2, others.bottom - 4));
     } else {
-      player = std::make_unique<Player>(
-          std::vector<std::string>{"--window", "--data=" + dir_, "/cobalt2"}, Env());
+      ASSERT_TRUE(PressKey(x_->name(), row.action));
     }
-    if (key == "Return") {
-      ASSERT_GT(WaitForPicture(*player).width, 0) << player->Errors();
+    if (row.action == "Return") {
+      ASSERT_GT(WaitForPicture(player).width, 0) << player.Errors();
       unsigned long window = MainWindow();
       ASSERT_NE(window, 0u);
       ASSERT_TRUE(CloseWindow(x_->name(), window));
     }
     int code = -1;
-    ASSERT_TRUE(player->Wait(kEndLimitMs, &code)) << key << " did not end the program";
-    EXPECT_EQ(code, 0) << player->Errors();
+    ASSERT_TRUE(player.Wait(kEndLimitMs, &code)) << "the program did not end";
+    EXPECT_EQ(code, 0) << player.Errors();
+  }
+  // The larger window shows the same panel at a larger whole scale.
+  ASSERT_GT(focus_width[0], 0);
+  EXPECT_GT(focus_width[1], focus_width[0]);
+}
+
+// Full screen on bare servers of three sizes: the window covers the screen,
+// the picture fills it 4:3 (bars at the sides, or above and below on 5:4),
+// corners black and the centre not; Alt+Enter leaves and comes back.
+TEST_F(SdlPlayer, FullScreenCoversBareServersAndAltEnterSwitchesBothWays) {
+  WriteDemo(dir_, 600, 10, 0);
+  const struct {
+    int width, height;
+    bool toggle;
+  } rows[] = {{1920, 1080, true}, {1280, 1024, false}, {3840, 2160, false}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::to_string(row.width) + "x" + std::to_string(row.height));
+    x_ = std::make_unique<VirtualDisplay>(row.width, row.height);
+    ASSERT_TRUE(x_->available());
+    Player player({"--data=" + dir_, "/cobalt2"}, Env());
+    // Screenshots until the picture is laid out for the whole screen (or
+    // the limit), then the checks on the last one.
+    auto check_full = [&](const std::string& when) {
+      SCOPED_TRACE(when);
+      const int pw = std::min(row.width, row.height * 4 / 3), ph = pw * 3 / 4;  // 4:3, centred
+      Image shot;
+      Window w;
+      Box tl, br;
+      for (int waited = 0; waited < kStartLimitMs && player.Running(); waited += 100) {
+        shot = WaitForPicture(player);
+        const std::vector<Window> windows = FindWindows(x_->name(), kTitle);
+        if (!windows.empty()) w = windows.back();
+        tl = Find(shot, kQuadrant[0]);
+        br = Find(shot, kQuadrant[3]);
+        if (w.width == row.width && std::abs(br.right - tl.left + 1 - pw) <= 2) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+      ASSERT_EQ(shot.width, row.width) << player.Errors();
+      EXPECT_EQ(std::tuple(w.x, w.y, w.width, w.height), std::tuple(0, 0, row.width, row.height));
+      for (auto [x, y] : {std::pair(0, 0), std::pair(row.width - 1, 0), std::pair(0, row.height - 1),
+                          std::pair(row.width - 1, row.height - 1)})
+        EXPECT_EQ(shot.At(x, y), 0u) << x << "," << y;
+      EXPECT_NE(shot.At(row.width / 2, row.height / 2), 0u);
+      EXPECT_NEAR(tl.left, (row.width - pw) / 2, 2);
+      EXPECT_NEAR(tl.top, (row.height - ph) / 2, 2);
+      EXPECT_NEAR(br.right - tl.left + 1, pw, 2);
+      EXPECT_NEAR(br.bottom - tl.top + 1, ph, 2);
+    };
+    check_full("on start");
+    if (row.toggle) {
+      ASSERT_TRUE(PressKey(x_->name(), "alt+Return"));
+      Window w{};
+      for (int waited = 0; waited < kStartLimitMs && (w.width == 0 || w.width == row.width); waited += 100) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        const std::vector<Window> windows = FindWindows(x_->name(), kTitle);
+        if (!windows.empty()) w = windows.back();
+      }
+      EXPECT_LT(w.width, row.width) << "Alt+Enter left the window full screen";
+      EXPECT_GT(w.width, 0);
+      ASSERT_TRUE(PressKey(x_->name(), "alt+Return"));
+      check_full("after Alt+Enter twice");
+    }
+    ASSERT_TRUE(PressKey(x_->name(), "Escape"));
+    int code = -1;
+    ASSERT_TRUE(player.Wait(kEndLimitMs, &code));
+    EXPECT_EQ(code, 0) << player.Errors();
   }
 }
 
@@ -336,4 +443,4 @@ TEST(SdlPlayerNoDisplay, MissingDisplayIsAClearError) {
 }  // namespace
 }  // namespace sdltest
 
-#endif  // MV_HAVE_X11
+#endif  // MV_HAVE_X11 && MV_HAVE_SDL

@@ -5,22 +5,28 @@
 // through the palette in effect and drawn into the window at once.
 #include <SDL.h>
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/backend.h"
 #include "platform/dsound.h"
+#include "platform/overlay.h"
 #include "platform/memory/model.h"
 #include "platform/keystate.h"
 #include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "platform/sdl/audio.h"
+#include "platform/sdl/chooser.h"
+#include "platform/sdl/glyphs.h"
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/layout.h"
 #include "platform/sdl/sdl_platform.h"
@@ -55,7 +61,17 @@ struct State {
   HWND main = nullptr;
   bool shown = false;
   bool fullscreen = false;
+  bool borderless = false;  // full screen as a borderless window over the display
+  SDL_Rect windowed{};      // where the window was before that
   bool active = false;
+
+  GlyphTexture glyphs;
+  // The chooser while it shows (drawn in place of the picture).
+  const DialogResource* chooser = nullptr;
+  ChooserState chooser_state;
+  ChooserLayout chooser_layout;
+  bool chooser_drawn = true;
+  unsigned overlay_version = 0;
 
   // The last screen made visible; `pending` until it is drawn.
   std::mutex screen_mutex;
@@ -95,17 +111,47 @@ SDL_Texture* EnsureTexture(SDL_Texture** texture, int* width, int* height, int w
   return *texture;
 }
 
-// Draws the stored screen (black when there is none) into the window.
+// The application's lines of text over the picture, top left, on a dark box;
+// about one font pixel per 360 rows of the window.
+void DrawOverlay(int output_width, int output_height) {
+  State& b = B();
+  b.overlay_version = platform::OverlayVersion();
+  const std::vector<std::string> lines = platform::Overlay();
+  if (lines.empty()) return;
+  const int s = std::max(1, std::min(output_height / 360, output_width / 480));
+  size_t longest = 0;
+  for (const std::string& line : lines) longest = std::max(longest, line.size());
+  const int pad = 4 * s;
+  const SDL_Rect box{pad, pad, static_cast<int>(longest) * kGlyphWidth * s + 2 * pad,
+                     static_cast<int>(lines.size()) * kGlyphHeight * s + 2 * pad};
+  SDL_SetRenderDrawBlendMode(b.renderer, SDL_BLENDMODE_BLEND);
+  SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 200);
+  SDL_RenderFillRect(b.renderer, &box);
+  SDL_SetRenderDrawBlendMode(b.renderer, SDL_BLENDMODE_NONE);
+  for (size_t i = 0; i < lines.size(); ++i)
+    b.glyphs.Draw(b.renderer, lines[i], box.x + pad, box.y + pad + static_cast<int>(i) * kGlyphHeight * s,
+                  s, SDL_Color{0xF0, 0xF0, 0xF0, 0xFF});
+}
+
+// Draws the window as it is now: the chooser while it shows, otherwise the
+// stored screen (black when there is none) and the overlay; both laid out by
+// the window's real size.
 void Draw() {
   State& b = B();
   if (!b.shown || b.renderer == nullptr) return;
   SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 255);
   SDL_RenderClear(b.renderer);
+  int ow = 0, oh = 0;
+  SDL_GetRendererOutputSize(b.renderer, &ow, &oh);
+  if (b.chooser != nullptr) {
+    b.chooser_layout = LayOutChooser(*b.chooser, ow, oh);
+    b.chooser_drawn = DrawChooser(b.renderer, b.glyphs, *b.chooser, b.chooser_layout, b.chooser_state);
+    SDL_RenderPresent(b.renderer);
+    return;
+  }
   const memory::Screen& s = b.screen;
   if (b.have_screen && s.width > 0 && s.height > 0 &&
       s.indices.size() >= static_cast<size_t>(s.pitch) * s.height) {
-    int ow = 0, oh = 0;
-    SDL_GetRendererOutputSize(b.renderer, &ow, &oh);
     b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
     b.pixels.resize(static_cast<size_t>(s.width) * s.height);
     ConvertIndexed(s.width, s.height, s.pitch, s.indices.data(), s.palette.data(), b.pixels.data());
@@ -129,6 +175,7 @@ void Draw() {
       }
     }
   }
+  DrawOverlay(ow, oh);
   SDL_RenderPresent(b.renderer);
 }
 
@@ -147,13 +194,61 @@ void ClearKeys() {
   for (auto& k : B().keys) k.store(false);
 }
 
+// Full screen: what the window manager makes of the request where there is
+// one; on X11 a borderless window placed over the display's bounds, which
+// holds with or without a window manager (none may honour the request, and
+// the window would keep its size while SDL reported the display's).
+bool OwnFullscreen() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver != nullptr && std::string(driver) == "x11";
+}
+
+void EnterFullscreen() {
+  State& b = B();
+  if (!OwnFullscreen()) {
+    SDL_SetWindowFullscreen(b.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    return;
+  }
+  SDL_Rect bounds{};
+  const int display = std::max(0, SDL_GetWindowDisplayIndex(b.window));
+  if (SDL_GetDisplayBounds(display, &bounds) != 0) return;
+  if (!b.borderless) {
+    SDL_GetWindowPosition(b.window, &b.windowed.x, &b.windowed.y);
+    SDL_GetWindowSize(b.window, &b.windowed.w, &b.windowed.h);
+  }
+  b.borderless = true;
+  SDL_SetWindowBordered(b.window, SDL_FALSE);
+  SDL_SetWindowPosition(b.window, bounds.x, bounds.y);
+  SDL_SetWindowSize(b.window, bounds.w, bounds.h);
+}
+
+void LeaveFullscreen() {
+  State& b = B();
+  if (!b.borderless) {
+    SDL_SetWindowFullscreen(b.window, 0);
+    return;
+  }
+  b.borderless = false;
+  SDL_SetWindowBordered(b.window, SDL_TRUE);
+  SDL_SetWindowSize(b.window, b.windowed.w, b.windowed.h);
+  SDL_SetWindowPosition(b.window, b.windowed.x, b.windowed.y);
+}
+
+// Raised and given the keyboard (there may be no window manager to do it).
+void TakeFocus() {
+  State& b = B();
+  SDL_RaiseWindow(b.window);
+  SDL_SetWindowInputFocus(b.window);
+}
+
 void Show() {
   State& b = B();
   if (b.window == nullptr || b.shown) return;
   b.fullscreen = !b.options.window;
-  if (b.fullscreen) SDL_SetWindowFullscreen(b.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  if (b.fullscreen && OwnFullscreen()) EnterFullscreen();  // mapped at its full size
   SDL_ShowWindow(b.window);
-  SDL_RaiseWindow(b.window);
+  if (b.fullscreen && !OwnFullscreen()) EnterFullscreen();
+  TakeFocus();
   b.shown = true;
   b.active = true;  // focus arrives with the window; only changes are sent
   ClearKeys();
@@ -163,7 +258,7 @@ void Show() {
 void Hide() {
   State& b = B();
   if (b.window == nullptr || !b.shown) return;
-  if (b.fullscreen) SDL_SetWindowFullscreen(b.window, 0);
+  if (b.fullscreen) LeaveFullscreen();
   SDL_HideWindow(b.window);
   b.shown = false;
   std::lock_guard<std::mutex> lock(b.screen_mutex);
@@ -175,7 +270,12 @@ void ToggleFullscreen() {
   State& b = B();
   if (!b.shown) return;
   b.fullscreen = !b.fullscreen;
-  SDL_SetWindowFullscreen(b.window, b.fullscreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  if (b.fullscreen) {
+    EnterFullscreen();
+  } else {
+    LeaveFullscreen();
+  }
+  TakeFocus();
   Draw();
 }
 
@@ -294,14 +394,14 @@ bool Handle(const SDL_Event& e) {
 
 void Poll() {
   State& b = B();
-  if (b.raise_requested.exchange(false) && b.window != nullptr && b.shown) SDL_RaiseWindow(b.window);
+  if (b.raise_requested.exchange(false) && b.window != nullptr && b.shown) TakeFocus();
   bool pending;
   {
     std::lock_guard<std::mutex> lock(b.screen_mutex);
     pending = b.pending;
     b.pending = false;
   }
-  if (pending) Draw();
+  if (pending || b.overlay_version != platform::OverlayVersion()) Draw();
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     if (Handle(e)) break;
@@ -319,46 +419,95 @@ int16_t KeyState(int vk) {
   return B().keys[vk].load() ? static_cast<int16_t>(0xFF80) : 0;
 }
 
-// A button's text without its access-key marks ("E&xit" shows "Exit", "&&"
-// shows "&").
-std::string WithoutAccessKeys(const std::string& text) {
-  std::string shown;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '&' && i + 1 < text.size()) ++i;
-    shown += text[i];
-  }
-  return shown;
+// A window point in the renderer's pixels (they differ on high-density screens).
+SDL_Point OutputPoint(int x, int y) {
+  State& b = B();
+  int ww = 0, wh = 0, ow = 0, oh = 0;
+  SDL_GetWindowSize(b.window, &ww, &wh);
+  SDL_GetRendererOutputSize(b.renderer, &ow, &oh);
+  if (ww <= 0 || wh <= 0) return {x, y};
+  return {static_cast<int>(int64_t{x} * ow / ww), static_cast<int>(int64_t{y} * oh / wh)};
 }
 
-// The dialog as a message box: its buttons left to right, Enter for the
-// default one, Escape for IDCANCEL; closing the box is Escape too.
+// The dialog drawn into the player's window (which shows for it, full screen
+// unless --window, and stays for the demonstration chosen); its own modal
+// loop until a button is chosen. Closing the window is Escape.
 int AskChoice(HWND, const DialogResource& dialog) {
-  if (B().close_requested || B().chooser_failed) return IDCANCEL;
-  std::vector<std::string> texts;
-  for (const DialogButton& button : dialog.buttons) texts.push_back(WithoutAccessKeys(button.text));
-  std::vector<SDL_MessageBoxButtonData> buttons;
-  for (size_t i = 0; i < dialog.buttons.size(); ++i) {
-    Uint32 flags = 0;
-    if (dialog.buttons[i].is_default) flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-    if (dialog.buttons[i].id == IDCANCEL) flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
-    buttons.push_back({flags, dialog.buttons[i].id, texts[i].c_str()});
+  State& b = B();
+  if (b.close_requested || b.chooser_failed) return IDCANCEL;
+  b.chooser = &dialog;
+  b.chooser_state = StartChooser(dialog);
+  b.chooser_drawn = true;
+  if (b.shown) {
+    Draw();
+  } else {
+    Show();
   }
-  SDL_MessageBoxData data{};
-  data.flags = SDL_MESSAGEBOX_INFORMATION | SDL_MESSAGEBOX_BUTTONS_LEFT_TO_RIGHT;
-  data.window = nullptr;  // the main window is hidden while the chooser shows
-  data.title = dialog.caption.c_str();
-  data.message = dialog.prompt.c_str();
-  data.numbuttons = static_cast<int>(buttons.size());
-  data.buttons = buttons.data();
-  int id = -1;
-  if (SDL_ShowMessageBox(&data, &id) != 0) {
-    // Repair: a box that could not show answered -1, which plays the first
-    // demonstration and asks again, for ever; now the program ends, once.
-    std::fprintf(stderr, "morvane-demos: cannot show the chooser: %s\n", SDL_GetError());
-    B().chooser_failed = true;
+  if (!b.shown) b.chooser_drawn = false;  // no window to draw into
+  std::optional<int> answer;
+  while (!answer && b.chooser_drawn) {
+    if (b.raise_requested.exchange(false)) TakeFocus();
+    // Polled: waiting in SDL would have other threads' events wake it through
+    // the window, which may be gone by then.
+    SDL_Event e;
+    if (!SDL_PollEvent(&e)) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      continue;
+    }
+    bool redraw = false;
+    switch (e.type) {
+      case SDL_QUIT:
+        answer = ChooserKey(dialog, b.chooser_state, SDLK_ESCAPE, 0);
+        break;
+      case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE)
+          answer = ChooserKey(dialog, b.chooser_state, SDLK_ESCAPE, 0);
+        redraw = e.window.event == SDL_WINDOWEVENT_EXPOSED ||
+                 e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED || e.window.event == SDL_WINDOWEVENT_SHOWN;
+        break;
+      case SDL_KEYDOWN: {
+        const SDL_Keycode key = e.key.keysym.sym;
+        if ((e.key.keysym.mod & KMOD_ALT) && (key == SDLK_RETURN || key == SDLK_KP_ENTER)) {
+          if (!e.key.repeat) ToggleFullscreen();
+        } else {
+          answer = ChooserKey(dialog, b.chooser_state, key, e.key.keysym.mod);
+          redraw = true;
+        }
+        break;
+      }
+      case SDL_MOUSEMOTION: {
+        const int hover = b.chooser_state.hover;
+        const SDL_Point p = OutputPoint(e.motion.x, e.motion.y);
+        ChooserMouse(dialog, b.chooser_layout, b.chooser_state, p.x, p.y, 0);
+        redraw = hover != b.chooser_state.hover;
+        break;
+      }
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP:
+        if (e.button.button == SDL_BUTTON_LEFT) {
+          const SDL_Point p = OutputPoint(e.button.x, e.button.y);
+          answer = ChooserMouse(dialog, b.chooser_layout, b.chooser_state, p.x, p.y,
+                                e.type == SDL_MOUSEBUTTONDOWN ? 1 : -1);
+          redraw = true;
+        }
+        break;
+      default:
+        break;
+    }
+    if (redraw && !answer) Draw();
+  }
+  b.chooser = nullptr;
+  if (!answer) {
+    // Repair: a chooser that could not show answered -1, which played the
+    // first demonstration and asked again, for ever; now the program ends, once.
+    const std::string why = SDL_GetError();
+    std::fprintf(stderr, "morvane-demos: cannot show the chooser: %s\n",
+                 why.empty() ? "the window cannot be drawn into" : why.c_str());
+    b.chooser_failed = true;
     return IDCANCEL;
   }
-  return id < 0 ? IDCANCEL : id;
+  Draw();  // black until the demonstration's first picture
+  return *answer;
 }
 
 void DrawWindowIcon(SDL_Window* window) {
@@ -389,6 +538,7 @@ bool RasterisedInSoftware(SDL_Renderer* renderer) {
 
 void DestroyVideo() {
   State& b = B();
+  b.glyphs.Reset();
   if (b.scaled) SDL_DestroyTexture(b.scaled);
   if (b.frame) SDL_DestroyTexture(b.frame);
   if (b.renderer) SDL_DestroyRenderer(b.renderer);

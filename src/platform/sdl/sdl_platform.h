@@ -1,7 +1,7 @@
 // The SDL2 backend: the 8-bit screen in a full-screen (or resizable) window,
-// the keyboard, mouse and focus as window messages, dialogs as message boxes
-// (caption, text and buttons as the player describes them), and the looping
-// sound buffer on an audio device.
+// the keyboard, mouse and focus as window messages, dialogs drawn into the
+// same window (caption, text and buttons as the player describes them), the
+// application's overlay lines, and the looping sound buffer on an audio device.
 //
 // Install puts it behind the platform calls; everything it does with SDL
 // happens on the thread that called Install (the main thread), except the
@@ -34,8 +34,8 @@ void Uninstall();
 // demonstration has been sent Escape and every later chooser answers Exit.
 bool CloseRequested();
 
-// The chooser could not be shown (no fonts on the X server, say): the message
-// was printed once and the chooser answered Exit.
+// The chooser could not be drawn: the message was printed once and the
+// chooser answered Exit.
 bool ChooserFailed();
 
 // The icon drawn for the window (32 x 32, 0xAARRGGBB rows).
