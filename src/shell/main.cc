@@ -86,7 +86,7 @@ std::string g_data_folder;  // absolute, once entered
 // The error log, oldest first, after the folder its file names are relative to.
 void PrintErrorLog() {
   if (ErrorCount() == 0) return;
-  Say("data folder: " + g_data_folder);
+  if (!g_data_folder.empty()) Say("data folder: " + g_data_folder);
   std::vector<std::string> entries = ErrorLogEntries();
   if (ErrorCount() > static_cast<int>(entries.size()))
     Say(std::to_string(ErrorCount()) + " errors; the last " + std::to_string(entries.size()) + ":");
@@ -316,7 +316,6 @@ int main(int argc, char** argv) {
   platform::SetModulePath(executable);
   if (viewing) {
     // The viewer's files are named by their host paths: no data folder.
-    g_data_folder = viewer.picture_dir;
     if (!CheckViewerInputs(options)) return kStatusFailed;
   } else {
     if (!EnterDataFolder(options.data_dir, executable)) return kStatusUsage;

@@ -16,6 +16,7 @@
 
 #include "anim/player.h"
 #include "anim/reader.h"
+#include "base/log.h"
 #include "display/display.h"
 #include "engines/engines.h"
 #include "frame/frame.h"
@@ -295,7 +296,10 @@ int ViewerMain(HINSTANCE instance, const ViewerOptions& options) {
     SetPresentCallback(ViewerPresent);
     for (const std::string& file : options.files) {
       if (g.quit) break;
+      const int errors = ErrorCount();
       PlayFile(file);
+      // The log names the engines' findings; this names the file.
+      if (ErrorCount() != errors) Say("errors while playing " + file);
     }
     platform::SetOverlay({});
     SetPlaybackSpeed(kViewerSpeeds[kNormalSpeed]);
