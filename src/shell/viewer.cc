@@ -272,7 +272,8 @@ std::string PictureName(const std::string& dir, const std::string& file, int fra
   const std::string stem = dir + "/" + std::filesystem::path(file).stem().string() + number;
   std::string name = stem + ".png";
   struct stat st;
-  for (int n = 1; lstat(name.c_str(), &st) == 0; ++n) name = stem + "-" + std::to_string(n) + ".png";
+  for (int n = 1; lstat(name.c_str(), &st) == 0; ++n)
+    name = stem + "-" + std::to_string(n) + ".png";
   return name;
 }
 

@@ -2,7 +2,6 @@
 // clock, its screens, pictures and sound compared with santool export's and
 // with the frames of generated files (frame i of a file has colour base + i).
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,7 +24,9 @@ std::string Tool(const std::string& relative) {
   return std::string(dir ? dir : MV_BINARY_ROOT) + "/" + relative;
 }
 
-int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+int Shell(const std::string& command) {
+  return std::system((command + " >/dev/null 2>&1").c_str());
+}
 
 bool SamePicture(const imageio::Png8& a, const imageio::Png8& b) {
   return a.width == b.width && a.height == b.height && a.indices == b.indices &&
@@ -101,8 +102,8 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
   ASSERT_GT(frames.size(), 30u);
 
   e2e::RunResult r = RunIn(work_.path(), {"--platform=headless", "--capture=" + capture(),
-                                          "--audio-out=" + work_ / "sound.wav",
-                                          "--keys=1000:F12", file, "--play", second_});
+                                          "--audio-out=" + work_ / "sound.wav", "--keys=1000:F12",
+                                          file, "--play", second_});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const std::vector<imageio::Png8> screens = Screens(capture());
@@ -167,8 +168,8 @@ TEST_F(Viewer, KeysPauseStepSaveRestartSpeedAndQuit) {
   // second file never shows.
   std::vector<int> colours = e2e::ColourSequence(Screens(capture()));
   colours.erase(std::remove(colours.begin(), colours.end(), 0), colours.end());
-  auto restart = std::adjacent_find(colours.begin(), colours.end(),
-                                    [](int x, int y) { return y < x; });
+  auto restart =
+      std::adjacent_find(colours.begin(), colours.end(), [](int x, int y) { return y < x; });
   ASSERT_NE(restart, colours.end());
   std::vector<int> before(colours.begin(), restart + 1), after(restart + 1, colours.end());
   for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(before[i], 10 + int(i));
