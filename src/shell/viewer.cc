@@ -259,6 +259,11 @@ void PlayFile(const std::string& file) {
     if (PlayAnimation(engine_name.c_str(), 1, ViewerPass, 0, kSessionFramesPerSecond, 0) != 0)
       g.failed = true;
   } while (g.restart && !g.quit && !g.failed);
+  // An empty file ends without a word from the engines; it played nothing.
+  if (g.frame < 0 && !g.quit) {
+    Say("cannot play " + file + ": no frame could be shown");
+    g.failed = true;
+  }
   SetPaused(false);
   FreeTextResource(nullptr);
   FreeFonts(nullptr);

@@ -195,6 +195,7 @@ TEST_F(Viewer, KeysPauseStepSaveRestartSpeedAndQuit) {
 TEST_F(Viewer, UnplayableFilesFailWithTheirReason) {
   fs::create_directories(data_ / "folder.san");
   e2e::WriteAll(data_ / "damaged.san", "this is not an animation file at all");
+  e2e::WriteAll(data_ / "empty.san", "");
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -204,6 +205,7 @@ TEST_F(Viewer, UnplayableFilesFailWithTheirReason) {
       {{colours_, data_ / "folder.san"}, 1, "folder.san: is a folder"},
       {{"--fonts=" + data_ / "none.nut", colours_}, 1, "cannot play " + data_ / "none.nut"},
       {{data_ / "damaged.san"}, 1, "errors while playing " + data_ / "damaged.san"},
+      {{data_ / "empty.san"}, 1, "empty.san: no frame could be shown"},
       {{"--fonts=a.nut,,b.nut", colours_}, 2, "bad --fonts list"},
       {{"--play"}, 2, "option --play needs a value"},
   };
