@@ -35,6 +35,16 @@
 
 namespace {
 
+// The viewer's keys (key codes of the key queue).
+constexpr uint16_t kViewerKeyPause = ' ';
+constexpr uint16_t kViewerKeyStep = 333;     // Right
+constexpr uint16_t kViewerKeyRestart = 327;  // Home
+constexpr uint16_t kViewerKeyOverlay = 9;    // Tab
+constexpr uint16_t kViewerKeyPicture = 353;  // F12
+
+// The speeds +/- step through, in quarters.
+constexpr int16_t kViewerSpeeds[] = {1, 2, 3, 4, 6, 8, 12, 16};
+
 constexpr int kWidth = kEngineSizes.width;
 constexpr int kHeight = kEngineSizes.height;
 constexpr uint32_t kOverlayPeriodMs = 250;
@@ -101,6 +111,19 @@ void TextFor(const std::string& file, std::string* strings, std::vector<std::str
       fonts->push_back(found);
     }
   }
+}
+
+// "<stem>-<frame, 5 digits>.png" in `dir`, with "-1", "-2"... before ".png"
+// while the name is taken.
+std::string PictureName(const std::string& dir, const std::string& file, int frame) {
+  char number[16];
+  std::snprintf(number, sizeof number, "-%05d", frame);
+  const std::string stem = dir + "/" + std::filesystem::path(file).stem().string() + number;
+  std::string name = stem + ".png";
+  struct stat st;
+  for (int n = 1; lstat(name.c_str(), &st) == 0; ++n)
+    name = stem + "-" + std::to_string(n) + ".png";
+  return name;
 }
 
 std::string SpeedText() {
@@ -270,17 +293,6 @@ void PlayFile(const std::string& file) {
 }
 
 }  // namespace
-
-std::string PictureName(const std::string& dir, const std::string& file, int frame) {
-  char number[16];
-  std::snprintf(number, sizeof number, "-%05d", frame);
-  const std::string stem = dir + "/" + std::filesystem::path(file).stem().string() + number;
-  std::string name = stem + ".png";
-  struct stat st;
-  for (int n = 1; lstat(name.c_str(), &st) == 0; ++n)
-    name = stem + "-" + std::to_string(n) + ".png";
-  return name;
-}
 
 int ViewerMain(HINSTANCE instance, const ViewerOptions& options) {
   g = Viewer{};
