@@ -46,6 +46,13 @@ struct AnimEngine {
   int16_t watch_rate = 6;   // kept from one playback to the next
   int16_t block_count = 8;  // likewise
   std::atomic<int32_t> active{1};
+  // The viewer's controls: while paused no frame is read and the frame tick
+  // stands still, except for the frames asked for one at a time; the speed
+  // in quarters scales the frame rate.
+  int32_t paused = 0;
+  int32_t steps = 0;
+  int16_t frames_per_second = 15;
+  int16_t speed_quarters = 4;
   int16_t render_timer = 0;
   int16_t watch_timer = 0;
   int16_t sync_timer = 0;

@@ -89,8 +89,9 @@ constexpr int16_t kSyncCountMax = 10;
 // Above 1000 frames per second the period would be 0 ms, and a frame tick of
 // 0 ms cannot be started: playback (and the keys read after each frame)
 // would stall after the next reactivation.
+// The speed scales the rate: 4 quarters play the file as it was made.
 int32_t FramePeriod(int16_t frames_per_second) {
-  int32_t period = 1000 / frames_per_second;
+  int32_t period = 4000 / (int32_t{frames_per_second} * g_anim.speed_quarters);
   return period > 0 ? period : 1;
 }
 
@@ -108,14 +109,20 @@ void StopFrameTick() {
   g_anim.tick_timer = 0;
 }
 
+bool Shown(int16_t result) { return result >= 0 && result <= kReadShownEarly; }
+
 void RenderTick(int16_t, uint32_t) {
-  if (g_anim.hold_back > 0) {
+  // Paused: only a step or an abort reads.
+  const bool paused = g_anim.paused != 0;
+  if (paused && g_anim.steps == 0 && !g_anim.abort) {
+    // held
+  } else if (g_anim.hold_back > 0) {
     --g_anim.hold_back;
   } else {
     int16_t result = g_anim.last_result;
     bool read = false;
     uint16_t flags = g_anim.play_flags;
-    if (g_anim.last_result != 0) {
+    if (g_anim.last_result != 0 || paused) {
       read = true;
     } else if (uint16_t pending = g_anim.pending_ticks.exchange(0); pending != 0) {
       read = true;
@@ -126,7 +133,8 @@ void RenderTick(int16_t, uint32_t) {
     }
     if (read) {
       result = ReadFrame(flags);
-      if (result >= 0 && result <= kReadShownEarly) ++g_anim.frames_read;
+      if (Shown(result)) ++g_anim.frames_read;
+      if (Shown(result) && paused && g_anim.steps > 0) --g_anim.steps;
       if (result < 0) g_anim.stop = 1;
       g_anim.last_result = result;
     }
@@ -241,6 +249,8 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
   }
   FileClose(slot);
   if (frames_per_second < 1) frames_per_second = 1;
+  g_anim.frames_per_second = frames_per_second;
+  g_anim.steps = 0;
   g_anim.play_flags = play_flags;
   g_anim.mode = mode;
   g_anim.pending_ticks = 0;
@@ -298,6 +308,19 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
   return 0;
 }
 
+namespace {
+
+// A fresh frame tick, with no ticks owed from before, when playback runs.
+void RestartFrameTick() {
+  StopFrameTick();
+  g_anim.pending_ticks = 0;
+  if (g_anim.active.load() && !g_anim.paused && g_anim.use_count > 0 && !g_anim.stop.load() &&
+      (g_anim.render_timer || g_anim.sync_timer))
+    StartFrameTick();
+}
+
+}  // namespace
+
 void SetPlaybackActive(int32_t flag) {
   g_anim.active = flag;
   if (flag == 0) {
@@ -307,12 +330,30 @@ void SetPlaybackActive(int32_t flag) {
   } else if (g_anim.use_count > 0 && !g_anim.stop.load() &&
              (g_anim.render_timer || g_anim.sync_timer)) {
     StopFrameTick();
-    StartFrameTick();
+    if (!g_anim.paused) StartFrameTick();
   }
+}
+
+void SetPlaybackPaused(int32_t paused) {
+  g_anim.paused = paused ? 1 : 0;
+  g_anim.steps = 0;
+  RestartFrameTick();
+}
+
+void StepPlayback() {
+  if (g_anim.paused) ++g_anim.steps;
+}
+
+void SetPlaybackSpeed(int16_t quarters) {
+  g_anim.speed_quarters = quarters < 1 ? 1 : quarters;
+  g_anim.frame_period = FramePeriod(g_anim.frames_per_second);
+  if (g_anim.sync_timer) TimerSetPeriod(g_anim.sync_timer, g_anim.frame_period);
+  RestartFrameTick();
 }
 
 void SetFrameRate(int16_t frames_per_second) {
   if (frames_per_second < 1) return;
+  g_anim.frames_per_second = frames_per_second;
   g_anim.frame_period = FramePeriod(frames_per_second);
   if (g_anim.sync_timer) TimerSetPeriod(g_anim.sync_timer, g_anim.frame_period);
 }
@@ -321,5 +362,6 @@ PlayerState InspectPlayer() {
   return PlayerState{g_anim.frame_period.load(), g_anim.watch_rate,    g_anim.block_count,
                      g_anim.hold_back,           g_anim.last_result,   g_anim.pending_ticks.load(),
                      g_anim.active.load(),       g_anim.stop.load(),   g_anim.frames_read,
-                     g_anim.late_frames};
+                     g_anim.late_frames,          g_anim.frames_per_second,
+                     g_anim.speed_quarters,       g_anim.paused};
 }

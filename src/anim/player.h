@@ -33,6 +33,15 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
 // deactivated (0): playback freezes while it is in the background.
 void SetPlaybackActive(int32_t flag);
 
+// The viewer's controls. Paused, the playback loop runs on (messages,
+// timers, the pass callback) but reads no frame, and the frame tick stands
+// still: resuming starts a fresh tick, so no frames are owed for the pause.
+// A step while paused lets frames be read until one is shown. The speed, in
+// quarters (4: as made), scales the frame rate and restarts the tick.
+void SetPlaybackPaused(int32_t paused);
+void StepPlayback();
+void SetPlaybackSpeed(int16_t quarters);
+
 // Sets the frame period; the running frame tick keeps its period until it is
 // next started by SetPlaybackActive.
 void SetFrameRate(int16_t frames_per_second);
@@ -61,5 +70,8 @@ struct PlayerState {
   int32_t stop;
   int32_t frames_read;  // reads that processed a frame (results 0, 1, 2)
   int32_t late_frames;  // reads that carried the late-frame flag
+  int16_t frames_per_second;  // the file's, or the caller's
+  int16_t speed_quarters;
+  int32_t paused;
 };
 PlayerState InspectPlayer();

@@ -144,6 +144,29 @@ platform::DialogResource ChooserResource() {
            {kChoiceExit, "E&xit", false}}};
 }
 
+bool RegisterMainClass(HINSTANCE instance) {
+  g_instance = instance;
+  WNDCLASSEXA wc{};
+  wc.cbSize = 48;
+  wc.style = CS_OWNDC;
+  wc.lpfnWndProc = MainWindowProc;
+  wc.cbClsExtra = 0;
+  wc.cbWndExtra = 0;
+  wc.hInstance = g_instance;
+  wc.hIcon = LoadIconA(g_instance, MakeIntResourceA(kIconId));
+  wc.hCursor = LoadCursorA(nullptr, MakeIntResourceA(IDC_ARROW_ID));
+  wc.hbrBackground = GetStockObject(BLACK_BRUSH);
+  wc.lpszMenuName = nullptr;
+  wc.lpszClassName = kMainClassName;
+  wc.hIconSm = nullptr;
+  return RegisterClassExA(&wc) != 0;
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+  return CreateWindowExA(0, kMainClassName, kMainTitle, kMainWindowStyle, 0, 0, 0, 0, nullptr,
+                         nullptr, instance, nullptr);
+}
+
 int LauncherMain(HINSTANCE instance, HINSTANCE, char* command_line, int) {
   g_instance = instance;
   platform::RegisterDialog(kChooserDialogId, ChooserResource());
@@ -160,26 +183,12 @@ int LauncherMain(HINSTANCE instance, HINSTANCE, char* command_line, int) {
     ~Release() { platform::ReleaseSingleInstance(); }
   } release;
 
-  WNDCLASSEXA wc{};
-  wc.cbSize = 48;
-  wc.style = CS_OWNDC;
-  wc.lpfnWndProc = MainWindowProc;
-  wc.cbClsExtra = 0;
-  wc.cbWndExtra = 0;
-  wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MakeIntResourceA(kIconId));
-  wc.hCursor = LoadCursorA(nullptr, MakeIntResourceA(IDC_ARROW_ID));
-  wc.hbrBackground = GetStockObject(BLACK_BRUSH);
-  wc.lpszMenuName = nullptr;
-  wc.lpszClassName = kMainClassName;
-  wc.hIconSm = nullptr;
-  if (RegisterClassExA(&wc) == 0) return 0;
+  if (!RegisterMainClass(instance)) return 0;
 
   g_show_chooser = 1;
   ParseCommandLine(command_line);
 
-  g_main_window = CreateWindowExA(0, kMainClassName, kMainTitle, kMainWindowStyle, 0, 0, 0, 0,
-                                  nullptr, nullptr, instance, nullptr);
+  g_main_window = CreateMainWindow(instance);
   if (g_main_window == nullptr) return -1;
 
   std::string dir = StartDirectory();

@@ -35,6 +35,11 @@ void SetRunTimeoutHandler(void (*handler)());
 // display cannot be started.
 int LauncherMain(HINSTANCE instance, HINSTANCE previous, char* command_line, int show);
 
+// The main window's class (false when it cannot be registered) and the
+// window itself, shared by the launcher and the viewer.
+bool RegisterMainClass(HINSTANCE instance);
+HWND CreateMainWindow(HINSTANCE instance);
+
 LRESULT MainWindowProc(HWND window, UINT msg, WPARAM wparam, LPARAM lparam);
 LRESULT ChooserDialogProc(HWND dialog, UINT msg, WPARAM wparam, LPARAM lparam);
 void CenterWindowOnDesktop(HWND window);

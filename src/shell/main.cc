@@ -22,6 +22,7 @@
 #include "shell/launcher.h"
 #include "base/log.h"
 #include "shell/options.h"
+#include "shell/viewer.h"
 #ifdef MV_HAVE_SDL
 #include "platform/sdl/sdl_platform.h"
 #endif
@@ -85,7 +86,7 @@ std::string g_data_folder;  // absolute, once entered
 // The error log, oldest first, after the folder its file names are relative to.
 void PrintErrorLog() {
   if (ErrorCount() == 0) return;
-  Say("data folder: " + g_data_folder);
+  if (!g_data_folder.empty()) Say("data folder: " + g_data_folder);
   std::vector<std::string> entries = ErrorLogEntries();
   if (ErrorCount() > static_cast<int>(entries.size()))
     Say(std::to_string(ErrorCount()) + " errors; the last " + std::to_string(entries.size()) + ":");
@@ -93,10 +94,12 @@ void PrintErrorLog() {
   for (size_t i = 0; i < entries.size();) {
     size_t same = 1;
     while (i + same < entries.size() && entries[i + same] == entries[i]) ++same;
+    // Host paths, not the short names the engines were given.
+    const std::string entry = platform::ExpandAliases(entries[i]);
     if (same == 1) {
-      std::fprintf(stderr, "%s\n", entries[i].c_str());
+      std::fprintf(stderr, "%s\n", entry.c_str());
     } else {
-      std::fprintf(stderr, "%s (%zu times)\n", entries[i].c_str(), same);
+      std::fprintf(stderr, "%s (%zu times)\n", entry.c_str(), same);
     }
     i += same;
   }
@@ -185,9 +188,9 @@ bool CheckDemonstrationData(const std::string& command_line) {
   return false;
 }
 
-// Every data file of the demonstrations, as host paths (outputs may not be one).
-std::vector<std::string> DataFiles() {
-  std::vector<std::string> files;
+// The files played: the viewer's and every data file of the demonstrations,
+// as host paths (outputs may not be one).
+std::vector<std::string> DataFiles(std::vector<std::string> files) {
   for (const Demonstration& demo : kDemonstrations)
     for (const char* name : demo.files) files.push_back(Absolute(platform::ResolvePath(name)));
   return files;
@@ -198,7 +201,8 @@ std::vector<std::string> DataFiles() {
 // capture folder that cannot be made or emptied of an earlier run.
 bool PrepareOutputs(const PlatformOptions& options) {
   if (!options.audio_out.empty()) {
-    if (imageio::IoResult ok = imageio::CheckOutput(options.audio_out, DataFiles()); !ok) {
+    if (imageio::IoResult ok = imageio::CheckOutput(options.audio_out, DataFiles(options.files));
+        !ok) {
       Say(ok.message);
       return false;
     }
@@ -230,6 +234,31 @@ bool PrepareOutputs(const PlatformOptions& options) {
     }
   }
   return true;
+}
+
+// The viewer's inputs must be files it can read: a run that cannot play
+// one of them plays none.
+bool CheckViewerInputs(const PlatformOptions& options) {
+  std::vector<std::string> inputs = options.files;
+  if (!options.strings.empty()) inputs.push_back(options.strings);
+  inputs.insert(inputs.end(), options.fonts.begin(), options.fonts.end());
+  bool ok = true;
+  for (const std::string& input : inputs) {
+    struct stat st;
+    std::string reason;
+    if (stat(input.c_str(), &st) != 0) {
+      reason = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+      reason = S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
+    } else if (access(input.c_str(), R_OK) != 0) {
+      reason = std::strerror(errno);
+    }
+    if (!reason.empty()) {
+      Say("cannot play " + input + ": " + reason);
+      ok = false;
+    }
+  }
+  return ok;
 }
 
 }  // namespace
@@ -271,12 +300,29 @@ int main(int argc, char** argv) {
   options.capture_dir = Absolute(options.capture_dir);
   options.audio_out = Absolute(options.audio_out);
   options.instance_dir = Absolute(options.instance_dir);
+  const bool viewing = !options.files.empty();
+  ViewerOptions viewer;
+  if (viewing) {
+    for (std::string& file : options.files) file = Absolute(file);
+    for (std::string& font : options.fonts) font = Absolute(font);
+    if (!options.strings.empty()) options.strings = Absolute(options.strings);
+    viewer.files = options.files;
+    viewer.fonts = options.fonts;
+    viewer.strings = options.strings;
+    std::vector<char> cwd(PATH_MAX + 1);
+    viewer.picture_dir = getcwd(cwd.data(), cwd.size()) ? cwd.data() : ".";
+  }
   const std::string executable = ExecutablePath(argc > 0 ? argv[0] : nullptr);
   platform::SetModulePath(executable);
-  if (!EnterDataFolder(options.data_dir, executable)) return kStatusUsage;
-  // Missing data names the folder and the files and fails before any output
-  // is made.
-  if (!CheckDemonstrationData(options.command_line)) return kStatusFailed;
+  if (viewing) {
+    // The viewer's files are named by their host paths: no data folder.
+    if (!CheckViewerInputs(options)) return kStatusFailed;
+  } else {
+    if (!EnterDataFolder(options.data_dir, executable)) return kStatusUsage;
+    // Missing data names the folder and the files and fails before any
+    // output is made.
+    if (!CheckDemonstrationData(options.command_line)) return kStatusFailed;
+  }
   if (!PrepareOutputs(options)) return kStatusUsage;
 
   if (sdl) {
@@ -287,7 +333,7 @@ int main(int argc, char** argv) {
     SetUpHeadless(options);
   }
 
-  SetDataDirectory(g_data_folder);
+  if (!viewing) SetDataDirectory(g_data_folder);
   ClearLogs();
   if (options.timeout_seconds > 0) {
     g_timeout_seconds = options.timeout_seconds;
@@ -299,9 +345,17 @@ int main(int argc, char** argv) {
   std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
   command_line.push_back('\0');
   // A display that cannot start is a failed run like any other.
-  const bool started =
-      LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1) == 0;
-  bool failed = !started;
+  bool started = true;
+  bool failed = false;
+  if (viewing) {
+    ParseCommandLine(command_line.data());  // /d1, /d2 and /cds apply to the viewer too
+    const int result = ViewerMain(GetModuleHandleA(nullptr), viewer);
+    started = result >= 0;
+    failed = result != 0;
+  } else {
+    started = LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1) == 0;
+    failed = !started;
+  }
   if (!started) Say("the display could not be started");
   if (sdl) {
 #ifdef MV_HAVE_SDL

@@ -2,6 +2,7 @@
 #include "shell/options.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -257,6 +258,15 @@ void WarnAboutWords(const std::vector<std::string>& words, std::vector<std::stri
   }
 }
 
+// A file for the viewer: a word ending in ".san", or one naming an existing
+// file. The launcher's words keep their meaning.
+bool IsViewerFile(const std::string& word) {
+  if (word.empty() || IsPlayerWord(word)) return false;
+  if (word.size() > 4 && Equal(std::string_view(word).substr(word.size() - 4), ".san")) return true;
+  struct stat st;
+  return stat(word.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
 PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
@@ -274,7 +284,11 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
       continue;
     }
     if (options_ended || word.size() < 2 || word.substr(0, 2) != "--") {
-      rest.emplace_back(word);
+      if (IsViewerFile(std::string(word))) {
+        options.files.emplace_back(word);
+      } else {
+        rest.emplace_back(word);
+      }
       continue;
     }
     if (word == "--") {
@@ -407,6 +421,22 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
       if (take_path(&options.instance_dir)) options.instance_dir_given = true;
     } else if (name == "data") {
       take_path(&options.data_dir);
+    } else if (name == "play") {
+      std::string file;
+      if (take_path(&file)) options.files.push_back(file);
+    } else if (name == "strings") {
+      take_path(&options.strings);
+    } else if (name == "fonts") {
+      std::string list;
+      if (!take_path(&list)) continue;
+      options.fonts.clear();
+      for (std::string_view font : Split(list, ',')) {
+        if (font.empty()) {
+          fail("bad --fonts list (A.NUT,B.NUT,...): " + list);
+          break;
+        }
+        options.fonts.emplace_back(font);
+      }
     } else {
       fail("unknown option " + option);
     }
@@ -421,6 +451,13 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
 
 const char* PlatformOptionsHelp() {
   return "Usage: morvane-demos [OPTIONS] [--] [/cobalt2 | /thelantern] [/d1 | /d2] [/cds]\n"
+         "       morvane-demos [OPTIONS] FILE.san [FILE2.san ...]\n"
+         "\n"
+         "Given files (words ending in .san, any case, or naming an existing file, and\n"
+         "--play), the viewer plays them in order with their sound, then ends. Keys:\n"
+         "Space pause/resume, Right one frame while paused, Home restart the file,\n"
+         "+/- speed 0.25x to 4x (silent away from 1x), F12 save the screen as\n"
+         "STEM-FRAME.png in the working folder, Tab the overlay, Escape quit.\n"
          "\n"
          "Without /cobalt2 or /thelantern a chooser asks which demonstration to play\n"
          "and comes back after each one. Escape, Alt+X or Alt+F4 ends a demonstration.\n"
@@ -432,6 +469,11 @@ const char* PlatformOptionsHelp() {
          "  --platform=sdl|headless  backend (default sdl)\n"
          "  --data=DIR               folder holding cv2vid and lanvid (default: the\n"
          "                           executable's folder); it must exist\n"
+         "  --play=FILE              a file for the viewer (repeatable)\n"
+         "  --fonts=A.NUT,B.NUT,...  viewer: the fonts, font 0 first, and\n"
+         "  --strings=F.TRS          the string file its text chunks use (default: the\n"
+         "                           first demonstration's, when the file's folder holds\n"
+         "                           them)\n"
          "  --timeout=SECONDS        end the run after SECONDS on the clock in use\n"
          "                           (virtual or real) with status 3\n"
          "  --window                 sdl: play in a window instead of full screen\n"
@@ -471,7 +513,8 @@ const char* PlatformOptionsHelp() {
          "  1  the run failed: errors were recorded (the log printed on stderr names\n"
          "     the files and the data folder), the demonstration data is missing, an\n"
          "     output could not be written, or the display, window or chooser could\n"
-         "     not be shown, or the backend is not part of this build\n"
+         "     not be shown, the backend is not part of this build, or a file could\n"
+         "     not be played (the reason on stderr)\n"
          "  2  bad option, unusable --data folder or refused output\n"
          "  3  --timeout reached\n";
 }

@@ -44,6 +44,11 @@ struct PlatformOptions {
   uint32_t audio_max_seconds = kDefaultAudioMaxSeconds;
   bool help = false;
   bool version = false;
+  // The viewer: files to play in order (words ending in ".san", any case, or
+  // naming an existing file, and --play), and the text they need.
+  std::vector<std::string> files;
+  std::vector<std::string> fonts;  // --fonts A.NUT,B.NUT,C.NUT: font 0 first
+  std::string strings;             // --strings F.TRS
   // Words of the command line the player does not act on, one message each.
   std::vector<std::string> warnings;
   // The words left for the launcher, joined by single blanks.

@@ -19,10 +19,6 @@ namespace {
 
 int16_t g_chain_counter = 0;
 
-constexpr const char* kStringFile = "CV2VID\\COBALT2.TRS";
-constexpr const char* kFontFiles[3] = {"CV2VID\\TALKFONT.NUT", "CV2VID\\SMALFONT.NUT",
-                                       "CV2VID\\TITLFONT.NUT"};
-
 }  // namespace
 
 DemoFiles DemoFilesFor(uint16_t choice) {
@@ -55,8 +51,8 @@ void PlayDemoSession() {
   SetPlayingFlag(1);
   SetPresentCallback(SessionPresent);
   if (choice == kChoiceCobalt) {
-    LoadTextResource(nullptr, kStringFile);
-    LoadFonts(nullptr, 3, kFontFiles);
+    LoadTextResource(nullptr, kSessionStringFile);
+    LoadFonts(nullptr, 3, kSessionFontFiles);
   }
   PlayAnimation(DemoFilesFor(choice).first, 1, SessionTick, 0, kSessionFramesPerSecond, 0);
   if (choice == kChoiceCobalt) {

@@ -20,6 +20,11 @@ constexpr int16_t kSessionFramesPerSecond = 15;
 // The second file keeps the first one's last picture and its frame rate.
 constexpr uint16_t kSecondFileFlags = 0x28;
 
+// The text of the first demonstration: its strings and fonts (font 0 first).
+constexpr const char* kSessionStringFile = "CV2VID\\COBALT2.TRS";
+constexpr const char* kSessionFontFiles[3] = {"CV2VID\\TALKFONT.NUT", "CV2VID\\SMALFONT.NUT",
+                                              "CV2VID\\TITLFONT.NUT"};
+
 // Plays the demonstration of the current demo choice.
 void PlayDemoSession();
 

@@ -45,6 +45,7 @@ struct Driver {
   LPDIRECTSOUNDBUFFER buffer = nullptr;
   UINT timer = 0;
   SoundWindowSource window_source = nullptr;
+  std::atomic<bool> muted{false};  // set by the main thread, read by the tick
 };
 
 Driver g;
@@ -244,6 +245,7 @@ void OutputTimerProc(UINT, UINT, uintptr_t, uintptr_t, uintptr_t) {
     g.output_state = kStateIdle;
     std::memset(g.mix_buffer, 0x80, sizeof(g.mix_buffer));
   }
+  if (g.muted.load(std::memory_order_relaxed)) std::memset(g.mix_buffer, 0x80, sizeof(g.mix_buffer));
   void* part1 = nullptr;
   void* part2 = nullptr;
   DWORD bytes1 = 0, bytes2 = 0;
@@ -315,6 +317,8 @@ void SetSoundOutputActive(int32_t flag) {
     g.buffer->Stop();
   }
 }
+
+void SetSoundOutputMuted(bool muted) { g.muted = muted; }
 
 void SetSoundOutputWindowSource(SoundWindowSource source) { g.window_source = source; }
 

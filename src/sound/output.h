@@ -45,6 +45,10 @@ void MixIn(const uint8_t* source, int32_t output_index, int32_t output_count,
 // deactivated (0).
 void SetSoundOutputActive(int32_t flag);
 
+// Muted, the output keeps mixing (the channels move on as they would) but
+// the card gets silence.
+void SetSoundOutputMuted(bool muted);
+
 // Where the priority cooperative level is set: the display's main window.
 // Without a source the window is null (the backends do not need one).
 using SoundWindowSource = HWND (*)();
