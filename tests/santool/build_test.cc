@@ -178,6 +178,55 @@ TEST_F(Build, PicturesComeBackFromThePlayerExactly) {
   EXPECT_LT(error / double(kRgbW * kRgbH * 3), 10.0);
 }
 
+// Shade and smoothing sprites take their PNG as a mask: under it the player
+// shades (an offset, then a table) and smooths (here into one allowed
+// entry, so that every smoothed pixel is known) the picture, also after a
+// palette change and when a stored smoothing object is fetched again.
+TEST_F(Build, ShadeAndSmoothingSpritesChangeWhatTheyCover) {
+  const int frames = 4;
+  fs::create_directories(dir_ + "/fx");
+  std::vector<imageio::Png8> in(frames);
+  for (int t = 0; t < frames; ++t) {
+    imageio::Png8& p = in[size_t(t)];
+    p.indices.resize(size_t(kW) * kH);
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) p.indices[size_t(y) * kW + size_t(x)] = uint8_t((x + y) % 2 ? 40 : 90);
+    for (int i = 0; i < 768; ++i) p.palette[size_t(i)] = uint8_t(i * 3 + (t >= 2 ? 50 : 0));
+    ASSERT_TRUE(imageio::WritePng8(Frame(dir_ + "/fx", t), kW, kH, kW, p.indices.data(),
+                                   p.palette.data()));
+  }
+  // A 16 x 8 mask with a hole in its middle row.
+  Bytes mask(16 * 8, 1), palette(768, 0);
+  for (int x = 4; x < 12; ++x) mask[4 * 16 + size_t(x)] = 0;
+  ASSERT_TRUE(imageio::WritePng8(dir_ + "/mask.png", 16, 8, 16, mask.data(), palette.data()));
+  std::string table = "[";
+  for (int i = 0; i < 256; ++i) table += std::to_string(255 - i) + (i < 255 ? "," : "]");
+  ToolRun r = BuildAndExport("fx", R"({"pictures": "fx", "overlays": [
+      {"png": "mask.png", "codec": 23, "shade": 5, "x": 10, "y": 10, "frames": [0, 3]},
+      {"png": "mask.png", "codec": 23, "shade": )" + table + R"(, "x": 40, "y": 10, "frames": 1},
+      {"png": "mask.png", "codec": 45, "smooth": [7, 7], "x": 70, "y": 10, "frames": [0, 3]}],
+    "stored": [{"png": "mask.png", "codec": 45, "smooth": [8, 8], "x": 100, "y": 10, "frame": 0,
+                "fetch": [{"frame": 3, "x": 30}]}]})");
+  ASSERT_EQ(r.code, 0) << r.err;
+  auto under = [&](int left, int x, int y) {
+    return x >= left && x < left + 16 && y >= 10 && y < 18 && mask[size_t(y - 10) * 16 + size_t(x - left)];
+  };
+  for (int t = 0; t < frames; ++t) {
+    imageio::Png8 got;
+    ASSERT_TRUE(imageio::ReadPng8(Frame(dir_ + "/fx-out", t), &got));
+    for (int y = 0; y < kH; ++y)
+      for (int x = 0; x < kW; ++x) {
+        uint8_t p = in[size_t(t)].indices[size_t(y) * kW + size_t(x)], want = p;
+        if (under(10, x, y)) want = uint8_t(p + 5);
+        if (t == 1 && under(40, x, y)) want = uint8_t(255 - p);
+        if (under(70, x, y)) want = 7;
+        if (t == 0 && under(100, x, y)) want = 8;
+        if (t == 3 && under(130, x, y)) want = 8;
+        ASSERT_EQ(got.indices[size_t(y) * kW + size_t(x)], want) << "frame " << t << " at " << x << "," << y;
+      }
+  }
+}
+
 // A short effect at the output rate and a long stereo voice at twice it
 // come out of the mixer as the input: the first through one fixed
 // per-sample transform, the second at its pitch.
@@ -345,10 +394,12 @@ TEST_F(Build, BadScenesAreNamedAndWriteNothing) {
        "scene.json: fades[0].steps: 3 is past the last frame (2)"},
       {R"({"pictures": "p", "overlays": [{"png": "big.png", "codec": 22, "frames": 0}]})",
        "scene.json: overlays[0].codec: 22 is not a codec"},
-      {R"({"pictures": "p", "overlays": [{"png": "big.png", "codec": 23, "frames": 0}]})",
-       "scene.json: overlays[0].codec: codec 23 overlays are not supported yet"},
-      {R"({"pictures": "p", "stored": [{"png": "big.png", "codec": 45, "frame": 0}]})",
-       "scene.json: stored[0].codec: codec 45 overlays are not supported yet"},
+      {R"({"pictures": "p", "overlays": [{"png": "big.png", "codec": 3, "shade": 4, "frames": 0}]})",
+       "scene.json: overlays[0].shade: belongs to codec 23 sprites"},
+      {R"({"pictures": "p", "overlays": [{"png": "big.png", "codec": 23, "shade": [1, 2], "frames": 0}]})",
+       "scene.json: overlays[0].shade: a table must have 256 entries"},
+      {R"({"pictures": "p", "stored": [{"png": "big.png", "codec": 45, "smooth": [9, 256], "frame": 0}]})",
+       "scene.json: stored[0].smooth: palette entries go up to 255"},
       {R"({"pictures": "p", "overlays": [{"png": "gone.png", "codec": 3, "frames": [0, 1]}]})",
        "scene.json: overlays[0].png: " + dir_ + "/gone.png: cannot open"},
       {R"({"pictures": "p", "stored": [{"png": "big.png", "codec": 3, "frame": 1, "fetch": [{"frame": 1}]}]})",

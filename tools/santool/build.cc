@@ -150,9 +150,22 @@ struct Sprite {
   std::vector<uint8_t> indices;
 };
 
-// A sprite's object payload; its indices are used as they stand.
+// The smoothing tables the decoder holds: the palette they were made for
+// and the entries they paint, or none yet.
+struct SmoothingSent {
+  bool sent = false;
+  Palette palette{};
+  int first = 0, last = 255;
+};
+
+// A sprite's object payload; its indices are used as they stand. Codecs 23
+// and 45 take the sprite as a mask: the pixels whose index is not 0 are
+// shaded or smoothed. `palette` is the one the frame shows; a smoothing
+// object carries its tables unless the decoder already holds them, and a
+// stored one always does, as it may be fetched after others changed them.
 Bytes SpriteObject(const Scene& scene, const santool::SceneSprite& s,
-                   std::map<std::string, Sprite>& cache) {
+                   std::map<std::string, Sprite>& cache, const Palette& palette,
+                   SmoothingSent& smoothing, bool stored) {
   auto it = cache.find(s.png);
   if (it == cache.end()) {
     imageio::PngPicture png;
@@ -176,6 +189,24 @@ Bytes SpriteObject(const Scene& scene, const santool::SceneSprite& s,
       return authoring::EncodeRunLength(3, x, y, w, h, px, p.width);
     case 20:
       return authoring::EncodeRaw(x, y, w, h, px, p.width);
+    case 23: {
+      authoring::ShadeMode mode = authoring::ShadeMode::Offset(uint8_t(s.shade));
+      if (!s.shade_table.empty()) {
+        std::array<uint8_t, 256> table{};
+        std::copy(s.shade_table.begin(), s.shade_table.end(), table.begin());
+        mode = authoring::ShadeMode::SendTable(table);
+      }
+      return authoring::EncodeShade(x, y, w, h, px, p.width, mode);
+    }
+    case 45: {
+      bool held = smoothing.sent && !stored && smoothing.palette == palette &&
+                  smoothing.first == s.smooth_first && smoothing.last == s.smooth_last;
+      if (held) return authoring::EncodeSmoothing(x, y, w, h, px, p.width, nullptr);
+      smoothing = {true, palette, s.smooth_first, s.smooth_last};
+      const authoring::SmoothingTables tables =
+          authoring::SmoothingTablesFor(palette.data(), s.smooth_first, s.smooth_last);
+      return authoring::EncodeSmoothing(x, y, w, h, px, p.width, &tables);
+    }
     default:  // 21 and 44
       return authoring::EncodeSkipLiteral(uint8_t(s.codec), x, y, w, h, px, p.width,
                                           uint8_t(s.transparent));
@@ -283,17 +314,23 @@ uint8_t StreamVolume(int volume) {
 // The sprites of frame t, after its picture: a stored object and fetches of
 // it, then the overlays in list order, then the ghosts.
 void AddSprites(const Scene& scene, int t, authoring::Frame& f,
-                std::map<std::string, Sprite>& cache) {
+                std::map<std::string, Sprite>& cache, const Palette& palette,
+                SmoothingSent& smoothing) {
   for (const auto& s : scene.stored) {
     if (s.frame == t) {
       f.Stor();
-      f.Fobj(SpriteObject(scene, s.sprite, cache));
+      f.Fobj(SpriteObject(scene, s.sprite, cache, palette, smoothing, true));
     }
-    for (const auto& fetch : s.fetches)
-      if (fetch.frame == t) f.Ftch(int16_t(fetch.x), int16_t(fetch.y));
+    for (const auto& fetch : s.fetches) {
+      if (fetch.frame != t) continue;
+      f.Ftch(int16_t(fetch.x), int16_t(fetch.y));
+      // The fetched object brings its own smoothing tables.
+      if (s.sprite.codec == 45) smoothing.sent = false;
+    }
   }
   for (const auto& o : scene.overlays)
-    if (o.frames.first <= t && t <= o.frames.last) f.Fobj(SpriteObject(scene, o.sprite, cache));
+    if (o.frames.first <= t && t <= o.frames.last)
+      f.Fobj(SpriteObject(scene, o.sprite, cache, palette, smoothing, false));
   for (const auto& g : scene.ghosts)
     if (g.frame == t) f.Gost(uint16_t(g.mode), int16_t(g.x), int16_t(g.y));
 }
@@ -404,6 +441,7 @@ int RunBuild(const BuildOptions& options) {
     eo.y = int16_t((kMaxHeight - height) / 2);
     authoring::DeltaTileEncoder encoder(width, height, eo);
     std::map<std::string, Sprite> sprites;
+    SmoothingSent smoothing;
     size_t fade_index = 0;
     for (int t = 0; t < frames; ++t) {
       authoring::Frame& f = out[size_t(t)];
@@ -422,7 +460,7 @@ int RunBuild(const BuildOptions& options) {
       exported[size_t(t)] = shown.current;
       const uint8_t* px = pictures[size_t(t)].indices.data();
       f.Fobj(t == 0 ? encoder.Intra(px, width) : encoder.Inter(px, width));
-      AddSprites(scene, t, f, sprites);
+      AddSprites(scene, t, f, sprites, shown.current, smoothing);
       AddSubtitles(scene, t, f);
     }
 

@@ -91,15 +91,32 @@ class Reader {
     std::string codec_path = Join(path, "codec");
     if (!codec.is_number_integer()) Fail(codec_path, codec.dump() + " is not a codec");
     int64_t c = codec.get<int64_t>();
-    if (c == 23 || c == 45)
-      Fail(codec_path, "codec " + std::to_string(c) + " overlays are not supported yet");
-    static const int kCodecs[] = {1, 2, 3, 20, 21, 44};
+    static const int kCodecs[] = {1, 2, 3, 20, 21, 23, 44, 45};
     if (std::find(std::begin(kCodecs), std::end(kCodecs), c) == std::end(kCodecs))
       Fail(codec_path, codec.dump() + " is not a codec");
     s.codec = int(c);
     s.x = int(Int(o, path, "x", -32768, 32767, 0));
     s.y = int(Int(o, path, "y", -32768, 32767, 0));
     s.transparent = int(Int(o, path, "transparent", 0, 255, 0));
+    if (o.contains("shade")) {
+      std::string p = Join(path, "shade");
+      if (c != 23) Fail(p, "belongs to codec 23 sprites");
+      const json& v = o["shade"];
+      if (v.is_array()) {
+        if (v.size() != 256) Fail(p, "a table must have 256 entries");
+        for (size_t i = 0; i < 256; ++i) s.shade_table.push_back(uint8_t(Int(v[i], Index(p, i), 0, 255)));
+      } else {
+        s.shade = int(Int(v, p, 0, 255));
+      }
+    }
+    if (o.contains("smooth")) {
+      std::string p = Join(path, "smooth");
+      if (c != 45) Fail(p, "belongs to codec 45 sprites");
+      FrameRange r = Range(o["smooth"], p);  // [first, last] palette entries
+      if (r.last > 255) Fail(p, "palette entries go up to 255");
+      s.smooth_first = r.first;
+      s.smooth_last = r.last;
+    }
     return s;
   }
 
@@ -264,7 +281,7 @@ Scene ReadScene(const std::string& file) {
     const json& a = r.Array(o["overlays"], "overlays");
     for (size_t i = 0; i < a.size(); ++i) {
       std::string p = Index("overlays", i);
-      const json& v = r.Object(a[i], p, {"png", "codec", "x", "y", "transparent", "frames"});
+      const json& v = r.Object(a[i], p, {"png", "codec", "x", "y", "transparent", "shade", "smooth", "frames"});
       scene.overlays.push_back(
           {r.Sprite(v, p), r.Range(r.Need(v, p, "frames"), Join(p, "frames"))});
     }
@@ -274,7 +291,8 @@ Scene ReadScene(const std::string& file) {
     for (size_t i = 0; i < a.size(); ++i) {
       std::string p = Index("stored", i);
       const json& v =
-          r.Object(a[i], p, {"png", "codec", "x", "y", "transparent", "frame", "fetch"});
+          r.Object(a[i], p, {"png", "codec", "x", "y", "transparent", "shade", "smooth", "frame",
+                   "fetch"});
       SceneStored s{
           r.Sprite(v, p), int(r.Int(r.Need(v, p, "frame"), Join(p, "frame"), 0, 32767)), {}};
       if (v.contains("fetch")) {

@@ -33,6 +33,12 @@ struct SceneSprite {
   int codec = 3;
   int x = 0, y = 0;
   int transparent = 0;  // codecs 21 and 44: the index that is skipped
+  // Codec 23: pixel p becomes p + shade (modulo 256), or shade_table[p] when
+  // the table is given.
+  int shade = 0;
+  std::vector<uint8_t> shade_table;  // empty, or 256 entries
+  // Codec 45: the palette entries smoothing may paint.
+  int smooth_first = 0, smooth_last = 255;
 };
 
 struct SceneOverlay {
