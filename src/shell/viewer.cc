@@ -30,6 +30,7 @@
 #include "shell/launcher.h"
 #include "shell/session.h"
 #include "sound/output.h"
+#include "sound/sound.h"
 #include "text/font.h"
 #include "text/resource.h"
 
@@ -292,6 +293,29 @@ void PlayFile(const std::string& file) {
   FreeFonts(nullptr);
 }
 
+// What the last file leaves sounding plays out rather than being cut off at
+// its last frame: for as long as the sounds last, at most ten seconds, and
+// the viewer's keys still work (Escape ends it at once).
+void PlayOutSounds() {
+  constexpr uint32_t kTailLimitMs = 10000;
+  // The output's buffer: what was mixed last is heard this much later.
+  constexpr uint32_t kBufferMs =
+      uint32_t(kOutputBlockCount * kOutputBlockLength * 1000 / kEngineSizes.output_rate + 1);
+  uint32_t start = timeGetTime();
+  bool sounding = true;
+  while (!g.quit) {
+    const uint32_t waited = timeGetTime() - start;
+    if (sounding && (SoundStatus(kAnySoundPlaying) == 0 || waited >= kTailLimitMs)) {
+      sounding = false;
+      start = timeGetTime();
+    } else if (!sounding && waited >= kBufferMs) {
+      break;
+    }
+    PumpMessage();
+    while (uint16_t code = ReadKey(1)) HandleKey(code);
+  }
+}
+
 }  // namespace
 
 int ViewerMain(HINSTANCE instance, const ViewerOptions& options) {
@@ -319,6 +343,7 @@ int ViewerMain(HINSTANCE instance, const ViewerOptions& options) {
       // The log names the engines' findings; this names the file.
       if (ErrorCount() != errors) Say("errors while playing " + file);
     }
+    PlayOutSounds();
     platform::SetOverlay({});
     SetPlaybackSpeed(kViewerSpeeds[kNormalSpeed]);
     SetSoundOutputMuted(false);

@@ -95,7 +95,7 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
   ASSERT_GT(file.size(), 55u);
   const std::string exported = work_ / "export";
   ASSERT_EQ(Shell(Tool("tools/santool") + " export " + file + " --frames=" + exported +
-                  " --strings=" + folder + "/COBALT2.TRS --fonts=" + folder + "/TALKFONT.NUT," +
+                  " --audio=" + work_ / "exported.wav" + " --strings=" + folder + "/COBALT2.TRS --fonts=" + folder + "/TALKFONT.NUT," +
                   folder + "/SMALFONT.NUT," + folder + "/TITLFONT.NUT"),
             0);
   const std::vector<imageio::Png8> frames = Screens(exported);
@@ -123,6 +123,10 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
   for (int i = 0; i < 12; ++i) expected.push_back(110 + i);
   EXPECT_EQ(colours, expected);
   EXPECT_GT(LoudSamples(work_ / "sound.wav"), 22050u);
+  // Alone, the file sounds exactly as exported: the last sounds play out.
+  r = RunIn(work_.path(), {"--platform=headless", "--audio-out=" + work_ / "alone.wav", file});
+  ASSERT_EQ(r.exit_code, 0) << r.err;
+  EXPECT_EQ(e2e::ReadAll(work_ / "alone.wav"), e2e::ReadAll(work_ / "exported.wav"));
 
   const std::vector<std::string> pictures = Pictures(work_.path());
   ASSERT_EQ(pictures.size(), 1u);
