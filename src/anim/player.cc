@@ -12,6 +12,7 @@
 #include "display/display.h"
 #include "platform/mmsystem.h"
 #include "base/log.h"
+#include "base/trace.h"
 #include "stream/slots.h"
 #include "stream/stream.h"
 #include "timer/timer.h"
@@ -119,6 +120,7 @@ void RenderTick(int16_t, uint32_t) {
       read = true;
     } else if (uint16_t pending = g_anim.pending_ticks.exchange(0); pending != 0) {
       read = true;
+      if (pending > 1) trace::Dropped(pending - 1u);
       if (pending >= kLateAfterTicks) {
         flags |= kFlagLateFrame;
         ++g_anim.late_frames;

@@ -49,6 +49,12 @@ int main(int argc, char** argv) {
   info->add_flag("--json", info_options.json, "one JSON object per file and line");
   info->add_flag("--frames", info_options.frames, "list every frame and its chunks");
 
+  TraceOptions trace_options;
+  CLI::App* tracer = app.add_subcommand(
+      "trace", "Summarises the timing of a player's --trace FILE, per file played");
+  tracer->add_option("file", trace_options.file, "the JSON lines of morvane-demos --trace")
+      ->required();
+
   // "santool help [COMMAND]" is "santool [COMMAND] --help".
   std::vector<std::string> words(argv + 1, argv + argc);
   if (!words.empty() && words[0] == "help") {
@@ -70,5 +76,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (exporter->parsed()) return RunExport(export_options);
+  if (tracer->parsed()) return RunTrace(trace_options);
   return RunInfo(info_options);
 }

@@ -21,3 +21,9 @@ struct InfoOptions {
 };
 // santool info FILE.san... [--json] [--frames]
 int RunInfo(const InfoOptions& options);
+
+struct TraceOptions {
+  std::string file;
+};
+// santool trace FILE.jsonl: the timing of a --trace of the player
+int RunTrace(const TraceOptions& options);
