@@ -99,9 +99,11 @@ void OnFrameTick(UINT, UINT, uintptr_t, uintptr_t, uintptr_t) {
   g_anim.pending_ticks.fetch_add(1, std::memory_order_relaxed);
 }
 
+// Repair: a frame tick at the whole-millisecond period (66 ms at 15 frames
+// a second) ran ahead of the sound, which a frame carries at the exact rate
+// (1470 samples at 22050 Hz, 66.67 ms); the tick keeps the exact rate.
 void StartFrameTick() {
-  UINT period = UINT(g_anim.frame_period.load());
-  g_anim.tick_timer = timeSetEvent(period, period, OnFrameTick, 0, TIME_PERIODIC);
+  g_anim.tick_timer = platform::StartRateTimer(UINT(g_anim.frames_per_second), OnFrameTick, 0);
 }
 
 void StopFrameTick() {
@@ -250,6 +252,7 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
   // The last read result is kept: after a play that ended on a negative
   // result the next one reads at its first render tick.
   g_anim.frame_period = FramePeriod(frames_per_second);
+  g_anim.frames_per_second = frames_per_second;
   g_anim.frames_read = g_anim.late_frames = 0;
   ResetAnimationReader();
   bool threaded = !(mode & kPlayNoThread);
@@ -316,6 +319,7 @@ void SetPlaybackActive(int32_t flag) {
 void SetFrameRate(int16_t frames_per_second) {
   if (frames_per_second < 1) return;
   g_anim.frame_period = FramePeriod(frames_per_second);
+  g_anim.frames_per_second = frames_per_second;
   if (g_anim.sync_timer) TimerSetPeriod(g_anim.sync_timer, g_anim.frame_period);
 }
 

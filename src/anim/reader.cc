@@ -48,7 +48,7 @@ void ApplyHeader(const uint8_t* p, uint32_t size) {
     if (rate != 0 && !(g_anim.file_flags & kFlagIgnoreRate)) SetFrameRate(rate);
   }
   if (!(g_anim.file_flags & kFlagKeepDrawState)) ResetDrawingState();
-  trace::FileSwitched(g_anim.frame_period.load());
+  trace::FileSwitched(g_anim.frame_period.load(), g_anim.frames_per_second);
 }
 
 void DebugOverlay(int level) {

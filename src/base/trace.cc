@@ -127,7 +127,7 @@ void QueueFile(const char* name) {
   Escape(t.queued, name);
 }
 
-void FileSwitched(int32_t frame_period_ms) {
+void FileSwitched(int32_t frame_period_ms, int32_t frames_per_second) {
   TraceState& t = T();
   if (!On()) return;
   {
@@ -135,7 +135,7 @@ void FileSwitched(int32_t frame_period_ms) {
     std::snprintf(t.file, sizeof t.file, "%s", t.queued);
     t.frame = -1;
   }
-  Line("switch", ",\"period\":%d", frame_period_ms);
+  Line("switch", ",\"period\":%d,\"fps\":%d", frame_period_ms, frames_per_second);
 }
 
 void SetFrame(int32_t frame_number, bool late, int32_t ring_fill, bool end_pass) {

@@ -32,7 +32,9 @@ void SetSamplesSource(SamplesSource source);
 // The context the next lines carry. File names longer than the trace keeps
 // are cut.
 void QueueFile(const char* name);  // the file that plays after the current one
-void FileSwitched(int32_t frame_period_ms);  // the queued file is now current
+// The queued file is now current; the frame tick runs `frames_per_second`
+// (the render and sync timers at the whole-millisecond period).
+void FileSwitched(int32_t frame_period_ms, int32_t frames_per_second);
 // The frame being processed; `end_pass`: the last frame shown again at the
 // end of its file.
 void SetFrame(int32_t frame_number, bool late, int32_t ring_fill, bool end_pass);

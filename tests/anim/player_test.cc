@@ -124,6 +124,7 @@ TEST_F(Player, PacingOnTheVirtualClockAndAfterAStall) {
   ASSERT_GE(reads.size(), 41u) << g_trace;
   EXPECT_EQ(reads[0].frame, 0);
   size_t lates = 0;
+  uint32_t after_late = 0;
   for (size_t i = 1; i < reads.size(); ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(reads[i].frame, reads[i - 1].frame + 1);  // nothing made up
@@ -142,13 +143,26 @@ TEST_F(Player, PacingOnTheVirtualClockAndAfterAStall) {
       ASSERT_EQ(drops.size(), 1u);
       EXPECT_EQ(drops[0].first, reads[i].ms);
       EXPECT_GE(drops[0].second, 4u);
+      after_late = reads[i].frame + 1;
+    } else if (reads[i].frame == int(after_late)) {
+      EXPECT_LE(gap, 67u + 3);  // the next tick, on the ticks' own phase
     } else {
+      // A tick every 66 or 67 ms (15 a second exactly), read at the next
+      // render tick, 3 ms apart.
       EXPECT_GE(gap, 66u - 3);
-      EXPECT_LE(gap, 66u + 3);
+      EXPECT_LE(gap, 67u + 3);
     }
   }
   EXPECT_EQ(lates, 1u);
   EXPECT_EQ(InspectPlayer().late_frames, 1);
+  // From frame 13 to the last, one frame per tick or a tick dropped: no
+  // drift against 15 ticks a second, nothing made up.
+  const Read& from = reads[13];
+  const Read& to = reads[40];
+  ASSERT_EQ(to.frame, 40);
+  ASSERT_EQ(drops.size(), 1u);
+  EXPECT_EQ(((to.ms - from.ms) * 15 + 500) / 1000,
+            uint32_t(to.frame - from.frame) + drops[0].second);
 }
 
 TEST_F(Player, LoopsPlayTheFileAgainAndTheNextPlayKeepsTheLastResult) {

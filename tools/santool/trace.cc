@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -36,7 +37,8 @@ struct Mix {
 // One file from its switch to the next one.
 struct Played {
   std::string file;
-  int64_t period = 0;
+  int64_t period = 0;  // whole milliseconds: the render and sync timers
+  double tick = 0;     // the frame tick's exact period
   // Pictures read on frame ticks: after the fast start, not end passes.
   std::vector<Screen> timed;
   size_t screens = 0;
@@ -68,44 +70,49 @@ bool PlayTime(const std::vector<Mix>& mixes, const SoundStart& s, double* ms) {
 }
 
 void Report(const Played& p, const std::vector<Mix>& mixes) {
-  std::printf("%s: %zu screens (%zu palette only), frame period %lld ms\n", p.file.c_str(),
-              p.screens, p.palette_only, static_cast<long long>(p.period));
+  std::printf("%s: %zu screens (%zu palette only), frame tick %.2f ms\n", p.file.c_str(),
+              p.screens, p.palette_only, p.tick);
   std::vector<double> intervals, deviations;
   for (size_t i = 1; i < p.timed.size(); ++i) {
     double d = double(p.timed[i].ms - p.timed[i - 1].ms);
     intervals.push_back(d);
-    deviations.push_back(std::fabs(d - p.period));
+    deviations.push_back(std::fabs(d - p.tick));
   }
   if (!intervals.empty()) {
-    std::printf("  intervals from frame 11 on: median %.1f ms, p95 %.1f ms, max %.1f ms; "
-                "95%% within %.1f ms of the period\n",
-                Percentile(intervals, 0.5), Percentile(intervals, 0.95),
+    double mean = 0;
+    for (double d : intervals) mean += d / intervals.size();
+    std::printf("  intervals from frame 11 on: mean %.2f ms, median %.1f ms, p95 %.1f ms, "
+                "max %.1f ms; 95%% within %.1f ms of the tick\n",
+                mean, Percentile(intervals, 0.5), Percentile(intervals, 0.95),
                 Percentile(intervals, 1.0), Percentile(deviations, 0.95));
     // Drift: how far a timed frame is from where the period puts it,
     // counted from the first timed frame by frame numbers.
     double last = 0, largest = 0;
     for (const Screen& s : p.timed) {
-      last = double(s.ms - p.timed[0].ms) - double(s.frame - p.timed[0].frame) * p.period;
+      last = double(s.ms - p.timed[0].ms) - double(s.frame - p.timed[0].frame) * p.tick;
       largest = std::max(largest, std::fabs(last));
     }
-    std::printf("  drift: %.0f ms at the end, %.0f ms at most\n", last, largest);
+    std::printf("  drift: %lld ms at the end, %lld ms at most\n", std::llround(last),
+                std::llround(largest));
   }
   std::printf("  late frames %zu; dropped ticks %lld in %zu drops\n", p.late,
               static_cast<long long>(p.dropped_ticks), p.drops);
-  std::vector<double> offsets;
+  // Per channel: a stream carries its sound ahead of the picture, a sound
+  // effect starts with its frame.
+  std::map<int64_t, std::vector<double>> offsets;
   for (const SoundStart& s : p.sounds) {
     if (s.frame <= kFastFrames) continue;
     auto shown = std::find_if(p.first_shown.begin(), p.first_shown.end(),
                               [&](const Screen& f) { return f.frame == s.frame; });
     double played = 0;
     if (shown != p.first_shown.end() && PlayTime(mixes, s, &played))
-      offsets.push_back(played - double(shown->ms));
+      offsets[s.channel].push_back(played - double(shown->ms));
   }
-  if (!offsets.empty())
-    std::printf("  sound after picture, from frame 11 on: median %.1f ms, min %.1f ms, max %.1f ms "
-                "(%zu frames)\n",
-                Percentile(offsets, 0.5), Percentile(offsets, 0.0), Percentile(offsets, 1.0),
-                offsets.size());
+  for (const auto& [channel, list] : offsets)
+    std::printf("  sound after picture, channel %lld, from frame 11 on: median %.1f ms, "
+                "min %.1f ms, max %.1f ms (%zu frames)\n",
+                static_cast<long long>(channel), Percentile(list, 0.5), Percentile(list, 0.0),
+                Percentile(list, 1.0), list.size());
 }
 
 }  // namespace
@@ -129,6 +136,8 @@ int RunTrace(const TraceOptions& options) {
         Played p;
         p.file = j.at("file");
         p.period = j.at("period");
+        int64_t fps = j.value("fps", int64_t{0});
+        p.tick = fps > 0 ? 1000.0 / fps : double(p.period);
         files.push_back(std::move(p));
         continue;
       }
