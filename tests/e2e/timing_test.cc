@@ -121,10 +121,12 @@ TEST_F(Timing, RealClockShowsEveryFrameNearThePeriodEvenOnABusyMachine) {
     gaps.push_back(timed[i].ms - timed[i - 1].ms);
   }
   std::sort(gaps.begin(), gaps.end());
-  // Generous: the design's figure is within half a millisecond of 66.
+  // Generous: measured, the median is 66 or 67 ms (docs/timing.md).
   EXPECT_GE(gaps[gaps.size() / 2], 40);
-  EXPECT_LE(gaps[gaps.size() / 2], 100);
-  // Ticks are not made up, so a frame is never early against the first.
+  EXPECT_LE(gaps[gaps.size() / 2], 150);
+  // A frame needs a tick of its own after the one before it, so none is
+  // early against the first by more than the ticks' own whole-millisecond
+  // steps allow.
   for (const Shown& s : timed)
     EXPECT_GE(s.ms - timed[0].ms, (s.frame - timed[0].frame) * 66 - 66);
 }
