@@ -4,7 +4,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
+#include "platform/files.h"
 #include "platform/mmsystem.h"
 
 namespace {
@@ -123,8 +125,11 @@ void SetSamplesSource(SamplesSource source) { T().samples = source; }
 void QueueFile(const char* name) {
   TraceState& t = T();
   if (!On()) return;
+  // A long host path reaches the engines as a short alias: the trace names
+  // the path.
+  const std::string host = platform::ExpandAliases(name ? name : "");
   std::lock_guard<std::mutex> lock(t.lock);
-  Escape(t.queued, name);
+  Escape(t.queued, host.c_str());
 }
 
 void FileSwitched(int32_t frame_period_ms, int32_t frames_per_second) {

@@ -489,4 +489,13 @@ TEST_F(Santool, TraceSummarisesIntervalsDropsAndTheSoundOffset) {
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("line 12"), std::string::npos) << r.err;
   EXPECT_EQ(RunSantool("trace " + dir_ + "/none.jsonl").code, 1);
+  // An export traces its play too, under the file's own name.
+  SanFile f(14);
+  for (int i = 0; i < 14; ++i) f.Frame({{"FOBJ", santest::SolidObject(0, 0, 8, 8, uint8_t(i))}});
+  ASSERT_TRUE(santest::WriteFile(dir_ + "/f.san", f.Finish()));
+  r = RunSantool("export " + dir_ + "/f.san --frames " + dir_ + "/x --trace " + path);
+  ASSERT_EQ(r.code, 0) << r.err;
+  r = RunSantool("trace " + path);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_NE(r.out.find(dir_ + "/f.san: 15 screens"), std::string::npos) << r.out;
 }

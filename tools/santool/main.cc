@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
                    "that an earlier run left there are removed first")
       ->required();
   exporter->add_option("--audio", export_options.audio, "WAV file for what the sound card played");
+  exporter->add_option("--trace", export_options.trace,
+                       "the presentation trace as JSON lines (see santool trace)");
   exporter->add_option("--strings", export_options.strings, "the .TRS string file");
   exporter
       ->add_option("--fonts", export_options.fonts, "the .NUT fonts, comma-separated, font 0 first")

@@ -8,6 +8,7 @@ struct ExportOptions {
   std::string file;
   std::string frames;   // folder of frame_NNNNN.png
   std::string audio;    // WAV file, or empty
+  std::string trace;    // the presentation trace (JSON lines), or empty
   std::string strings;  // ".TRS" file, or empty
   std::vector<std::string> fonts;
 };
