@@ -40,6 +40,7 @@ struct AnimEngine {
   uint16_t play_flags = 0;
   uint16_t mode = 0;
   std::atomic<int32_t> frame_period{66};
+  int16_t frames_per_second = 15;  // the frame tick's rate
   std::atomic<uint16_t> pending_ticks{0};
   int16_t hold_back = 0;
   int16_t last_result = 0;
@@ -51,7 +52,6 @@ struct AnimEngine {
   // in quarters scales the frame rate.
   int32_t paused = 0;
   int32_t steps = 0;
-  int16_t frames_per_second = 15;
   int16_t speed_quarters = 4;
   int16_t render_timer = 0;
   int16_t watch_timer = 0;

@@ -12,6 +12,7 @@
 #include "display/display.h"
 #include "platform/mmsystem.h"
 #include "base/log.h"
+#include "base/trace.h"
 #include "stream/slots.h"
 #include "stream/stream.h"
 #include "timer/timer.h"
@@ -99,9 +100,13 @@ void OnFrameTick(UINT, UINT, uintptr_t, uintptr_t, uintptr_t) {
   g_anim.pending_ticks.fetch_add(1, std::memory_order_relaxed);
 }
 
+// Repair: a frame tick at the whole-millisecond period (66 ms at 15 frames
+// a second) ran ahead of the sound, which a frame carries at the exact rate
+// (1470 samples at 22050 Hz, 66.67 ms); the tick keeps the exact rate,
+// scaled by the viewer's speed (in quarters).
 void StartFrameTick() {
-  UINT period = UINT(g_anim.frame_period.load());
-  g_anim.tick_timer = timeSetEvent(period, period, OnFrameTick, 0, TIME_PERIODIC);
+  g_anim.tick_timer = platform::StartRateTimer(
+      UINT(g_anim.frames_per_second) * UINT(g_anim.speed_quarters), 4000, OnFrameTick, 0);
 }
 
 void StopFrameTick() {
@@ -126,6 +131,7 @@ void RenderTick(int16_t, uint32_t) {
       read = true;
     } else if (uint16_t pending = g_anim.pending_ticks.exchange(0); pending != 0) {
       read = true;
+      if (pending > 1) trace::Dropped(pending - 1u);
       if (pending >= kLateAfterTicks) {
         flags |= kFlagLateFrame;
         ++g_anim.late_frames;
@@ -258,6 +264,7 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
   // The last read result is kept: after a play that ended on a negative
   // result the next one reads at its first render tick.
   g_anim.frame_period = FramePeriod(frames_per_second);
+  g_anim.frames_per_second = frames_per_second;
   g_anim.frames_read = g_anim.late_frames = 0;
   ResetAnimationReader();
   bool threaded = !(mode & kPlayNoThread);
@@ -355,6 +362,7 @@ void SetFrameRate(int16_t frames_per_second) {
   if (frames_per_second < 1) return;
   g_anim.frames_per_second = frames_per_second;
   g_anim.frame_period = FramePeriod(frames_per_second);
+  g_anim.frames_per_second = frames_per_second;
   if (g_anim.sync_timer) TimerSetPeriod(g_anim.sync_timer, g_anim.frame_period);
 }
 

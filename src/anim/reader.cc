@@ -9,6 +9,7 @@
 #include "anim/format.h"
 #include "base/bytes.h"
 #include "base/tags.h"
+#include "base/trace.h"
 #include "display/display.h"
 #include "frame/draw.h"
 #include "frame/frame.h"
@@ -47,6 +48,7 @@ void ApplyHeader(const uint8_t* p, uint32_t size) {
     if (rate != 0 && !(g_anim.file_flags & kFlagIgnoreRate)) SetFrameRate(rate);
   }
   if (!(g_anim.file_flags & kFlagKeepDrawState)) ResetDrawingState();
+  trace::FileSwitched(g_anim.frame_period.load(), g_anim.frames_per_second);
 }
 
 void DebugOverlay(int level) {
@@ -77,6 +79,9 @@ void DebugOverlay(int level) {
 }  // namespace
 
 void ProcessFrame(int16_t x, int16_t y, uint16_t frame_flags) {
+  if (trace::On())
+    trace::SetFrame(g_anim.frame_number, (frame_flags & kFlagLateFrame) != 0, StreamFillPercent(),
+                    g_anim.frame_number >= g_anim.frame_count);
   uint16_t flags = uint16_t(g_anim.file_flags | frame_flags);
   if (!g_anim.bitmap || !g_anim.chunk_data) return;
   if (!(flags & kFlagKeepPixels)) ClearRenderBitmap(g_anim.bitmap, 0);
@@ -187,6 +192,7 @@ int16_t ReadFrame(uint16_t frame_flags) {
 
 void QueueAnimation(const char* name, uint16_t header_flags) {
   g_anim.pending_flags = header_flags;
+  trace::QueueFile(name);
   StreamRequestOpen(name, kFirstChunkOffset);
 }
 

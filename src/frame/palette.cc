@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/bytes.h"
+#include "base/trace.h"
 #include "display/display.h"
 #include "frame/frame.h"
 #include "frame/internal.h"
@@ -58,6 +59,7 @@ void PresentFrame(RenderBitmap* bitmap, const ClipRect* clip, uint16_t frame_fla
   if (!g_frame.frame_changed) return;
   g_frame.frame_changed = 0;
   int32_t show = !g_frame.no_present && !(frame_flags & kFlagNoPresent);
+  if (show || g_frame.palette_state != 0) trace::Screen(show != 0);
   if (g_frame.present_callback) {
     g_frame.present_callback(bitmap, clip, frame_flags, g_frame.palette_state >= 2, show,
                              g_frame.palette_state);

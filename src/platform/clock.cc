@@ -1,4 +1,5 @@
 // The multimedia clock and its periodic timers, real or virtual.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,6 +17,12 @@ struct Timer {
   LPTIMECALLBACK callback = nullptr;
   uintptr_t user = 0;
   uint64_t due = 0;  // clock time of the next call
+  // A timer of a rate: call `calls` falls due at origin + calls x rate_ms /
+  // rate (rate calls every rate_ms milliseconds).
+  uint32_t rate = 0;
+  uint32_t rate_ms = 1000;
+  uint64_t origin = 0;
+  uint64_t calls = 0;
 };
 
 class Clock {
@@ -40,12 +47,14 @@ class Clock {
                                      .count());
   }
 
-  UINT Add(UINT delay, LPTIMECALLBACK callback, uintptr_t user, bool periodic) {
+  UINT Add(UINT delay, LPTIMECALLBACK callback, uintptr_t user, bool periodic,
+           uint32_t rate = 0, uint32_t rate_ms = 1000) {
     if (delay == 0 || callback == nullptr) return 0;
     std::unique_lock<std::mutex> lock(mutex_);
     UINT id = next_id_++;
     if (next_id_ == 0) next_id_ = 1;
-    timers_[id] = Timer{delay, periodic, callback, user, Now() + delay};
+    const uint64_t now = Now();
+    timers_[id] = Timer{delay, periodic, callback, user, now + delay, rate, rate_ms, now, 1};
     if (mode_ == platform::ClockMode::kReal) {
       if (!thread_.joinable()) {
         quit_ = false;
@@ -104,9 +113,19 @@ class Clock {
     UINT id = it->first;
     Timer timer = it->second;
     if (timer.periodic) {
-      it->second.due += timer.delay;
+      Timer& t = it->second;
+      if (t.rate != 0) {
+        ++t.calls;
+        t.due = t.origin + t.calls * t.rate_ms / t.rate;
+      } else {
+        t.due += timer.delay;
+      }
       // A real clock far behind (a stopped process) does not burst to catch up.
-      if (it->second.due + 10ull * timer.delay < now) it->second.due = now + timer.delay;
+      if (t.due + 10ull * timer.delay < now) {
+        t.due = now + timer.delay;
+        t.origin = now;
+        t.calls = 1;
+      }
     } else {
       timers_.erase(it);
     }
@@ -180,6 +199,12 @@ UINT timeSetEvent(UINT delay, UINT /*resolution*/, LPTIMECALLBACK callback, uint
 MMRESULT timeKillEvent(UINT timer_id) { return TheClock().Kill(timer_id); }
 
 namespace platform {
+
+UINT StartRateTimer(UINT calls, UINT per_ms, LPTIMECALLBACK callback, uintptr_t user) {
+  if (calls == 0 || per_ms == 0) return 0;
+  calls = std::min<UINT>(calls, per_ms);  // at most one call a millisecond
+  return TheClock().Add(per_ms / calls, callback, user, true, calls, per_ms);
+}
 
 void SetClockMode(ClockMode mode) { TheClock().SetMode(mode); }
 ClockMode GetClockMode() { return TheClock().Mode(); }

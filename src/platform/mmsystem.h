@@ -42,6 +42,13 @@ ClockMode GetClockMode();
 // running every callback that falls due on the calling thread.
 void AdvanceVirtualTime(uint32_t ms);
 
+// A periodic timer that calls back `calls` times every `per_ms` milliseconds
+// (at most once a millisecond) at the exact rate: call k falls due
+// k x per_ms / calls ms after the start, so its whole-millisecond delays
+// alternate (66 and 67 for 15 a second) instead of running fast by the
+// fraction a plain period drops. Stopped by timeKillEvent; 0 on failure.
+UINT StartRateTimer(UINT calls, UINT per_ms, LPTIMECALLBACK callback, uintptr_t user);
+
 // Milliseconds until the next timer falls due (virtual clock), or -1.
 int64_t NextTimerDueIn();
 

@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "platform/ui.h"
 #include "shell/launcher.h"
 #include "base/log.h"
+#include "base/trace.h"
 #include "shell/options.h"
 #include "shell/viewer.h"
 #ifdef MV_HAVE_SDL
@@ -200,18 +202,18 @@ std::vector<std::string> DataFiles(std::vector<std::string> files) {
 // folder or a data file, a sound file whose folder cannot be written, a
 // capture folder that cannot be made or emptied of an earlier run.
 bool PrepareOutputs(const PlatformOptions& options) {
-  if (!options.audio_out.empty()) {
-    if (imageio::IoResult ok = imageio::CheckOutput(options.audio_out, DataFiles(options.files));
-        !ok) {
+  for (const std::string* file : {&options.audio_out, &options.trace_out}) {
+    if (file->empty()) continue;
+    if (imageio::IoResult ok = imageio::CheckOutput(*file, DataFiles(options.files)); !ok) {
       Say(ok.message);
       return false;
     }
-    std::string folder = options.audio_out.substr(0, options.audio_out.find_last_of('/'));
+    std::string folder = file->substr(0, file->find_last_of('/'));
     if (folder.empty()) folder = "/";
     struct stat st;
-    const bool device = stat(options.audio_out.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    const bool device = stat(file->c_str(), &st) == 0 && !S_ISREG(st.st_mode);
     if (!device && access(folder.c_str(), W_OK) != 0) {
-      Say("cannot write " + options.audio_out + ": " + std::strerror(errno));
+      Say("cannot write " + *file + ": " + std::strerror(errno));
       return false;
     }
   }
@@ -299,6 +301,7 @@ int main(int argc, char** argv) {
   // the data folder becomes the current one next.
   options.capture_dir = Absolute(options.capture_dir);
   options.audio_out = Absolute(options.audio_out);
+  options.trace_out = Absolute(options.trace_out);
   options.instance_dir = Absolute(options.instance_dir);
   const bool viewing = !options.files.empty();
   ViewerOptions viewer;
@@ -342,6 +345,17 @@ int main(int argc, char** argv) {
                               0, 0);
   }
 
+  // The trace is buffered and written whole at the end, like the sound file.
+  std::optional<imageio::OutputFile> trace_file;
+  if (!options.trace_out.empty()) {
+    trace_file.emplace(options.trace_out);
+    trace::Begin(
+        [](void* file, const char* data, size_t size) {
+          return static_cast<imageio::OutputFile*>(file)->Write(data, size);
+        },
+        &*trace_file);
+  }
+
   std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
   command_line.push_back('\0');
   // A display that cannot start is a failed run like any other.
@@ -365,6 +379,13 @@ int main(int argc, char** argv) {
   } else {
     // Writes the sound file.
     failed |= !platform::headless::Uninstall();
+  }
+  if (trace_file) {
+    trace::End();
+    if (imageio::IoResult ok = trace_file->Commit(); !ok) {
+      Say(ok.message);
+      failed = true;
+    }
   }
   // Recorded errors (damaged or missing files) mean the demonstration did not
   // play as its files promised: the run fails.

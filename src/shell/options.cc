@@ -417,6 +417,8 @@ PlatformOptions ParsePlatformOptions(int argc, const char* const* argv) {
       take_path(&options.capture_dir);
     } else if (name == "audio-out") {
       take_path(&options.audio_out);
+    } else if (name == "trace") {
+      take_path(&options.trace_out);
     } else if (name == "instance-dir") {
       if (take_path(&options.instance_dir)) options.instance_dir_given = true;
     } else if (name == "data") {
@@ -502,6 +504,9 @@ const char* PlatformOptionsHelp() {
          "  --audio-out=FILE.wav     what the sound card played (an existing file or\n"
          "                           link is replaced, a device written to; never one\n"
          "                           of the demonstration's files)\n"
+         "  --trace=FILE.jsonl       one JSON line per screen shown, frame dropped,\n"
+         "                           file switched and sound block mixed, with the\n"
+         "                           clock (see docs/timing.md); written like --audio-out\n"
          "  --audio-max=SECONDS      longest sound kept for --audio-out (default 3600);\n"
          "                           a run that plays longer fails and writes no file\n"
          "  --instance-dir=DIR       where copies find each other (default: private)\n"

@@ -34,6 +34,7 @@ struct PlatformOptions {
   std::vector<ScriptedActivation> screen_activations;
   std::string capture_dir;
   std::string audio_out;
+  std::string trace_out;  // --trace: the presentation trace, JSON lines
   bool instance_dir_given = false;
   std::string instance_dir;
   std::string data_dir;

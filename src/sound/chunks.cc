@@ -10,6 +10,7 @@
 #include "base/mem.h"
 #include "base/bytes.h"
 #include "base/tags.h"
+#include "base/trace.h"
 
 using namespace sound_internal;
 
@@ -111,6 +112,7 @@ void StartFirstBlock(const uint8_t* data, int32_t length, int16_t id, int16_t vo
   r.ring_start = r.script_start + script_size + 8;
   r.ring_size = static_cast<int32_t>(ring_size);
   r.written = copied - script_size - kImageHeader;
+  trace::Sound(chosen, 0);
   r.total = static_cast<int32_t>(ReadBE32(data + 20 + script_size));
   r.id = static_cast<uint16_t>(id);
   r.volume = 127;
@@ -147,6 +149,7 @@ void AppendBlock(const uint8_t* data, int32_t length, int16_t volume, int16_t pa
     }
     if (volume >= 0 && volume <= 126) r.volume = static_cast<int8_t>(volume);
     if (pan >= -127 && pan <= 127) r.pan = static_cast<int8_t>(pan);
+    trace::Sound(i, r.written);
     r.written += length;
     return;
   }

@@ -7,7 +7,9 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
+#include "base/trace.h"
 #include "platform/dsound.h"
 #include "platform/mmsystem.h"
 #include "sound/sound.h"
@@ -46,9 +48,55 @@ struct Driver {
   UINT timer = 0;
   SoundWindowSource window_source = nullptr;
   std::atomic<bool> muted{false};  // set by the main thread, read by the tick
+  // The card's samples played since the open, brought up to date from the
+  // play cursor by the tick and by the trace (any thread).
+  std::mutex played_lock;
+  uint64_t played = 0;
+  DWORD last_cursor = 0;
 };
 
 Driver g;
+
+// The played count, brought up to the cursor; the cursor is then moved to
+// `move_to` when it is not negative (a jump is not playing).
+uint64_t UpdatePlayed(int64_t move_to = -1) {
+  std::lock_guard<std::mutex> lock(g.played_lock);
+  if (g.buffer == nullptr) return g.played;
+  DWORD cursor = 0;
+  g.buffer->GetCurrentPosition(&cursor, nullptr);
+  const DWORD length = static_cast<DWORD>(g.buffer_length);
+  g.played += (cursor + length - g.last_cursor % length) % length;
+  g.last_cursor = cursor;
+  if (move_to >= 0) {
+    g.buffer->SetCurrentPosition(static_cast<DWORD>(move_to));
+    g.last_cursor = static_cast<DWORD>(move_to);
+  }
+  return g.played;
+}
+
+uint64_t PlayedForTrace() { return UpdatePlayed(); }
+
+// Mixes a block; with the trace on, also says which stream bytes of each
+// channel went into it and when the card plays it.
+void MixTracedBlock(DWORD play_cursor, int16_t block) {
+  if (!trace::On()) {
+    MixOneBlock();
+    return;
+  }
+  int64_t before[kMaxSoundChannels];
+  const int count = std::min<int>(SoundChannelCount(), kMaxSoundChannels);
+  SoundChannelView view{};
+  for (int c = 0; c < count; ++c) before[c] = GetSoundChannel(c, &view) ? view.position : -1;
+  MixOneBlock();
+  const uint64_t played = UpdatePlayed();
+  const DWORD length = static_cast<DWORD>(g.buffer_length);
+  const DWORD ahead =
+      (static_cast<DWORD>(block * g.block_length) + length - play_cursor % length) % length;
+  for (int c = 0; c < count; ++c) {
+    if (!GetSoundChannel(c, &view) || before[c] < 0 || view.position == before[c]) continue;
+    trace::Mixed(c, before[c], view.position, played + ahead, g.block_length, g.output_rate);
+  }
+}
 
 void StartTick() {
   if (g.timer == 0)
@@ -64,6 +112,7 @@ void StopTick() {
 void ReleaseBuffer() {
   if (g.buffer != nullptr) {
     g.buffer->Stop();
+    std::lock_guard<std::mutex> lock(g.played_lock);
     g.buffer->Release();
     g.buffer = nullptr;
   }
@@ -128,6 +177,7 @@ int32_t OpenSoundOutput(int32_t rate, int32_t channel_count, SoundBlockCallback 
     CloseSoundOutput();
     return -1;
   }
+  trace::SetSamplesSource(PlayedForTrace);
   return 0;
 }
 
@@ -135,6 +185,7 @@ void CloseSoundOutput() {
   // A close without an open must not wrap the count.
   if (g.open_count.load() == 0) return;
   if (g.open_count.fetch_sub(1) != 1) return;
+  trace::SetSamplesSource(nullptr);
   StopTick();
   ReleaseBuffer();
   if (g.sound != nullptr) g.sound->Release();
@@ -161,9 +212,13 @@ int32_t CreateOutputBuffer(int32_t rate) {
   desc.dwFlags = DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
   desc.dwBufferBytes = static_cast<DWORD>(g.buffer_length);
   desc.lpwfxFormat = &format;
-  if (g.sound->CreateSoundBuffer(&desc, &g.buffer, nullptr) != DS_OK || g.buffer == nullptr) {
-    g.buffer = nullptr;
+  LPDIRECTSOUNDBUFFER buffer = nullptr;
+  if (g.sound->CreateSoundBuffer(&desc, &buffer, nullptr) != DS_OK || buffer == nullptr)
     return -1;
+  {
+    std::lock_guard<std::mutex> lock(g.played_lock);
+    g.buffer = buffer;
+    g.last_cursor = 0;
   }
   void* part1 = nullptr;
   void* part2 = nullptr;
@@ -231,11 +286,12 @@ void OutputTimerProc(UINT, UINT, uintptr_t, uintptr_t, uintptr_t) {
   if (!((active && g.output_state == kStateIdle) || playing != g.next_block)) return;
   if (active) {
     if (g.output_state == kStateIdle) {
-      MixOneBlock();
       g.next_block = static_cast<int16_t>(playing - 1 < 0 ? kOutputBlockCount - 1 : playing - 1);
+      // The cursor is moved onto this block: it plays from now on.
+      MixTracedBlock(static_cast<DWORD>(g.next_block * g.block_length), g.next_block);
       g.output_state = kStateStarting;
     } else if (g.output_state == kStateRunning) {
-      MixOneBlock();
+      MixTracedBlock(play, g.next_block);
     }
   } else if (g.output_state == kStateIdle) {
     std::memset(g.mix_buffer, 0x80, sizeof(g.mix_buffer));
@@ -256,7 +312,7 @@ void OutputTimerProc(UINT, UINT, uintptr_t, uintptr_t, uintptr_t) {
   if (part1 != nullptr) std::memcpy(part1, g.mix_buffer, std::min<DWORD>(bytes1, g.block_length));
   g.buffer->Unlock(part1, bytes1, part2, bytes2);
   if (g.output_state == kStateStarting) {
-    g.buffer->SetCurrentPosition(static_cast<DWORD>(g.next_block * g.block_length));
+    UpdatePlayed(g.next_block * g.block_length);
     g.output_state = kStateRunning;
   }
   g.next_block = static_cast<int16_t>((g.next_block + 1) % kOutputBlockCount);

@@ -3,10 +3,13 @@
 // play keeps from the last one.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "anim_fixture.h"
+#include "base/trace.h"
 
 namespace {
 
@@ -78,6 +81,88 @@ TEST_F(Player, RateAboveOneThousandKeepsTheFrameTickAlive) {
   EXPECT_EQ(g_seen.back().number, 30);
   EXPECT_LT(g_seen.back().time, now + 20000);
   EXPECT_GE(InspectPlayer().frame_period, 1);
+}
+
+// The pacing, from the trace of a threaded play on the virtual clock: the
+// first 11 frames one render tick (3 ms) apart, then one frame per frame
+// tick read at the first render tick after it; a stall of 5 periods is not
+// made up: the next read carries the late flag, the ticks it cleared are
+// traced as dropped, and frames go on one a tick from there.
+std::string g_trace;
+uint32_t g_stall_at = 0;
+void StallOnce() {
+  if (g_stall_at == 0 || timeGetTime() < g_stall_at) return;
+  g_stall_at = 0;
+  platform::AdvanceVirtualTime(5 * 66);
+}
+
+TEST_F(Player, PacingOnTheVirtualClockAndAfterAStall) {
+  std::string path = Write("forty.san", SolidFrames(40));
+  g_trace.clear();
+  trace::Begin([](void*, const char* data, size_t size) {
+    g_trace.append(data, size);
+    return true;
+  }, nullptr);
+  g_stall_at = timeGetTime() + 20 * 66;
+  ASSERT_EQ(PlayAnimation(path.c_str(), 1, StallOnce, 0, 15, 0), 0);
+  ASSERT_TRUE(trace::End());
+  struct Read { uint32_t ms; int frame; bool late; };
+  std::vector<Read> reads;
+  std::vector<std::pair<uint32_t, unsigned>> drops;
+  std::istringstream lines(g_trace);
+  for (std::string line; std::getline(lines, line);) {
+    unsigned ms = 0, ticks = 0;
+    int frame = 0;
+    char late[6] = "";
+    if (std::sscanf(line.c_str(), "{\"ev\":\"screen\",\"ms\":%u,%*[^,],%*[^,],\"frame\":%d,"
+                    "%*[^,],\"late\":%5[a-z]", &ms, &frame, late) == 3)
+      reads.push_back({ms, frame, std::string(late) == "true"});
+    else if (std::sscanf(line.c_str(), "{\"ev\":\"drop\",\"ms\":%u,%*[^,],%*[^,],%*[^,],"
+                         "\"ticks\":%u", &ms, &ticks) == 2)
+      drops.push_back({ms, ticks});
+  }
+  ASSERT_GE(reads.size(), 41u) << g_trace;
+  EXPECT_EQ(reads[0].frame, 0);
+  size_t lates = 0;
+  uint32_t after_late = 0;
+  for (size_t i = 1; i < reads.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(reads[i].frame, reads[i - 1].frame + 1);  // nothing made up
+    uint32_t gap = reads[i].ms - reads[i - 1].ms;
+    if (reads[i].frame <= 10 || reads[i].frame > 40) {
+      // Frames 1 to 9 and the end-of-file pass follow a fast read, and so
+      // does frame 10: frame 9 is still among the first 10.
+      EXPECT_EQ(gap, 3u);
+    } else if (reads[i].frame <= 12) {
+      // A frame tick that came during the fast reads is taken by frame 11
+      // at once; frame 12 then waits for the next one.
+      EXPECT_LE(gap, 66u + 3);
+    } else if (reads[i].late) {
+      ++lates;
+      EXPECT_GE(gap, 5u * 66);  // the stall
+      ASSERT_EQ(drops.size(), 1u);
+      EXPECT_EQ(drops[0].first, reads[i].ms);
+      EXPECT_GE(drops[0].second, 4u);
+      after_late = reads[i].frame + 1;
+    } else if (reads[i].frame == int(after_late)) {
+      EXPECT_LE(gap, 67u + 3);  // the next tick, on the ticks' own phase
+    } else {
+      // A tick every 66 or 67 ms (15 a second exactly), read at the next
+      // render tick, 3 ms apart.
+      EXPECT_GE(gap, 66u - 3);
+      EXPECT_LE(gap, 67u + 3);
+    }
+  }
+  EXPECT_EQ(lates, 1u);
+  EXPECT_EQ(InspectPlayer().late_frames, 1);
+  // From frame 13 to the last, one frame per tick or a tick dropped: no
+  // drift against 15 ticks a second, nothing made up.
+  const Read& from = reads[13];
+  const Read& to = reads[40];
+  ASSERT_EQ(to.frame, 40);
+  ASSERT_EQ(drops.size(), 1u);
+  EXPECT_EQ(((to.ms - from.ms) * 15 + 500) / 1000,
+            uint32_t(to.frame - from.frame) + drops[0].second);
 }
 
 TEST_F(Player, LoopsPlayTheFileAgainAndTheNextPlayKeepsTheLastResult) {

@@ -204,6 +204,8 @@ TEST_F(Cli, OutputsNeverCostWhatWasThere) {
     EXPECT_NE(r.err.find(input), std::string::npos) << r.err;
     EXPECT_EQ(e2e::ReadAll(input), before);
     EXPECT_EQ(play({"--audio-out=" + work_.path()}).exit_code, 2);  // a folder
+    EXPECT_EQ(play({"--trace=" + input}).exit_code, 2);
+    EXPECT_EQ(e2e::ReadAll(input), before);
     EXPECT_EQ(play({"--instance-dir=" + input}).exit_code, 2);  // a file, not a folder
   }
   {  // A used capture folder keeps only this run's screens.
@@ -226,8 +228,10 @@ TEST_F(Cli, OutputsNeverCostWhatWasThere) {
     const std::string deep_data = deep + "/data";
     e2e::WriteDemoFolder(deep_data, e2e::DemoFolder{0, 0, 6, 3});
     e2e::RunResult r = Run({"--data=" + deep_data, "/thelantern", "--capture=" + deep + "/c",
-                            "--audio-out=" + deep + "/a.wav", "--instance-dir=" + deep + "/i"});
+                            "--audio-out=" + deep + "/a.wav", "--instance-dir=" + deep + "/i",
+                            "--trace=" + deep + "/t.jsonl"});
     EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(e2e::ReadAll(deep + "/t.jsonl").find("{\"ev\":\"switch\""), std::string::npos);
     EXPECT_EQ(e2e::ColourSequence(e2e::Screens(deep + "/c")).back(), e2e::kColourSecondB + 2);
     EXPECT_TRUE(is_wave(deep + "/a.wav"));
   }

@@ -1,6 +1,7 @@
 # The player runs as a subprocess; the tests write its data with the
-# authoring library and read its captures back.
-target_link_libraries(test_${name} PRIVATE mv_authoring mv_imageio)
+# authoring library and read its captures and traces back.
+find_package(nlohmann_json 3 REQUIRED)
+target_link_libraries(test_${name} PRIVATE mv_authoring mv_imageio nlohmann_json::nlohmann_json)
 if(TARGET morvane-demos)
   add_dependencies(test_${name} morvane-demos)
 endif()

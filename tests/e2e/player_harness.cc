@@ -12,6 +12,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "authoring/audio.h"
 #include "authoring/codecs.h"
 #include "authoring/nut.h"
 #include "authoring/san_writer.h"
@@ -39,7 +40,7 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
-void WriteSan(const std::string& path, int frames, int base) {
+void WriteSan(const std::string& path, int frames, int base, bool music) {
   authoring::SanHeader header;
   for (int i = 1; i < 255; ++i) {
     header.palette[i * 3] = static_cast<uint8_t>(i / 2);
@@ -49,10 +50,23 @@ void WriteSan(const std::string& path, int frames, int base) {
   header.palette[255 * 3] = header.palette[255 * 3 + 1] = header.palette[255 * 3 + 2] = 255;
   authoring::SanWriter writer(header);
   std::vector<uint8_t> pixels(320 * 200);
+  // A music stream as the demonstrations carry it: half a second ahead of
+  // the picture in frame 0, then a frame's worth (22050 / 15 samples) each.
+  constexpr size_t kRate = 22050, kPerFrame = kRate / 15;
+  std::vector<authoring::Bytes> blocks;
+  if (music && frames > 1) {
+    std::vector<uint8_t> samples(kRate / 2 + kPerFrame * (frames - 2));
+    for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(128 + (i % 64) - 32);
+    authoring::TrackScript script;
+    script.DataAt(0, static_cast<uint32_t>(samples.size()), kRate).End();
+    blocks = authoring::SplitStream(script.bytes(), samples, kRate / 2, kPerFrame).blocks;
+  }
   for (int i = 0; i < frames; ++i) {
     std::fill(pixels.begin(), pixels.end(), static_cast<uint8_t>(base + i));
     authoring::Frame frame;
     frame.Fobj(authoring::EncodeRunLength(1, 0, 0, 320, 200, pixels.data(), 320));
+    if (static_cast<size_t>(i) < blocks.size())
+      frame.Psad16(1, static_cast<int16_t>(i), 1, authoring::kSoundMusic, 127, 0, blocks[i]);
     writer.AddFrame(frame);
   }
   fs::create_directories(fs::path(path).parent_path());

@@ -35,8 +35,9 @@ constexpr int kColourSecondA = 110; // lanvid\demofrnt.san
 constexpr int kColourSecondB = 160; // lanvid\demoend.san
 constexpr int kWhite = 255;
 
-// Writes a .san file of `frames` full-screen frames of colour base + i.
-void WriteSan(const std::string& path, int frames, int base);
+// Writes a .san file of `frames` full-screen frames of colour base + i;
+// with `music`, a sound stream too, a frame's worth carried by each frame.
+void WriteSan(const std::string& path, int frames, int base, bool music = false);
 
 struct DemoFolder {
   int first_a = 30, first_b = 20, second_a = 25, second_b = 15;  // frame counts; 0: no file

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "player_harness.h"
 
 namespace {
@@ -52,8 +53,11 @@ int PictureFrame(const std::string& name) {
 
 size_t LoudSamples(const std::string& wav) {
   std::string bytes = e2e::ReadAll(wav);
+  if (bytes.size() < 44) return 0;
+  // The data chunk's own length: an odd one is followed by a pad byte.
+  const size_t end = std::min(bytes.size(), 44 + size_t(ReadLE32(reinterpret_cast<const uint8_t*>(bytes.data()) + 40)));
   size_t loud = 0;
-  for (size_t i = 44; i < bytes.size(); ++i) loud += uint8_t(bytes[i]) != 128;
+  for (size_t i = 44; i < end; ++i) loud += uint8_t(bytes[i]) != 128;
   return loud;
 }
 

@@ -33,6 +33,24 @@ TEST(VirtualClock, TimeMovesOnlyWhenAdvancedAndRunsDueTimers) {
   platform::AdvanceVirtualTime(100);
   EXPECT_EQ(g_calls.size(), 3u);
   EXPECT_EQ(timeSetEvent(0, 0, Record, 0, TIME_PERIODIC), 0u);
+  // A timer of 15 a second keeps the exact rate: 66 or 67 ms apart, 150
+  // calls in 10 seconds (a 66 ms period would make 151 and run ahead).
+  g_calls.clear();
+  UINT rate = platform::StartRateTimer(15, 1000, Record, 0);
+  platform::AdvanceVirtualTime(10000);
+  timeKillEvent(rate);
+  ASSERT_EQ(g_calls.size(), 150u);
+  EXPECT_EQ(g_calls[0].second, 266u);
+  EXPECT_EQ(g_calls[1].second, 333u);
+  EXPECT_EQ(g_calls.back().second, 10200u);
+  // A quarter of that rate (the viewer's slowest speed): 15 calls in 4 s.
+  g_calls.clear();
+  rate = platform::StartRateTimer(15, 4000, Record, 0);
+  platform::AdvanceVirtualTime(8000);
+  timeKillEvent(rate);
+  ASSERT_EQ(g_calls.size(), 30u);
+  EXPECT_EQ(g_calls[1].second - g_calls[0].second, 267u);
+  EXPECT_EQ(platform::StartRateTimer(0, 1000, Record, 0), 0u);
 }
 
 TEST(VirtualClock, EmptyQueueAdvancesOneMillisecondPerPeek) {

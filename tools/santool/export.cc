@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@
 #include "engines/engines.h"
 #include "santool/scan.h"
 #include "base/log.h"
+#include "base/trace.h"
 #include "sound/sound.h"
 #include "text/font.h"
 #include "text/resource.h"
@@ -168,8 +170,9 @@ int RunExport(const ExportOptions& options) {
   std::vector<std::string> host_inputs;
   for (const std::string& input : inputs)
     host_inputs.push_back(platform::ResolvePath(input.c_str()));
-  if (!options.audio.empty()) {
-    imageio::IoResult r = imageio::CheckOutput(options.audio, host_inputs);
+  for (const std::string* output : {&options.audio, &options.trace}) {
+    if (output->empty()) continue;
+    imageio::IoResult r = imageio::CheckOutput(*output, host_inputs);
     if (!r) refused = Fail(r.message);
   }
   struct stat st;
@@ -199,6 +202,15 @@ int RunExport(const ExportOptions& options) {
   EngineSetup setup;
   setup.frame_done = ExportFrameDone;
   setup.last = kEngineSound;  // no keyboard: nothing is typed into an export
+  std::optional<imageio::OutputFile> trace_file;
+  if (!options.trace.empty()) {
+    trace_file.emplace(options.trace);
+    trace::Begin(
+        [](void* out, const char* data, size_t size) {
+          return static_cast<imageio::OutputFile*>(out)->Write(data, size);
+        },
+        &*trace_file);
+  }
   if (StartEngines(setup)) {
     SetPresentCallback(ExportPresent);
     // The text the player's session loads for its first demonstration; the
@@ -233,6 +245,13 @@ int RunExport(const ExportOptions& options) {
       }
     }
     StopEngines(kEngineSound);
+    if (trace_file) {
+      trace::End();
+      if (imageio::IoResult r = trace_file->Commit(); !r) {
+        std::fprintf(stderr, "santool: %s\n", r.message.c_str());
+        exit_code = 1;
+      }
+    }
   } else {
     std::fprintf(stderr, "santool export: the engines could not be started\n");
     exit_code = 1;

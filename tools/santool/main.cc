@@ -34,6 +34,8 @@ int main(int argc, char** argv) {
                    "that an earlier run left there are removed first")
       ->required();
   exporter->add_option("--audio", export_options.audio, "WAV file for what the sound card played");
+  exporter->add_option("--trace", export_options.trace,
+                       "the presentation trace as JSON lines (see santool trace)");
   exporter->add_option("--strings", export_options.strings, "the .TRS string file");
   exporter
       ->add_option("--fonts", export_options.fonts, "the .NUT fonts, comma-separated, font 0 first")
@@ -118,6 +120,12 @@ int main(int argc, char** argv) {
                       "folder for the full pictures as the player shows them (frame_NNNNN.png), "
                       "made when missing");
 
+  TraceOptions trace_options;
+  CLI::App* tracer = app.add_subcommand(
+      "trace", "Summarises the timing of a player's --trace FILE, per file played");
+  tracer->add_option("file", trace_options.file, "the JSON lines of morvane-demos --trace")
+      ->required();
+
   // "santool help [COMMAND]" is "santool [COMMAND] --help".
   std::vector<std::string> words(argv + 1, argv + argc);
   if (!words.empty() && words[0] == "help") {
@@ -157,5 +165,6 @@ int main(int argc, char** argv) {
   if (builder->parsed()) return RunBuild(build_options);
   if (chk->parsed()) return RunChk(chk_options);
   if (verify->parsed()) return RunVerify(verify_options);
+  if (tracer->parsed()) return RunTrace(trace_options);
   return RunInfo(info_options);
 }

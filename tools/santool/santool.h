@@ -8,6 +8,7 @@ struct ExportOptions {
   std::string file;
   std::string frames;   // folder of frame_NNNNN.png
   std::string audio;    // WAV file, or empty
+  std::string trace;    // the presentation trace (JSON lines), or empty
   std::string strings;  // ".TRS" file, or empty
   std::vector<std::string> fonts;
   int from = 0;   // first frame written
@@ -62,3 +63,8 @@ struct VerifyOptions {
 };
 // santool verify FILE... [--json]: checks FILE against its ".CHK"
 int RunVerify(const VerifyOptions& options);
+struct TraceOptions {
+  std::string file;
+};
+// santool trace FILE.jsonl: the timing of a --trace of the player
+int RunTrace(const TraceOptions& options);
