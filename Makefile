@@ -38,8 +38,17 @@ test-tsan: setup
 	@cmake --build build-tsan -j $(JOBS) --target $(addprefix test_,$(TSAN_TESTS))
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -R '^($(shell echo $(TSAN_TESTS) | tr ' ' '|'))$$'
 
+# Each benchmark program runs BENCH_REPETITIONS times; build/bench.txt gets
+# the medians and each one's ratio to its baseline from the same run.
+BENCH_REPETITIONS ?= 9
 bench: build
-	@for b in build/bench/bench_*; do echo "== $$b"; $$b; done
+	@rm -rf build/bench-results && mkdir -p build/bench-results
+	@for b in build/bench/bench_*; do echo "== $$b"; \
+	  $$b --benchmark_repetitions=$(BENCH_REPETITIONS) --benchmark_report_aggregates_only=true \
+	    --benchmark_out=build/bench-results/$$(basename $$b).json --benchmark_out_format=json \
+	    || exit 1; done
+	@build/bench/bench-table build/bench-results/*.json > build/bench.txt
+	@cat build/bench.txt
 
 # Only what the demonstration needs is built here; `make test` builds the rest.
 demo: setup

@@ -1,5 +1,6 @@
 // Codec 37: full-picture video in 4 x 4 blocks against the previous frame,
 // decoded into one of two frame buffers of its own and then shown.
+#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -130,33 +131,75 @@ inline void CopyBlock(uint8_t* d, const uint8_t* s, int32_t stride) {
   CopyRow4(d + 3 * S, s + 3 * S);
 }
 
+// Copies k blocks that lie side by side, from s to d, as four rows of 4k bytes.
+template <int32_t kStride>
+inline void CopyBlocks(uint8_t* d, const uint8_t* s, int32_t stride, int32_t k) {
+  const int32_t S = kStride ? kStride : stride;
+  if (k == 1) {
+    CopyBlock<kStride>(d, s, S);
+    return;
+  }
+  for (int r = 0; r < 4; ++r) CopyBytes(d + r * S, s + r * S, 4 * k);
+}
+
+// The number of bytes from p on, at most `max`, that equal b: eight at a time.
+inline int32_t CountSame(const uint8_t* p, int32_t max, uint8_t b) {
+  int32_t k = 0;
+  if constexpr (std::endian::native == std::endian::little) {
+    const uint64_t all = 0x0101010101010101ull * b;
+    for (; k + 8 <= max; k += 8) {
+      uint64_t v;
+      std::memcpy(&v, p + k, 8);
+      v ^= all;
+      if (v != 0) return k + (__builtin_ctzll(v) >> 3);
+    }
+  }
+  while (k < max && p[k] == b) ++k;
+  return k;
+}
+
 // Decodes blocks until the frame or its data ends; a field cut short by the
-// end of the data ends the frame there.
+// end of the data ends the frame there. Neighbouring blocks with the same
+// motion vector, and the blocks of a run, are copied together, row by row.
 template <int32_t kStride>
 void DecodeBlocks(uint8_t* cur, const uint8_t* prev, int32_t stride, int32_t blocks_x,
                   int32_t blocks_y, const uint8_t* p, const uint8_t* end, bool runs,
                   unsigned limit) {
   const int32_t S = kStride ? kStride : stride;
   const int32_t* offsets = g_offsets;
-  int32_t run = 0;
+  int32_t run = 0;  // blocks of a run still to copy
   for (int32_t by = 0; by < blocks_y; ++by) {
-    uint8_t* d = cur + static_cast<ptrdiff_t>(by) * 4 * S;
-    const uint8_t* s = prev + static_cast<ptrdiff_t>(by) * 4 * S;
-    for (int32_t bx = 0; bx < blocks_x; ++bx, d += 4, s += 4) {
+    uint8_t* const row_d = cur + static_cast<ptrdiff_t>(by) * 4 * S;
+    const uint8_t* const row_s = prev + static_cast<ptrdiff_t>(by) * 4 * S;
+    int32_t bx = 0;
+    while (bx < blocks_x) {
+      uint8_t* d = row_d + 4 * bx;
+      const uint8_t* s = row_s + 4 * bx;
       if (run > 0) {
-        --run;
-        CopyBlock<kStride>(d, s, S);
+        int32_t k = std::min(run, blocks_x - bx);
+        CopyBlocks<kStride>(d, s, S, k);
+        run -= k;
+        bx += k;
         continue;
       }
       if (p >= end) return;
       unsigned b = *p++;
       if (runs && b == 0) {
         if (p >= end) return;
-        run = *p++;  // this block and `run` more
-        CopyBlock<kStride>(d, s, S);
-      } else if (b < limit) {
-        CopyBlock<kStride>(d, s + offsets[b], S);
-      } else if (b == 0xFF) {
+        run = *p++ + 1;  // this block and that many more
+        continue;
+      }
+      if (b < limit) {
+        // Following opcodes of the same vector in this block row.
+        int32_t k = 1 + CountSame(p, static_cast<int32_t>(std::min<ptrdiff_t>(
+                                         blocks_x - bx - 1, end - p)),
+                                  static_cast<uint8_t>(b));
+        CopyBlocks<kStride>(d, s + offsets[b], S, k);
+        p += k - 1;
+        bx += k;
+        continue;
+      }
+      if (b == 0xFF) {
         if (end - p < 16) return;
         for (int r = 0; r < 4; ++r) CopyRow4(d + r * S, p + 4 * r);
         p += 16;
@@ -174,6 +217,7 @@ void DecodeBlocks(uint8_t* cur, const uint8_t* prev, int32_t stride, int32_t blo
         CopyRow4(d + 2 * S, bottom);
         CopyRow4(d + 3 * S, bottom);
       }
+      ++bx;
     }
   }
 }
@@ -211,6 +255,42 @@ size_t DecodeRunLength(size_t cur, const uint8_t* p, const uint8_t* end, uint32_
   return done;
 }
 
+// d[i] = s[i] where s[i] is not 0, with a branch-free select in 32-byte
+// vectors (16 and 8 bytes below that); a last vector that overlaps the one
+// before is harmless, since the select gives the same bytes again. Built
+// twice: for processors with 32-byte vector registers and for all others.
+template <int kBytes>
+inline void SelectNonZero(uint8_t* d, const uint8_t* s) {
+  typedef uint8_t Vec __attribute__((vector_size(kBytes)));
+  Vec v, o;
+  std::memcpy(&v, s, kBytes);
+  std::memcpy(&o, d, kBytes);
+  o = (o & reinterpret_cast<Vec>(v == Vec{})) | v;  // v == 0 gives all ones
+  std::memcpy(d, &o, kBytes);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
+#endif
+void CopyNonZero(uint8_t* d, const uint8_t* s, int32_t n) {
+  if (n >= 64) {
+    int32_t i = 0;
+    for (; i + 64 <= n; i += 64) SelectNonZero<64>(d + i, s + i);
+    if (i < n) SelectNonZero<64>(d + n - 64, s + n - 64);
+  } else if (n >= 32) {
+    SelectNonZero<32>(d, s);
+    SelectNonZero<32>(d + n - 32, s + n - 32);
+  } else if (n >= 16) {
+    SelectNonZero<16>(d, s);
+    SelectNonZero<16>(d + n - 16, s + n - 16);
+  } else if (n >= 8) {
+    SelectNonZero<8>(d, s);
+    SelectNonZero<8>(d + n - 8, s + n - 8);
+  } else {
+    for (int32_t i = 0; i < n; ++i) d[i] = s[i] != 0 ? s[i] : d[i];
+  }
+}
+
 void Show(const Surface* surface, const ClipRect* clip, int32_t x, int32_t y, int32_t width,
           int32_t height, const uint8_t* src, int32_t stride, bool transparent) {
   Bounds b = GetBounds(surface, clip);
@@ -230,12 +310,19 @@ void Show(const Surface* surface, const ClipRect* clip, int32_t x, int32_t y, in
   if (y + height > b.bottom) height = b.bottom - y;
   if (width <= 0 || height <= 0) return;
   src += static_cast<ptrdiff_t>(sy) * stride + sx;
-  for (int32_t row = 0; row < height; ++row, src += stride) {
-    uint8_t* d = PixelAt(surface, x, y + row);
+  uint8_t* d = PixelAt(surface, x, y);
+  const intptr_t pitch = surface->width;
+  // Rows that lie end to end in both pictures (a full-width frame on a
+  // surface of its width) are one run.
+  if (width == stride && width == pitch) {
+    width *= height;
+    height = 1;
+  }
+  for (int32_t row = 0; row < height; ++row, src += stride, d += pitch) {
     if (!transparent) {
-      std::memcpy(d, src, width);
+      std::memcpy(d, src, static_cast<size_t>(width));
     } else {
-      for (int32_t i = 0; i < width; ++i) d[i] = src[i] != 0 ? src[i] : d[i];
+      CopyNonZero(d, src, width);
     }
   }
 }

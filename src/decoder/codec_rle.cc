@@ -27,7 +27,7 @@ inline void PutLiteral(uint8_t* first, int32_t pos, const uint8_t* src, int32_t 
 // covered or the line's bytes [p, end) run out. One comparison per code
 // decides whether it ends the line; only that last code is cut to size.
 template <bool kMirror, bool kOpaque>
-inline void RunLengthCodes(const uint8_t* p, const uint8_t* end, uint8_t* first, int32_t pos,
+[[gnu::always_inline]] inline void RunLengthCodes(const uint8_t* p, const uint8_t* end, uint8_t* first, int32_t pos,
                            int32_t width) {
   while (p < end) {
     uint32_t c = *p++;

@@ -12,7 +12,10 @@ constexpr int kFieldsSize = 6;
 constexpr int kPaletteSize = 768;
 constexpr int32_t kColourTableSize = 32768;
 
-uint8_t g_palette[kPaletteSize] = {};
+// The palette, each entry's three components in one word: first << 20 |
+// second << 10 | third. Four entries add up field by field, since no sum
+// passes 1020.
+uint32_t g_palette[256] = {};
 uint8_t g_colour_table[kColourTableSize] = {};
 
 // Finds the end of the run-coded colour table, or null when the data ends
@@ -28,7 +31,9 @@ const uint8_t* ColourTableEnd(const uint8_t* p, const uint8_t* end) {
 }
 
 void LoadTables(const uint8_t* palette, const uint8_t* pairs) {
-  std::memcpy(g_palette, palette, kPaletteSize);
+  for (int i = 0; i < 256; ++i)
+    g_palette[i] = uint32_t{palette[3 * i]} << 20 | uint32_t{palette[3 * i + 1]} << 10 |
+                  palette[3 * i + 2];
   int32_t filled = 0;
   while (filled < kColourTableSize) {
     int32_t n = std::min<int32_t>(pairs[0], kColourTableSize - filled);
@@ -38,15 +43,22 @@ void LoadTables(const uint8_t* palette, const uint8_t* pairs) {
   }
 }
 
-inline void Smooth(uint8_t* d, intptr_t pitch) {
-  const uint8_t* l = g_palette + 3 * d[-1];
-  const uint8_t* r = g_palette + 3 * d[1];
-  const uint8_t* u = g_palette + 3 * d[-pitch];
-  const uint8_t* w = g_palette + 3 * d[pitch];
-  uint32_t s1 = l[0] + r[0] + u[0] + w[0];
-  uint32_t s2 = l[1] + r[1] + u[1] + w[1];
-  uint32_t s3 = l[2] + r[2] + u[2] + w[2];
-  *d = g_colour_table[((s1 >> 5) << 10) | ((s2 >> 5) << 5) | (s3 >> 5)];
+// Smooths the n pixels from d on, left to right. The left neighbour of each
+// but the first is the pixel just written, kept in a register.
+inline void SmoothRun(uint8_t* d, int32_t n, intptr_t pitch) {
+  uint32_t left = d[-1];
+  for (int32_t i = 0; i < n; ++i) {
+    // The left neighbour comes last: it waits for the pixel before.
+    uint32_t rest = g_palette[d[i + 1]] + g_palette[d[i - pitch]] + g_palette[d[i + pitch]];
+#if defined(__GNUC__)
+    asm("" : "+r"(rest));  // keeps the compiler from adding `left` in first
+#endif
+    uint32_t sum = rest + g_palette[left];
+    // Each field's sum divided by 32, the first in bits 10-14 of the index.
+    uint32_t index = ((sum >> 15) & 0x7C00) + ((sum >> 10) & 0x3E0) + ((sum >> 5) & 0x1F);
+    left = g_colour_table[index];
+    d[i] = static_cast<uint8_t>(left);
+  }
 }
 
 }  // namespace
@@ -89,8 +101,7 @@ int16_t CodecSmoothing(int16_t operation, const Surface* surface, const ClipRect
     int32_t last = std::min<int32_t>(n, right - 1 - x);
     if (first <= last && y >= top) {
       if (y >= bottom) return 0;  // the object ends here
-      uint8_t* d = PixelAt(surface, x + first, y);
-      for (int32_t i = first; i <= last; ++i, ++d) Smooth(d, pitch);
+      SmoothRun(PixelAt(surface, x + first, y), last - first + 1, pitch);
     }
     x = static_cast<int16_t>(x + n);
   }

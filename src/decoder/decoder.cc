@@ -49,17 +49,6 @@ bool ObjectDataComplete(const uint8_t* payload, uint32_t size) {
   }
 }
 
-ObjectHeader ReadObjectHeader(const uint8_t* payload) {
-  ObjectHeader header;
-  header.codec = payload[0];
-  header.x = static_cast<int16_t>(ReadLE16(payload + 2));
-  header.y = static_cast<int16_t>(ReadLE16(payload + 4));
-  header.width = ReadLE16(payload + 6);
-  header.height = ReadLE16(payload + 8);
-  header.param = ReadLE16(payload + 12);
-  return header;
-}
-
 int16_t InitDecoder(int16_t count, const CodecProc* procs, const uint8_t* numbers, int16_t width,
                     int16_t height) {
   assert(count >= 0 && count <= 256 && (count == 0 || (procs != nullptr && numbers != nullptr)));

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "base/bytes.h"
+
 // The drawing destination. Its first three fields are also the first three of
 // a RenderBitmap, which is handed here directly.
 struct Surface {
@@ -30,8 +32,18 @@ struct ObjectHeader {
   uint16_t height;
   uint16_t param;
 };
-// Reads the header of a payload of at least 14 bytes.
-ObjectHeader ReadObjectHeader(const uint8_t* payload);
+// Reads the header of a payload of at least 14 bytes. Inline: every object
+// drawn reads it, sprites of a few hundred nanoseconds included.
+inline ObjectHeader ReadObjectHeader(const uint8_t* payload) {
+  ObjectHeader header;
+  header.codec = payload[0];
+  header.x = static_cast<int16_t>(ReadLE16(payload + 2));
+  header.y = static_cast<int16_t>(ReadLE16(payload + 4));
+  header.width = ReadLE16(payload + 6);
+  header.height = ReadLE16(payload + 8);
+  header.param = ReadLE16(payload + 12);
+  return header;
+}
 
 // Draw flags as the decoder and codecs read them.
 constexpr uint16_t DrawAbsolute = 0x0001;

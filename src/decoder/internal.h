@@ -138,7 +138,14 @@ inline void CopyReversed(uint8_t* d, const uint8_t* s, int32_t n) {
       CopyReversed8(d, s, n - 16);
       CopyReversed8(d, s, n - 8);
     } else if (n <= 64) {
-      for (int32_t i : {0, 8, 16, 24, n - 32, n - 24, n - 16, n - 8}) CopyReversed8(d, s, i);
+      CopyReversed8(d, s, 0);
+      CopyReversed8(d, s, 8);
+      CopyReversed8(d, s, 16);
+      CopyReversed8(d, s, 24);
+      CopyReversed8(d, s, n - 32);
+      CopyReversed8(d, s, n - 24);
+      CopyReversed8(d, s, n - 16);
+      CopyReversed8(d, s, n - 8);
     } else {
       int32_t i = 0;
       for (; i + 32 <= n; i += 32) {

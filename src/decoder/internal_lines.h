@@ -21,7 +21,7 @@ inline int32_t ReadField(const uint8_t*& p) {
 // width is covered or the line's bytes [p, end) run out. One comparison per
 // field decides whether it ends the line; only that last literal is cut.
 template <bool kWide, class Paint>
-inline void SkipFields(const uint8_t* p, const uint8_t* end, uint8_t* row, int32_t pos,
+[[gnu::always_inline]] inline void SkipFields(const uint8_t* p, const uint8_t* end, uint8_t* row, int32_t pos,
                        int32_t width, Paint paint) {
   constexpr int32_t kField = kWide ? 2 : 1;
   // A skip without a count after it paints nothing, so both are checked at once.

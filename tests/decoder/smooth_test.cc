@@ -1,5 +1,8 @@
-// Worked examples of the smoothing codec 45.
+// Worked examples of the smoothing codec 45, and random pictures, palettes
+// and records against a plain model of the mean.
 #include <gtest/gtest.h>
+
+#include <random>
 
 #include "payload.h"
 
@@ -119,3 +122,52 @@ TEST_F(SmoothingCodec, BoundsOneInsideTheClipTheStopRowAndTheVersion) {
 }
 
 }  // namespace
+
+TEST_F(SmoothingCodec, RandomRecordsMatchAModelOfTheMean) {
+  std::mt19937 rng(45);
+  auto rnd = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  for (int round = 0; round < 20; ++round) {
+    const int w = rnd(3, 70), h = rnd(3, 40);
+    Canvas c(w, h, 0);
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) c.at(x, y) = static_cast<uint8_t>(rnd(0, 255));
+    Bytes palette, pairs, records;
+    for (int i = 0; i < 768; ++i) palette.push_back(static_cast<uint8_t>(rnd(0, 255)));
+    std::vector<uint8_t> table;
+    while (table.size() < 32768) {
+      int n = rnd(0, 255), v = rnd(0, 255);
+      Append(pairs, {static_cast<uint8_t>(n), static_cast<uint8_t>(v)});
+      table.insert(table.end(), n, static_cast<uint8_t>(v));
+    }
+    // The model: each listed pixel, left to right, from the picture as it is then.
+    std::vector<uint8_t> want(static_cast<size_t>(w * h));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) want[y * w + x] = c.at(x, y);
+    int x = 0, y = 0;
+    bool stopped = false;
+    for (int k = 0; k < 30; ++k) {
+      int dx = rnd(-12, 12), dy = rnd(0, 9) < 7 ? 0 : 1, n = rnd(0, 30);
+      Append(records, Record(dx, dy, n));
+      x += dx;
+      y += dy;
+      for (int i = 0; i <= n && !stopped; ++i) {
+        int px = x + i;
+        if (px < 1 || y < 1 || px >= w - 1) continue;
+        if (y >= h - 1) {
+          stopped = true;
+          break;
+        }
+        int sum[3] = {0, 0, 0};
+        for (int q : {y * w + px - 1, y * w + px + 1, (y - 1) * w + px, (y + 1) * w + px})
+          for (int j = 0; j < 3; ++j) sum[j] += palette[3 * want[q] + j];
+        want[y * w + px] = table[(sum[0] >> 5) << 10 | (sum[1] >> 5) << 5 | (sum[2] >> 5)];
+      }
+      x += n;
+    }
+    Draw(c, Smoothing(0, 0, true, records, palette, pairs));
+    std::vector<uint8_t> got;
+    for (int yy = 0; yy < h; ++yy)
+      for (int xx = 0; xx < w; ++xx) got.push_back(c.at(xx, yy));
+    ASSERT_EQ(got, want) << "round " << round;
+  }
+}
