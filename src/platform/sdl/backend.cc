@@ -56,7 +56,8 @@ struct State {
   int frame_width = 0, frame_height = 0;
   SDL_Texture* scaled = nullptr;
   int scaled_width = 0, scaled_height = 0;
-  std::vector<uint32_t> pixels;
+  memory::Screen drawn;       // what `frame` holds
+  bool frame_shown = false;   // the window shows `drawn` and the overlay
 
   HWND main = nullptr;
   bool shown = false;
@@ -133,12 +134,51 @@ void DrawOverlay(int output_width, int output_height) {
                   s, SDL_Color{0xF0, 0xF0, 0xF0, 0xFF});
 }
 
+// The screen into the frame texture through its palette: every row after a
+// change of size, pitch or palette, otherwise only the band of rows that
+// changed since the last time, and nothing when the picture is the same.
+// `changed` tells whether the texture changed.
+SDL_Texture* UpdateFrame(const memory::Screen& s, bool* changed) {
+  State& b = B();
+  const bool kept = b.frame != nullptr && b.frame_width == s.width && b.frame_height == s.height;
+  SDL_Texture* frame = EnsureTexture(&b.frame, &b.frame_width, &b.frame_height, s.width, s.height,
+                                     SDL_TEXTUREACCESS_STREAMING, SDL_ScaleModeNearest);
+  *changed = true;
+  if (frame == nullptr) return nullptr;
+  RowBand band{0, s.height};
+  if (kept && b.drawn.pitch == s.pitch && b.drawn.indices.size() == s.indices.size() &&
+      b.drawn.palette == s.palette)
+    band = ChangedRows(s.width, s.height, s.pitch, s.indices.data(), b.drawn.indices.data());
+  *changed = band.first < band.end;
+  if (!*changed) return frame;
+  const SDL_Rect rows{0, band.first, s.width, band.end - band.first};
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(frame, &rows, &pixels, &pitch) != 0) return nullptr;
+  ConvertIndexed(s.width, rows.h, s.pitch, s.indices.data() + static_cast<size_t>(band.first) * s.pitch,
+                 s.palette.data(), static_cast<uint32_t*>(pixels), pitch / 4);
+  SDL_UnlockTexture(frame);
+  b.drawn = s;
+  return frame;
+}
+
 // Draws the window as it is now: the chooser while it shows, otherwise the
 // stored screen (black when there is none) and the overlay; both laid out by
-// the window's real size.
-void Draw() {
+// the window's real size. `when_changed`: not at all when the window already
+// shows this picture and overlay.
+void Draw(bool when_changed = false) {
   State& b = B();
   if (!b.shown || b.renderer == nullptr) return;
+  const memory::Screen& s = b.screen;
+  const bool picture = b.chooser == nullptr && b.have_screen && s.width > 0 && s.height > 0 &&
+                       s.indices.size() >= static_cast<size_t>(s.pitch) * s.height;
+  SDL_Texture* frame = nullptr;
+  bool changed = true;
+  if (picture) frame = UpdateFrame(s, &changed);
+  if (when_changed && b.frame_shown && frame != nullptr && !changed &&
+      b.overlay_version == platform::OverlayVersion())
+    return;
+  b.frame_shown = false;
   SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 255);
   SDL_RenderClear(b.renderer);
   int ow = 0, oh = 0;
@@ -149,16 +189,10 @@ void Draw() {
     SDL_RenderPresent(b.renderer);
     return;
   }
-  const memory::Screen& s = b.screen;
-  if (b.have_screen && s.width > 0 && s.height > 0 &&
-      s.indices.size() >= static_cast<size_t>(s.pitch) * s.height) {
+  if (picture) {
     b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
-    b.pixels.resize(static_cast<size_t>(s.width) * s.height);
-    ConvertIndexed(s.width, s.height, s.pitch, s.indices.data(), s.palette.data(), b.pixels.data());
-    SDL_Texture* frame = EnsureTexture(&b.frame, &b.frame_width, &b.frame_height, s.width, s.height,
-                                       SDL_TEXTUREACCESS_STREAMING, SDL_ScaleModeNearest);
     if (frame != nullptr) {
-      SDL_UpdateTexture(frame, nullptr, b.pixels.data(), s.width * 4);
+      b.frame_shown = true;
       const SDL_Rect dest{b.layout.x, b.layout.y, b.layout.width, b.layout.height};
       SDL_Texture* scaled = nullptr;
       if (b.layout.linear && SDL_RenderTargetSupported(b.renderer))
@@ -261,6 +295,7 @@ void Hide() {
   if (b.fullscreen) LeaveFullscreen();
   SDL_HideWindow(b.window);
   b.shown = false;
+  b.frame_shown = false;
   std::lock_guard<std::mutex> lock(b.screen_mutex);
   b.have_screen = false;  // the next session starts from black
   b.pending = false;
@@ -401,7 +436,7 @@ void Poll() {
     pending = b.pending;
     b.pending = false;
   }
-  if (pending || b.overlay_version != platform::OverlayVersion()) Draw();
+  if (pending || b.overlay_version != platform::OverlayVersion()) Draw(true);
   SDL_Event e;
   while (SDL_PollEvent(&e)) {
     if (Handle(e)) break;
@@ -544,6 +579,7 @@ void DestroyVideo() {
   if (b.renderer) SDL_DestroyRenderer(b.renderer);
   if (b.window) SDL_DestroyWindow(b.window);
   b.scaled = b.frame = nullptr;
+  b.frame_shown = false;
   b.scaled_width = b.scaled_height = b.frame_width = b.frame_height = 0;
   b.renderer = nullptr;
   b.window = nullptr;
