@@ -39,6 +39,8 @@ namespace {
 // While the window is closing, Escape is repeated this often until the
 // demonstration has ended (a key may land between two files).
 constexpr uint32_t kEscapeRepeatMs = 250;
+// The longest wait for the display's events while playing.
+constexpr uint32_t kPumpMs = 5;
 
 constexpr WPARAM MK_LBUTTON = 0x01;
 constexpr WPARAM MK_RBUTTON = 0x02;
@@ -56,6 +58,7 @@ struct State {
   int frame_width = 0, frame_height = 0;
   SDL_Texture* scaled = nullptr;
   int scaled_width = 0, scaled_height = 0;
+  SDL_Texture* scaled_drawn = nullptr;  // `scaled` holds the picture in `frame`
   memory::Screen drawn;       // what `frame` holds
   bool frame_shown = false;   // the window shows `drawn` and the overlay
 
@@ -86,6 +89,7 @@ struct State {
   std::atomic<bool> close_requested{false};
   bool chooser_failed = false;
   uint32_t last_escape = 0;
+  uint32_t last_pump = 0;  // SDL_GetTicks() of the last read of the display's events
 };
 
 State& B() {
@@ -105,6 +109,7 @@ SDL_Texture* EnsureTexture(SDL_Texture** texture, int* width, int* height, int w
   State& b = B();
   if (*texture != nullptr && *width == w && *height == h) return *texture;
   if (*texture != nullptr) SDL_DestroyTexture(*texture);
+  b.scaled_drawn = nullptr;
   *texture = SDL_CreateTexture(b.renderer, SDL_PIXELFORMAT_ARGB8888, access, w, h);
   *width = *texture ? w : 0;
   *height = *texture ? h : 0;
@@ -180,9 +185,21 @@ void Draw(bool when_changed = false) {
     return;
   b.frame_shown = false;
   SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 255);
-  SDL_RenderClear(b.renderer);
   int ow = 0, oh = 0;
   SDL_GetRendererOutputSize(b.renderer, &ow, &oh);
+  if (picture) b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
+  if (frame != nullptr) {
+    // Black only where the picture does not go: the bars beside it.
+    const Layout& l = b.layout;
+    const SDL_Rect bars[] = {{0, 0, ow, l.y},
+                             {0, l.y + l.height, ow, oh - l.y - l.height},
+                             {0, l.y, l.x, l.height},
+                             {l.x + l.width, l.y, ow - l.x - l.width, l.height}};
+    for (const SDL_Rect& bar : bars)
+      if (bar.w > 0 && bar.h > 0) SDL_RenderFillRect(b.renderer, &bar);
+  } else {
+    SDL_RenderClear(b.renderer);
+  }
   if (b.chooser != nullptr) {
     b.chooser_layout = LayOutChooser(*b.chooser, ow, oh);
     b.chooser_drawn = DrawChooser(b.renderer, b.glyphs, *b.chooser, b.chooser_layout, b.chooser_state);
@@ -190,7 +207,6 @@ void Draw(bool when_changed = false) {
     return;
   }
   if (picture) {
-    b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
     if (frame != nullptr) {
       b.frame_shown = true;
       const SDL_Rect dest{b.layout.x, b.layout.y, b.layout.width, b.layout.height};
@@ -199,10 +215,15 @@ void Draw(bool when_changed = false) {
         scaled = EnsureTexture(&b.scaled, &b.scaled_width, &b.scaled_height,
                                s.width * b.layout.prescale, s.height * b.layout.prescale,
                                SDL_TEXTUREACCESS_TARGET, SDL_ScaleModeLinear);
-      if (scaled != nullptr && SDL_SetRenderTarget(b.renderer, scaled) == 0) {
-        // Crisp whole pixels first, then a gentle linear step to the size.
-        SDL_RenderCopy(b.renderer, frame, nullptr, nullptr);
-        SDL_SetRenderTarget(b.renderer, nullptr);
+      const bool fresh = scaled != b.scaled_drawn;
+      if (scaled != nullptr && (!(changed || fresh) || SDL_SetRenderTarget(b.renderer, scaled) == 0)) {
+        // Crisp whole pixels first (again only when the picture changed),
+        // then a gentle linear step to the size.
+        if (changed || fresh) {
+          SDL_RenderCopy(b.renderer, frame, nullptr, nullptr);
+          SDL_SetRenderTarget(b.renderer, nullptr);
+          b.scaled_drawn = scaled;
+        }
         SDL_RenderCopy(b.renderer, scaled, nullptr, &dest);
       } else {
         SDL_RenderCopy(b.renderer, frame, nullptr, &dest);
@@ -437,8 +458,15 @@ void Poll() {
     b.pending = false;
   }
   if (pending || b.overlay_version != platform::OverlayVersion()) Draw(true);
+  // The display is read every few passes: each read is a system call, and
+  // the passes come a millisecond apart.
+  const uint32_t now = SDL_GetTicks();
+  if (now - b.last_pump >= kPumpMs) {
+    b.last_pump = now;
+    SDL_PumpEvents();
+  }
   SDL_Event e;
-  while (SDL_PollEvent(&e)) {
+  while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     if (Handle(e)) break;
   }
   if (b.close_requested && timeGetTime() - b.last_escape >= kEscapeRepeatMs) PostEscape();
@@ -578,7 +606,7 @@ void DestroyVideo() {
   if (b.frame) SDL_DestroyTexture(b.frame);
   if (b.renderer) SDL_DestroyRenderer(b.renderer);
   if (b.window) SDL_DestroyWindow(b.window);
-  b.scaled = b.frame = nullptr;
+  b.scaled = b.frame = b.scaled_drawn = nullptr;
   b.frame_shown = false;
   b.scaled_width = b.scaled_height = b.frame_width = b.frame_height = 0;
   b.renderer = nullptr;
