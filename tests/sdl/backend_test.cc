@@ -43,12 +43,12 @@ TEST(Layout, PictureRectangleAndScaling) {
     int x, y, width, height, prescale;
     bool linear;
   } rows[] = {
-      // 3 across but 3.6 down: four times up with nearest, then down linearly.
-      {320, 200, 960, 720, Fit::kAspect43, 0, 0, 960, 720, 4, true},
-      {320, 200, 1920, 1080, Fit::kAspect43, 240, 0, 1440, 1080, 6, true},
-      {320, 200, 800, 1000, Fit::kAspect43, 0, 200, 800, 600, 3, true},
+      // 3 across but 3.6 down: three times up with nearest, then up linearly.
+      {320, 200, 960, 720, Fit::kAspect43, 0, 0, 960, 720, 3, true},
+      {320, 200, 1920, 1080, Fit::kAspect43, 240, 0, 1440, 1080, 4, true},
+      {320, 200, 800, 1000, Fit::kAspect43, 0, 200, 800, 600, 2, true},
       {320, 200, 640, 400, Fit::kSquare, 0, 0, 640, 400, 2, false},
-      {320, 200, 1000, 1000, Fit::kSquare, 0, 187, 1000, 625, 4, true},
+      {320, 200, 1000, 1000, Fit::kSquare, 0, 187, 1000, 625, 3, true},
       {640, 480, 1920, 1080, Fit::kWhole, 320, 60, 1280, 960, 2, false},
       // A window smaller than the desktop still shows it at 1, cut at the edges.
       {640, 480, 500, 300, Fit::kWhole, -70, -90, 640, 480, 1, false},
@@ -82,19 +82,37 @@ TEST(Layout, WindowPointsMapBackOntoScreenPixels) {
   EXPECT_EQ(sy, 199);
 }
 
-TEST(Convert, IndicesGoThroughThePaletteAndSkipThePitchPadding) {
+TEST(Convert, IndicesGoThroughThePaletteAndOnlyChangedRowsAreRedone) {
   uint8_t rgb[768] = {};
   rgb[3 * 7] = 0x12;
   rgb[3 * 7 + 1] = 0x34;
   rgb[3 * 7 + 2] = 0x56;
   rgb[3 * 255] = rgb[3 * 255 + 1] = rgb[3 * 255 + 2] = 0xFF;
   const uint8_t indices[] = {7, 255, 99, 0, 0, 7, 99, 99};  // pitch 4, width 2
-  uint32_t out[4];
-  ConvertIndexed(2, 2, 4, indices, rgb, out);
+  uint32_t out[6] = {1, 1, 1, 1, 1, 1};                     // 3 words a row
+  ConvertIndexed(2, 2, 4, indices, rgb, out, 3);
   EXPECT_EQ(out[0], 0xFF123456u);
   EXPECT_EQ(out[1], 0xFFFFFFFFu);
-  EXPECT_EQ(out[2], 0xFF000000u);
-  EXPECT_EQ(out[3], 0xFF123456u);
+  EXPECT_EQ(out[2], 1u);  // past the row's end: untouched
+  EXPECT_EQ(out[3], 0xFF000000u);
+  EXPECT_EQ(out[4], 0xFF123456u);
+
+  // Rows of 2 indices in a pitch of 3: changes in the padding do not count.
+  const uint8_t before[] = {1, 1, 0, 2, 2, 0, 3, 3, 0, 4, 4, 0};
+  const struct {
+    std::vector<int> changed;  // offsets changed in `now`
+    int first, end;
+  } rows[] = {
+      {{}, 4, 4}, {{2, 5, 8, 11}, 4, 4}, {{0}, 0, 1}, {{10}, 3, 4}, {{4, 6}, 1, 3}, {{1, 9}, 0, 4},
+  };
+  for (const auto& r : rows) {
+    uint8_t now[12];
+    std::memcpy(now, before, sizeof now);
+    for (int at : r.changed) now[at] ^= 0x80;
+    const RowBand band = ChangedRows(2, 4, 3, now, before);
+    EXPECT_EQ(band.first, r.first) << r.changed.size();
+    EXPECT_EQ(band.end, r.end) << r.changed.size();
+  }
 }
 
 TEST(Keys, KeysBecomeTheOriginalVirtualKeyCodes) {

@@ -39,6 +39,8 @@ namespace {
 // While the window is closing, Escape is repeated this often until the
 // demonstration has ended (a key may land between two files).
 constexpr uint32_t kEscapeRepeatMs = 250;
+// The longest wait for the display's events while playing.
+constexpr uint32_t kPumpMs = 5;
 
 constexpr WPARAM MK_LBUTTON = 0x01;
 constexpr WPARAM MK_RBUTTON = 0x02;
@@ -56,7 +58,9 @@ struct State {
   int frame_width = 0, frame_height = 0;
   SDL_Texture* scaled = nullptr;
   int scaled_width = 0, scaled_height = 0;
-  std::vector<uint32_t> pixels;
+  SDL_Texture* scaled_drawn = nullptr;  // `scaled` holds the picture in `frame`
+  memory::Screen drawn;       // what `frame` holds
+  bool frame_shown = false;   // the window shows `drawn` and the overlay
 
   HWND main = nullptr;
   bool shown = false;
@@ -85,6 +89,7 @@ struct State {
   std::atomic<bool> close_requested{false};
   bool chooser_failed = false;
   uint32_t last_escape = 0;
+  uint32_t last_pump = 0;  // SDL_GetTicks() of the last read of the display's events
 };
 
 State& B() {
@@ -104,6 +109,7 @@ SDL_Texture* EnsureTexture(SDL_Texture** texture, int* width, int* height, int w
   State& b = B();
   if (*texture != nullptr && *width == w && *height == h) return *texture;
   if (*texture != nullptr) SDL_DestroyTexture(*texture);
+  b.scaled_drawn = nullptr;
   *texture = SDL_CreateTexture(b.renderer, SDL_PIXELFORMAT_ARGB8888, access, w, h);
   *width = *texture ? w : 0;
   *height = *texture ? h : 0;
@@ -133,42 +139,91 @@ void DrawOverlay(int output_width, int output_height) {
                   s, SDL_Color{0xF0, 0xF0, 0xF0, 0xFF});
 }
 
+// The screen into the frame texture through its palette: every row after a
+// change of size, pitch or palette, otherwise only the band of rows that
+// changed since the last time, and nothing when the picture is the same.
+// `changed` tells whether the texture changed.
+SDL_Texture* UpdateFrame(const memory::Screen& s, bool* changed) {
+  State& b = B();
+  const bool kept = b.frame != nullptr && b.frame_width == s.width && b.frame_height == s.height;
+  SDL_Texture* frame = EnsureTexture(&b.frame, &b.frame_width, &b.frame_height, s.width, s.height,
+                                     SDL_TEXTUREACCESS_STREAMING, SDL_ScaleModeNearest);
+  *changed = true;
+  if (frame == nullptr) return nullptr;
+  RowBand band{0, s.height};
+  if (kept && b.drawn.pitch == s.pitch && b.drawn.indices.size() == s.indices.size() &&
+      b.drawn.palette == s.palette)
+    band = ChangedRows(s.width, s.height, s.pitch, s.indices.data(), b.drawn.indices.data());
+  *changed = band.first < band.end;
+  if (!*changed) return frame;
+  const SDL_Rect rows{0, band.first, s.width, band.end - band.first};
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(frame, &rows, &pixels, &pitch) != 0) return nullptr;
+  ConvertIndexed(s.width, rows.h, s.pitch, s.indices.data() + static_cast<size_t>(band.first) * s.pitch,
+                 s.palette.data(), static_cast<uint32_t*>(pixels), pitch / 4);
+  SDL_UnlockTexture(frame);
+  b.drawn = s;
+  return frame;
+}
+
 // Draws the window as it is now: the chooser while it shows, otherwise the
 // stored screen (black when there is none) and the overlay; both laid out by
-// the window's real size.
-void Draw() {
+// the window's real size. `when_changed`: not at all when the window already
+// shows this picture and overlay.
+void Draw(bool when_changed = false) {
   State& b = B();
   if (!b.shown || b.renderer == nullptr) return;
+  const memory::Screen& s = b.screen;
+  const bool picture = b.chooser == nullptr && b.have_screen && s.width > 0 && s.height > 0 &&
+                       s.indices.size() >= static_cast<size_t>(s.pitch) * s.height;
+  SDL_Texture* frame = nullptr;
+  bool changed = true;
+  if (picture) frame = UpdateFrame(s, &changed);
+  if (when_changed && b.frame_shown && frame != nullptr && !changed &&
+      b.overlay_version == platform::OverlayVersion())
+    return;
+  b.frame_shown = false;
   SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 255);
-  SDL_RenderClear(b.renderer);
   int ow = 0, oh = 0;
   SDL_GetRendererOutputSize(b.renderer, &ow, &oh);
+  if (picture) b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
+  if (frame != nullptr) {
+    // Black only where the picture does not go: the bars beside it.
+    const Layout& l = b.layout;
+    const SDL_Rect bars[] = {{0, 0, ow, l.y},
+                             {0, l.y + l.height, ow, oh - l.y - l.height},
+                             {0, l.y, l.x, l.height},
+                             {l.x + l.width, l.y, ow - l.x - l.width, l.height}};
+    for (const SDL_Rect& bar : bars)
+      if (bar.w > 0 && bar.h > 0) SDL_RenderFillRect(b.renderer, &bar);
+  } else {
+    SDL_RenderClear(b.renderer);
+  }
   if (b.chooser != nullptr) {
     b.chooser_layout = LayOutChooser(*b.chooser, ow, oh);
     b.chooser_drawn = DrawChooser(b.renderer, b.glyphs, *b.chooser, b.chooser_layout, b.chooser_state);
     SDL_RenderPresent(b.renderer);
     return;
   }
-  const memory::Screen& s = b.screen;
-  if (b.have_screen && s.width > 0 && s.height > 0 &&
-      s.indices.size() >= static_cast<size_t>(s.pitch) * s.height) {
-    b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
-    b.pixels.resize(static_cast<size_t>(s.width) * s.height);
-    ConvertIndexed(s.width, s.height, s.pitch, s.indices.data(), s.palette.data(), b.pixels.data());
-    SDL_Texture* frame = EnsureTexture(&b.frame, &b.frame_width, &b.frame_height, s.width, s.height,
-                                       SDL_TEXTUREACCESS_STREAMING, SDL_ScaleModeNearest);
+  if (picture) {
     if (frame != nullptr) {
-      SDL_UpdateTexture(frame, nullptr, b.pixels.data(), s.width * 4);
+      b.frame_shown = true;
       const SDL_Rect dest{b.layout.x, b.layout.y, b.layout.width, b.layout.height};
       SDL_Texture* scaled = nullptr;
       if (b.layout.linear && SDL_RenderTargetSupported(b.renderer))
         scaled = EnsureTexture(&b.scaled, &b.scaled_width, &b.scaled_height,
                                s.width * b.layout.prescale, s.height * b.layout.prescale,
                                SDL_TEXTUREACCESS_TARGET, SDL_ScaleModeLinear);
-      if (scaled != nullptr && SDL_SetRenderTarget(b.renderer, scaled) == 0) {
-        // Crisp whole pixels first, then a gentle linear step to the size.
-        SDL_RenderCopy(b.renderer, frame, nullptr, nullptr);
-        SDL_SetRenderTarget(b.renderer, nullptr);
+      const bool fresh = scaled != b.scaled_drawn;
+      if (scaled != nullptr && (!(changed || fresh) || SDL_SetRenderTarget(b.renderer, scaled) == 0)) {
+        // Crisp whole pixels first (again only when the picture changed),
+        // then a gentle linear step to the size.
+        if (changed || fresh) {
+          SDL_RenderCopy(b.renderer, frame, nullptr, nullptr);
+          SDL_SetRenderTarget(b.renderer, nullptr);
+          b.scaled_drawn = scaled;
+        }
         SDL_RenderCopy(b.renderer, scaled, nullptr, &dest);
       } else {
         SDL_RenderCopy(b.renderer, frame, nullptr, &dest);
@@ -261,6 +316,7 @@ void Hide() {
   if (b.fullscreen) LeaveFullscreen();
   SDL_HideWindow(b.window);
   b.shown = false;
+  b.frame_shown = false;
   std::lock_guard<std::mutex> lock(b.screen_mutex);
   b.have_screen = false;  // the next session starts from black
   b.pending = false;
@@ -401,9 +457,16 @@ void Poll() {
     pending = b.pending;
     b.pending = false;
   }
-  if (pending || b.overlay_version != platform::OverlayVersion()) Draw();
+  if (pending || b.overlay_version != platform::OverlayVersion()) Draw(true);
+  // The display is read every few passes: each read is a system call, and
+  // the passes come a millisecond apart.
+  const uint32_t now = SDL_GetTicks();
+  if (now - b.last_pump >= kPumpMs) {
+    b.last_pump = now;
+    SDL_PumpEvents();
+  }
   SDL_Event e;
-  while (SDL_PollEvent(&e)) {
+  while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) > 0) {
     if (Handle(e)) break;
   }
   if (b.close_requested && timeGetTime() - b.last_escape >= kEscapeRepeatMs) PostEscape();
@@ -543,7 +606,8 @@ void DestroyVideo() {
   if (b.frame) SDL_DestroyTexture(b.frame);
   if (b.renderer) SDL_DestroyRenderer(b.renderer);
   if (b.window) SDL_DestroyWindow(b.window);
-  b.scaled = b.frame = nullptr;
+  b.scaled = b.frame = b.scaled_drawn = nullptr;
+  b.frame_shown = false;
   b.scaled_width = b.scaled_height = b.frame_width = b.frame_height = 0;
   b.renderer = nullptr;
   b.window = nullptr;

@@ -1,6 +1,7 @@
 #include "platform/sdl/layout.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace platform::sdl {
 
@@ -24,9 +25,10 @@ Layout ComputeLayout(int sw, int sh, int ow, int oh, Fit fit) {
     }
     l.width = std::max(1, l.width);
     l.height = std::max(1, l.height);
-    const int kx = (l.width + sw - 1) / sw;
-    const int ky = (l.height + sh - 1) / sh;
-    l.prescale = std::clamp(std::max(kx, ky), 1, kMaxPrescale);
+    // The largest whole factor that fits: the linear step then enlarges by
+    // less than two, and the prescaled picture (drawn on the processor
+    // without a graphics card) is the smallest that keeps pixels even.
+    l.prescale = std::clamp(std::min(l.width / sw, l.height / sh), 1, kMaxPrescale);
     l.linear = l.width != sw * l.prescale || l.height != sh * l.prescale;
   }
   l.x = (ow - l.width) / 2;
@@ -45,16 +47,29 @@ void WindowToScreen(const Layout& l, int sw, int sh, int x, int y, int* sx, int*
 }
 
 void ConvertIndexed(int width, int height, int pitch, const uint8_t* indices,
-                    const uint8_t* rgb768, uint32_t* out) {
+                    const uint8_t* rgb768, uint32_t* out, int out_pitch) {
   uint32_t table[256];
   for (int i = 0; i < 256; ++i)
     table[i] = 0xFF000000u | uint32_t{rgb768[3 * i]} << 16 | uint32_t{rgb768[3 * i + 1]} << 8 |
                rgb768[3 * i + 2];
   for (int y = 0; y < height; ++y) {
     const uint8_t* row = indices + static_cast<size_t>(y) * pitch;
-    uint32_t* dst = out + static_cast<size_t>(y) * width;
+    uint32_t* dst = out + static_cast<size_t>(y) * out_pitch;
     for (int x = 0; x < width; ++x) dst[x] = table[row[x]];
   }
+}
+
+RowBand ChangedRows(int width, int height, int pitch, const uint8_t* now, const uint8_t* before) {
+  auto differs = [&](int y) {
+    const size_t at = static_cast<size_t>(y) * pitch;
+    return std::memcmp(now + at, before + at, static_cast<size_t>(width)) != 0;
+  };
+  RowBand band;
+  while (band.first < height && !differs(band.first)) ++band.first;
+  if (band.first == height) return {height, height};
+  band.end = height;
+  while (!differs(band.end - 1)) --band.end;
+  return band;
 }
 
 }  // namespace platform::sdl

@@ -1,6 +1,7 @@
 // Where a screen goes in the window, and how it gets there: an integer
-// upscale with nearest filtering, then (when that does not land exactly on
-// the final size) a linear scale, so pixels stay crisp and even.
+// upscale with nearest filtering (the largest that fits), then (when that does
+// not land exactly on the final size) a linear enlargement, so pixels stay
+// crisp and even.
 #pragma once
 
 #include <array>
@@ -33,8 +34,16 @@ void WindowToScreen(const Layout& layout, int source_width, int source_height, i
                     int* sx, int* sy);
 
 // Indexed pixels through a 768-byte palette into 0xAARRGGBB words
-// (`pitch` bytes per source row, `out` width x height words).
+// (`pitch` bytes per source row, `out_pitch` words per output row).
 void ConvertIndexed(int width, int height, int pitch, const uint8_t* indices,
-                    const uint8_t* rgb768, uint32_t* out);
+                    const uint8_t* rgb768, uint32_t* out, int out_pitch);
+
+// The band of rows [first, end) holding every row whose first `width`
+// indices differ between two pictures of the same layout; empty (first ==
+// end) when they are alike.
+struct RowBand {
+  int first = 0, end = 0;
+};
+RowBand ChangedRows(int width, int height, int pitch, const uint8_t* now, const uint8_t* before);
 
 }  // namespace platform::sdl
