@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/faults.h"
 #include "platform/testing.h"
 
 struct platform::File {
@@ -101,6 +102,7 @@ File* OpenFile(const char* name, const char* mode) {
   struct stat st;
   // Directories open as streams on some systems; they are never files here.
   if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+  if (AllocationRefused()) return nullptr;
   FILE* stream = fopen(path.c_str(), mode);
   if (stream == nullptr) return nullptr;
   return new File{stream, path};
