@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -28,6 +30,7 @@
 #include "base/log.h"
 #include "shell/launcher.h"
 #include "shell/session.h"
+#include "stream/slots.h"
 #include "stream/stream.h"
 
 namespace {
@@ -329,6 +332,42 @@ TEST_F(WholeSession, EachRefusedAllocationIsRecordedUnwoundAndTheNextSessionPlay
     // The start-up's own messages all occur.
     for (const std::string& log : engine_logs) EXPECT_TRUE(logs.count(log)) << log;
   }
+}
+
+// A checksummed file whose sector 1 reads wrong twice and then right: the
+// session re-reads it, records nothing and shows every frame.
+TEST_F(WholeSession, ASectorThatHealsIsReadAgainAndPlays) {
+  WriteSan("lanvid/demofrnt.san", 6);
+  WriteSan("lanvid/demoend.san", 2);
+  std::ifstream in("lanvid/demofrnt.san", std::ios::binary);
+  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  std::vector<uint8_t> sums = MakeChecksumFile(bytes.data(), bytes.size());
+  std::ofstream("lanvid/demofrnt.CHK", std::ios::binary)
+      .write(reinterpret_cast<const char*>(sums.data()), std::streamsize(sums.size()));
+  SetDemoChoice(kChoiceLantern);
+  ClearLogs();
+  int before = platform::memory::PublishedScreens();
+  PlayDemoSession();
+  ASSERT_EQ(ErrorCount(), 0);
+  const int clean_screens = platform::memory::PublishedScreens() - before;
+
+  int bad_reads = 0;
+  platform::SetReadFaultHook([&](const std::string& path, long offset, uint8_t* data, size_t got) {
+    const long sector = 2048;
+    if (path.find("demofrnt.san") != std::string::npos && bad_reads < 2 && offset <= sector &&
+        offset + long(got) > sector) {
+      ++bad_reads;
+      data[sector - offset] ^= 0x55;
+    }
+    return got;
+  });
+  ClearLogs();
+  before = platform::memory::PublishedScreens();
+  PlayDemoSession();
+  platform::SetReadFaultHook(nullptr);
+  EXPECT_EQ(bad_reads, 2);
+  EXPECT_EQ(ErrorCount(), 0) << ErrorLogEntries()[0];
+  EXPECT_EQ(platform::memory::PublishedScreens() - before, clean_screens);
 }
 
 }  // namespace
