@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -102,7 +103,10 @@ File* OpenFile(const char* name, const char* mode) {
   struct stat st;
   // Directories open as streams on some systems; they are never files here.
   if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
-  if (AllocationRefused()) return nullptr;
+  if (AllocationRefused()) {
+    errno = EMFILE;  // as when the process has no descriptor left
+    return nullptr;
+  }
   FILE* stream = fopen(path.c_str(), mode);
   if (stream == nullptr) return nullptr;
   return new File{stream, path};
