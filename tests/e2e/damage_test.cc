@@ -225,7 +225,9 @@ TEST_F(GeneratedDamage, EachDamageEndsOrContinuesAsDesigned) {
     EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
     size_t screens = e2e::Screens(capture).size();
     EXPECT_GT(screens, 0u);
-    if (c.plays_on) EXPECT_EQ(screens, clean_screens);
+    if (c.plays_on) {
+      EXPECT_EQ(screens, clean_screens);
+    }
   }
 }
 

@@ -99,7 +99,9 @@ TEST(Soak, BothDemonstrationsLoopWithKeysAndActivationChanges) {
       "morvane-demos: stopped by --timeout after " + std::to_string(seconds) + " seconds\n";
   EXPECT_EQ(player.Errors(), expected);
   EXPECT_EQ(exit_code, 3);
-  if (!kSanitized) EXPECT_LE(later, baseline + 256);
+  if (!kSanitized) {
+    EXPECT_LE(later, baseline + 256);
+  }
 }
 
 }  // namespace

@@ -74,9 +74,14 @@ TEST(ExportRefusals, EachRefusedAllocationFailsTheExportCleanlyAndTheNextOneWrit
     logs[log].push_back(n);
     // Whatever is recorded fails the export, and a failed export says why;
     // a silent fallback still writes every frame.
-    if (!log.empty()) EXPECT_EQ(code, 1);
-    if (code != 0) EXPECT_EQ(err.find("santool: \n"), std::string::npos) << err;
-    if (code == 0) EXPECT_EQ(frames_written(), 3u);
+    if (!log.empty()) {
+      EXPECT_EQ(code, 1);
+    }
+    if (code != 0) {
+      EXPECT_EQ(err.find("santool: \n"), std::string::npos) << err;
+    } else {
+      EXPECT_EQ(frames_written(), 3u);
+    }
     EXPECT_EQ(platform::memory::LiveDirectDrawObjects(), 0);
     EXPECT_EQ(platform::memory::LiveSoundBuffers(), 0);
 
@@ -85,9 +90,9 @@ TEST(ExportRefusals, EachRefusedAllocationFailsTheExportCleanlyAndTheNextOneWrit
   }
   std::string seen;
   for (const auto& [log, at] : logs) seen += log + " at " + std::to_string(at.size()) + "\n";
-  for (const char* message :
-       {"Stream engine init error", "Cannot allocate overlay buffer of 300000 bytes | Frame engine init error",
-        "Cannot allocate delta-tile buffers!", "Sound error"})
+  for (const char* message : {"Stream engine init error",
+                              "Cannot allocate overlay buffer of 300000 bytes | Frame engine init error",
+                              "Cannot allocate delta-tile buffers!", "Sound error"})
     EXPECT_TRUE(logs.count(message)) << message << "\n" << seen;
   fs::remove_all(dir);
 }
