@@ -4,7 +4,7 @@
 #   make test   installs what is missing, builds and runs every test: a normal
 #               build, an address+undefined sanitizer build, and a thread
 #               sanitizer build of the threaded engines' tests
-.PHONY: all setup build test test-normal test-asan test-tsan demo bench clean
+.PHONY: all setup build test test-normal test-asan test-tsan soak demo bench clean
 
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -12,6 +12,8 @@ CMAKE_FLAGS ?=
 WERROR := -DMV_WERROR=ON
 # Tests of the engines that run threads: run again under the thread sanitizer.
 TSAN_TESTS ?= platform stream timer anim sound e2e
+# make soak: the soak test alone, as long as asked (ctest's entry plays 120 s).
+SOAK_SECONDS ?= 1800
 
 all: build
 
@@ -36,7 +38,10 @@ test-asan: setup
 test-tsan: setup
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMV_SANITIZE=thread -DMV_BUILD_BENCH=OFF -DMV_BUILD_SDL=OFF $(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target $(addprefix test_,$(TSAN_TESTS))
-	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -R '^($(shell echo $(TSAN_TESTS) | tr ' ' '|'))$$'
+	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -R '^($(shell echo $(TSAN_TESTS) soak | tr ' ' '|'))$$'
+
+soak: build
+	@SOAK_SECONDS=$(SOAK_SECONDS) MV_BINARY_DIR=$(CURDIR)/build build/tests/test_e2e --gtest_filter='Soak.*'
 
 # Each benchmark program runs BENCH_REPETITIONS times; build/bench.txt gets
 # the medians and each one's ratio to its baseline from the same run.

@@ -5,11 +5,13 @@
 #include <cassert>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "anim/internal.h"
 #include "anim/reader.h"
 #include "display/display.h"
+#include "platform/faults.h"
 #include "platform/mmsystem.h"
 #include "base/log.h"
 #include "base/trace.h"
@@ -198,6 +200,19 @@ void EndReadingThread() {
   assert(!g_anim.reader.joinable());
 }
 
+// Starts the reading thread on a fresh wake event; false when no thread
+// could be had (the event is then released with the pass).
+bool StartReadingThread() {
+  g_anim.wake = new ReaderWake;
+  if (platform::AllocationRefused()) return false;
+  try {
+    g_anim.reader = std::thread(ReadingThread, g_anim.wake);
+  } catch (const std::system_error&) {
+    return false;
+  }
+  return true;
+}
+
 void ReleasePass() {
   if (g_anim.sync_timer) TimerRemove(g_anim.sync_timer);
   if (g_anim.watch_timer) TimerRemove(g_anim.watch_timer);
@@ -272,8 +287,13 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
     g_anim.stop = 0;
     QueueAnimation(name, 0);
     if (threaded) {
-      g_anim.wake = new ReaderWake;
-      g_anim.reader = std::thread(ReadingThread, g_anim.wake);
+      // Repair: a reading thread that could not be started ended the process
+      // (or left the loop waiting for it); it is recorded and the pass released.
+      if (!StartReadingThread()) {
+        RecordError("Cannot start reading thread");
+        ReleasePass();
+        return -1;
+      }
       WaitForReaderStep();
       g_anim.render_timer = TimerAdd(RenderTick, g_anim.frame_period, kRenderTimerFlags, 0);
       if (!g_anim.render_timer) {

@@ -3,7 +3,10 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/faults.h"
+
 int16_t MemAlloc(void* variable, size_t count) {
+  if (platform::AllocationRefused()) return kErrNoMemory;
   // malloc(0) may answer null; every block, even an empty one, is real.
   void* block = std::malloc(count == 0 ? 1 : count);
   if (block == nullptr) return kErrNoMemory;

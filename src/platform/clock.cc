@@ -5,8 +5,10 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
+#include "platform/faults.h"
 #include "platform/mmsystem.h"
 
 namespace {
@@ -51,17 +53,21 @@ class Clock {
            uint32_t rate = 0, uint32_t rate_ms = 1000) {
     if (delay == 0 || callback == nullptr) return 0;
     std::unique_lock<std::mutex> lock(mutex_);
+    if (mode_ == platform::ClockMode::kReal && !thread_.joinable()) {
+      // A timer thread that cannot be started is a timer that cannot be had.
+      if (platform::AllocationRefused()) return 0;
+      quit_ = false;
+      try {
+        thread_ = std::thread([this] { ThreadMain(); });
+      } catch (const std::system_error&) {
+        return 0;
+      }
+    }
     UINT id = next_id_++;
     if (next_id_ == 0) next_id_ = 1;
     const uint64_t now = Now();
     timers_[id] = Timer{delay, periodic, callback, user, now + delay, rate, rate_ms, now, 1};
-    if (mode_ == platform::ClockMode::kReal) {
-      if (!thread_.joinable()) {
-        quit_ = false;
-        thread_ = std::thread([this] { ThreadMain(); });
-      }
-      changed_.notify_all();
-    }
+    if (mode_ == platform::ClockMode::kReal) changed_.notify_all();
     return id;
   }
 

@@ -7,12 +7,14 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <utility>
 #include <vector>
 
+#include "platform/faults.h"
 #include "platform/testing.h"
 
 struct platform::File {
@@ -101,6 +103,10 @@ File* OpenFile(const char* name, const char* mode) {
   struct stat st;
   // Directories open as streams on some systems; they are never files here.
   if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+  if (AllocationRefused()) {
+    errno = EMFILE;  // as when the process has no descriptor left
+    return nullptr;
+  }
   FILE* stream = fopen(path.c_str(), mode);
   if (stream == nullptr) return nullptr;
   return new File{stream, path};

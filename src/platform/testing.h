@@ -52,6 +52,17 @@ using ReadFaultHook =
     std::function<size_t(const std::string& path, long offset, uint8_t* data, size_t got)>;
 void SetReadFaultHook(ReadFaultHook hook);
 
+// ---- Allocations ---------------------------------------------------------------
+
+// Memory blocks (MemAlloc), surfaces, sound buffers, opened files and started
+// threads are counted from now on, and the n-th of them fails once (n = 0:
+// counted, none fails). Each caller takes the refusal as it takes a real one.
+void FailAllocationAt(long n);
+// Allocations counted since the last FailAllocationAt.
+long AllocationsCounted();
+// Counting off again: nothing fails.
+void StopAllocationFaults();
+
 }  // namespace platform
 
 namespace platform::memory {

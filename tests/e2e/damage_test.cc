@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -103,6 +104,130 @@ TEST_F(Damage, DamagedDemonstrationsEndWithTheirErrors) {
     EXPECT_EQ(r.exit_code, 1) << r.err;  // the run did not play what the files promised
     EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
     EXPECT_LT(e2e::Screens(capture).size(), 100u);
+  }
+}
+
+// The demonstration generator's data, made once for the tests below.
+class GeneratedDamage : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    demo_ = new TempDir;
+    const char* dir = std::getenv("MV_BINARY_DIR");
+    std::string tool = std::string(dir ? dir : MV_BINARY_ROOT) + "/data/make-demo-data";
+    ASSERT_EQ(std::system((tool + " " + demo_->path() + " >/dev/null 2>&1").c_str()), 0);
+  }
+  static void TearDownTestSuite() {
+    delete demo_;
+    demo_ = nullptr;
+  }
+  // A fresh copy of the generated data.
+  std::string Copy(const std::string& name) {
+    std::string to = work_ / name;
+    fs::copy(demo_->path(), to, fs::copy_options::recursive);
+    return to;
+  }
+  static TempDir* demo_;
+  TempDir work_;
+};
+TempDir* GeneratedDamage::demo_ = nullptr;
+
+uint32_t BigEndian(const std::string& b, size_t at) {
+  return uint32_t(uint8_t(b[at])) << 24 | uint32_t(uint8_t(b[at + 1])) << 16 |
+         uint32_t(uint8_t(b[at + 2])) << 8 | uint32_t(uint8_t(b[at + 3]));
+}
+void PutBigEndian(std::string& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = char(v >> (24 - 8 * i));
+}
+// The file offset of top-level chunk `index` (0: the header chunk).
+size_t TopChunk(const std::string& b, int index) {
+  size_t at = 8;
+  for (int i = 0; i < index; ++i) at += 8 + BigEndian(b, at + 4);
+  return at;
+}
+
+// Damage the generator's files in one way each: the run ends by itself with
+// the documented message (or plays on, where a missing resource only costs
+// its text), with the documented status, and never crashes or hangs (a
+// timeout on the virtual clock would answer 3).
+TEST_F(GeneratedDamage, EachDamageEndsOrContinuesAsDesigned) {
+  const std::string kFront = "/lanvid/demofrnt.san";
+  auto edit = [](const std::string& path, const std::function<void(std::string&)>& change) {
+    std::string bytes = ReadAll(path);
+    change(bytes);
+    WriteAll(path, bytes);
+  };
+  const struct {
+    const char* name;
+    const char* demo;
+    std::function<void(const std::string& dir)> damage;
+    std::string error;  // "": any message
+    bool plays_on;      // every screen of the undamaged run is shown
+  } cases[] = {
+      {"truncated inside a frame", "/thelantern",
+       [&](const std::string& d) {
+         edit(d + kFront, [](std::string& b) { b.resize(TopChunk(b, 3) + 100); });
+         fs::remove(d + "/lanvid/demofrnt.CHK");
+       },
+       "File Streamer:  Read past end of file", false},
+      {"truncated with its checksums", "/thelantern",
+       [&](const std::string& d) {
+         edit(d + kFront, [](std::string& b) { b.resize(b.size() / 2 + 1); });
+       },
+       "File Streamer:  Read past end of file", false},
+      {"flipped bytes", "/thelantern",
+       [&](const std::string& d) {
+         edit(d + kFront, [](std::string& b) {
+           for (size_t at = TopChunk(b, 1); at < b.size(); at += 211) b[at] = char(~b[at]);
+         });
+         fs::remove(d + "/lanvid/demofrnt.CHK");
+       },
+       "", false},
+      {"sub-chunk running past its frame", "/thelantern",
+       [&](const std::string& d) {
+         edit(d + kFront, [](std::string& b) {
+           size_t frame = TopChunk(b, 2);
+           PutBigEndian(b, frame + 12, BigEndian(b, frame + 4));
+         });
+         fs::remove(d + "/lanvid/demofrnt.CHK");
+       },
+       "Bad IFF Header found", false},
+      {"top-level chunk of 300001 bytes", "/thelantern",
+       [&](const std::string& d) {
+         edit(d + kFront, [](std::string& b) { PutBigEndian(b, TopChunk(b, 2) + 4, 300001); });
+         fs::remove(d + "/lanvid/demofrnt.CHK");
+       },
+       "File Streamer:  Invalid frame size 300001", false},
+      {"first font missing", "/cobalt2",
+       [](const std::string& d) { fs::remove(d + "/cv2vid/TALKFONT.NUT"); },
+       "Cannot open resource CV2VID\\TALKFONT.NUT. (2 times)", true},
+      {"last font missing", "/cobalt2",
+       [](const std::string& d) { fs::remove(d + "/cv2vid/TITLFONT.NUT"); },
+       "Cannot open resource CV2VID\\TITLFONT.NUT. (2 times)", true},
+      {"string file missing", "/cobalt2",
+       [](const std::string& d) { fs::remove(d + "/cv2vid/COBALT2.TRS"); },
+       "Cannot open resource CV2VID\\COBALT2.TRS.", true},
+  };
+  auto run = [&](const std::string& data, const std::string& capture, const char* demo) {
+    return RunPlayer({"--platform=headless", "--data=" + data, "--capture=" + capture,
+                      "--timeout=3600", demo});
+  };
+  const std::string clean_capture = work_ / "clean";
+  ASSERT_EQ(run(demo_->path(), clean_capture, "/cobalt2").exit_code, 0);
+  const size_t clean_screens = e2e::Screens(clean_capture).size();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string data = Copy(c.name);
+    c.damage(data);
+    std::string capture = work_ / (std::string(c.name) + ".screens");
+    e2e::RunResult r = run(data, capture, c.demo);
+    // Recorded errors fail the run; 3 would be a hang ended by the timeout.
+    EXPECT_EQ(r.exit_code, 1) << r.err;
+    EXPECT_NE(r.err.find(c.error), std::string::npos) << r.err;
+    size_t screens = e2e::Screens(capture).size();
+    EXPECT_GT(screens, 0u);
+    if (c.plays_on) {
+      EXPECT_EQ(screens, clean_screens);
+    }
   }
 }
 

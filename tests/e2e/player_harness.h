@@ -57,6 +57,7 @@ class Player {
   // the signal when a signal ended it).
   bool Wait(int limit_ms, int* exit_code);
   bool Running();
+  pid_t pid() const { return pid_; }
   void Signal(int sig);
   // Waits until stderr holds `text` (true) or the process ended (false).
   bool WaitForError(const std::string& text, int limit_ms);

@@ -3,10 +3,19 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "anim/player.h"
+#include "authoring/codecs.h"
+#include "authoring/nut.h"
+#include "authoring/trs.h"
 #include "authoring/san_writer.h"
 #include "anim/reader.h"
 #include "display/display.h"
@@ -21,6 +30,7 @@
 #include "base/log.h"
 #include "shell/launcher.h"
 #include "shell/session.h"
+#include "stream/slots.h"
 #include "stream/stream.h"
 
 namespace {
@@ -183,8 +193,9 @@ class WholeSession : public ::testing::Test {
   }
   void TearDown() override {
     DisplayShutdown();
+    platform::StopAllocationFaults();
     SetCurrentDirectoryA(previous_.c_str());
-    rmdir(empty_.c_str());
+    std::filesystem::remove_all(empty_);
     platform::ResetWindows();
     platform::memory::ResetDisplay();
     ResetLauncher();
@@ -218,6 +229,145 @@ TEST_F(WholeSession, RefusedVideoModeEndsTheSessionSilently) {
   EXPECT_EQ(PlayingFlag(), 0);
   EXPECT_EQ(AnimationRenderBitmap(), nullptr);
   EXPECT_EQ(platform::memory::LiveDirectDrawObjects(), 0);
+}
+
+// A file of `frames` full-screen frames in the session's folder.
+void WriteSan(const std::string& name, int frames) {
+  authoring::SanWriter writer(authoring::SanHeader{});
+  std::vector<uint8_t> pixels(320 * 200);
+  for (int i = 0; i < frames; ++i) {
+    std::fill(pixels.begin(), pixels.end(), static_cast<uint8_t>(20 + i));
+    authoring::Frame frame;
+    frame.Fobj(authoring::EncodeRunLength(1, 0, 0, 320, 200, pixels.data(), 320));
+    writer.AddFrame(frame);
+  }
+  std::filesystem::create_directories(std::filesystem::path(name).parent_path());
+  ASSERT_TRUE(writer.WriteFile(name));
+}
+
+// Every memory block, surface, sound buffer, file and thread of a whole
+// session (engines, text resources, both files, every frame) refused in turn:
+// the refusal is recorded as designed (or, where the design falls back
+// silently, not at all), everything started is stopped again and nothing
+// stays alive, and the next session plays both files without an error.
+TEST_F(WholeSession, EachRefusedAllocationIsRecordedUnwoundAndTheNextSessionPlays) {
+  WriteSan("lanvid/demofrnt.san", 3);
+  WriteSan("lanvid/demoend.san", 2);
+  WriteSan("cv2vid/O_open_a.san", 2);
+  WriteSan("cv2vid/O_open_b.san", 2);
+  authoring::WriteTrsFile("cv2vid/COBALT2.TRS", authoring::BuildTrsBody({{1, "A"}}), false);
+  std::vector<std::optional<authoring::GlyphBitmap>> glyphs(66);
+  glyphs[65] = authoring::GlyphFromRows({"#.#", ".#.", "#.#"});
+  for (const char* font : {"TALKFONT.NUT", "SMALFONT.NUT", "TITLFONT.NUT"})
+    authoring::WriteNutFont(std::string("cv2vid/") + font, glyphs);
+
+  // What the logs of the refusals may be, besides those of a file that could
+  // not be opened: the video mode, a missing checksum file, the largest sound
+  // channel (it takes less) and the sound output (the session plays
+  // silently) fall back without a word; the delta-tile codec is left out.
+  const std::set<std::string> engine_logs = {
+      "",
+      "Stream engine init error",
+      "Cannot allocate overlay buffer of 300000 bytes | Frame engine init error",
+      "Cannot allocate preload buffer of 400000 bytes | Frame engine init error",
+      "Cannot allocate render bitmap. | Animation engine init error",
+      "Cannot allocate delta-tile buffers!",
+      "Sound error",
+      "Cannot start reading thread",
+  };
+  for (uint16_t choice : {kChoiceLantern, kChoiceCobalt}) {
+    SCOPED_TRACE(choice);
+    SetDemoChoice(choice);
+    const DemoFiles files = DemoFilesFor(choice);
+    std::set<std::string> allowed = engine_logs;
+    for (const char* name : {files.first, files.second})
+      allowed.insert(std::string("Cannot open file ") + name);
+    // A font file that cannot be opened or read is recorded by the file's
+    // loader and by the font loader, a font that lacks only memory once.
+    allowed.insert("Cannot open resource CV2VID\\COBALT2.TRS.");
+    for (const char* name : kSessionFontFiles) {
+      const std::string lost = std::string("Cannot open resource ") + name + ".";
+      allowed.insert(lost);
+      allowed.insert(lost + " | " + lost);
+    }
+
+    ClearLogs();
+    const int before = platform::memory::PublishedScreens();
+    platform::FailAllocationAt(0);
+    PlayDemoSession();
+    const long total = platform::AllocationsCounted();
+    platform::StopAllocationFaults();
+    ASSERT_EQ(ErrorCount(), 0) << ErrorLogEntries()[0];
+    ASSERT_GT(total, 20);
+    const int clean_screens = platform::memory::PublishedScreens() - before;
+    ASSERT_GT(clean_screens, 3);
+
+    std::map<std::string, std::vector<long>> logs;
+    for (long n = 1; n <= total; ++n) {
+      SCOPED_TRACE("allocation " + std::to_string(n) + " of " + std::to_string(total));
+      ClearLogs();
+      platform::FailAllocationAt(n);
+      PlayDemoSession();
+      platform::StopAllocationFaults();
+      std::string log;
+      for (const std::string& e : ErrorLogEntries()) log += (log.empty() ? "" : " | ") + e;
+      logs[log].push_back(n);
+      EXPECT_EQ(PlayingFlag(), 0);
+      EXPECT_EQ(AnimationRenderBitmap(), nullptr);
+      EXPECT_EQ(platform::memory::LiveDirectDrawObjects(), 0);
+      EXPECT_EQ(platform::memory::LiveSoundBuffers(), 0);
+      EXPECT_EQ(StreamInspect().ring, nullptr);
+
+      ClearLogs();
+      const int screens = platform::memory::PublishedScreens();
+      PlayDemoSession();
+      EXPECT_EQ(ErrorCount(), 0) << ErrorLogEntries()[0];
+      EXPECT_EQ(platform::memory::PublishedScreens() - screens, clean_screens);
+    }
+    for (const auto& [log, at] : logs) {
+      std::string list;
+      for (long n : at) list += " " + std::to_string(n);
+      EXPECT_TRUE(allowed.count(log)) << log << " at" << list;
+    }
+    // The start-up's own messages all occur.
+    for (const std::string& log : engine_logs) EXPECT_TRUE(logs.count(log)) << log;
+  }
+}
+
+// A checksummed file whose sector 1 reads wrong twice and then right: the
+// session re-reads it, records nothing and shows every frame.
+TEST_F(WholeSession, ASectorThatHealsIsReadAgainAndPlays) {
+  WriteSan("lanvid/demofrnt.san", 6);
+  WriteSan("lanvid/demoend.san", 2);
+  std::ifstream in("lanvid/demofrnt.san", std::ios::binary);
+  std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  std::vector<uint8_t> sums = MakeChecksumFile(bytes.data(), bytes.size());
+  std::ofstream("lanvid/demofrnt.CHK", std::ios::binary)
+      .write(reinterpret_cast<const char*>(sums.data()), std::streamsize(sums.size()));
+  SetDemoChoice(kChoiceLantern);
+  ClearLogs();
+  int before = platform::memory::PublishedScreens();
+  PlayDemoSession();
+  ASSERT_EQ(ErrorCount(), 0);
+  const int clean_screens = platform::memory::PublishedScreens() - before;
+
+  int bad_reads = 0;
+  platform::SetReadFaultHook([&](const std::string& path, long offset, uint8_t* data, size_t got) {
+    const long sector = 2048;
+    if (path.find("demofrnt.san") != std::string::npos && bad_reads < 2 && offset <= sector &&
+        offset + long(got) > sector) {
+      ++bad_reads;
+      data[sector - offset] ^= 0x55;
+    }
+    return got;
+  });
+  ClearLogs();
+  before = platform::memory::PublishedScreens();
+  PlayDemoSession();
+  platform::SetReadFaultHook(nullptr);
+  EXPECT_EQ(bad_reads, 2);
+  EXPECT_EQ(ErrorCount(), 0) << ErrorLogEntries()[0];
+  EXPECT_EQ(platform::memory::PublishedScreens() - before, clean_screens);
 }
 
 }  // namespace

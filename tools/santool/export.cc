@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -167,6 +168,12 @@ int RunExport(const ExportOptions& options) {
   if (to > last)
     return Fail(file + ": --to " + std::to_string(to) + " is past the last frame, " +
                 std::to_string(last));
+  // A fresh start for each run (the tests export many times in one process).
+  g_frame_number = -1;
+  g_frame_count = 0;
+  g_frames_written = 0;
+  g_write_failed = false;
+  std::fill(g_screen.begin(), g_screen.end(), 0);
   g_from = options.from;
   g_to = to;
   g_scale = options.scale;

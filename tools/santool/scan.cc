@@ -183,9 +183,13 @@ std::string CheckInput(const std::string& path) {
 
 bool Scan(const std::string& path, Report* report, std::string* error) {
   Report& r = *report;
+  errno = 0;
   platform::File* file = platform::OpenFile(path.c_str(), "rb");
   if (file == nullptr) {
+    const int reason = errno ? errno : EIO;
     *error = CheckInput(path);
+    // A file that opens on the second try still failed the first time.
+    if (error->empty()) *error = "Cannot open file " + path + ": " + std::strerror(reason);
     return false;
   }
   platform::SeekFile(file, 0, 2);

@@ -12,6 +12,7 @@
 
 #include "platform/ddraw.h"
 #include "platform/memory/internal.h"
+#include "platform/faults.h"
 #include "platform/testing.h"
 
 namespace {
@@ -360,6 +361,7 @@ class DirectDraw final : public IDirectDraw, public Tracked {
         (desc->dwFlags & DDSD_CAPS) == 0)
       return DDERR_INVALIDPARAMS;
     if (Fault(DirectDrawCall::kCreateSurface)) return DDERR_GENERIC;
+    if (platform::AllocationRefused()) return DDERR_OUTOFMEMORY;
     Device& d = D();
     const DWORD caps = desc->ddsCaps.dwCaps;
     try {

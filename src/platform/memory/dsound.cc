@@ -11,6 +11,7 @@
 #include "platform/backend.h"
 #include "platform/memory/model.h"
 #include "platform/mmsystem.h"
+#include "platform/faults.h"
 #include "platform/testing.h"
 
 namespace {
@@ -194,6 +195,7 @@ class MemorySound final : public IDirectSound {
     const WAVEFORMATEX* format = desc->lpwfxFormat;
     if (format == nullptr || format->wFormatTag != WAVE_FORMAT_PCM) return DSERR_BADFORMAT;
     if (desc->dwBufferBytes < 4 || desc->dwBufferBytes > (1u << 24)) return DSERR_INVALIDPARAM;
+    if (platform::AllocationRefused()) return DSERR_OUTOFMEMORY;
     std::lock_guard<std::mutex> lock(g_mutex);
     *buffer = new MemoryBuffer(desc->dwBufferBytes, format->nAvgBytesPerSec);
     return DS_OK;

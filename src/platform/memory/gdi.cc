@@ -16,6 +16,7 @@
 #include "platform/gdi.h"
 #include "platform/memory/internal.h"
 #include "platform/messages.h"
+#include "platform/faults.h"
 #include "platform/testing.h"
 
 namespace {
@@ -153,6 +154,7 @@ class MemoryGdi {
 
   HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* info, UINT usage, void** bits) {
     if (info == nullptr || Take(GdiCall::kCreateDIBSection)) return nullptr;
+    if (platform::AllocationRefused()) return nullptr;
     const BITMAPINFOHEADER& h = info->bmiHeader;
     if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biBitCount != 8 ||
         h.biCompression != BI_RGB || h.biWidth <= 0 || h.biWidth > 16384 || h.biHeight == 0 ||
