@@ -3,8 +3,9 @@
 #               and starts the player
 #   make test   installs what is missing, builds and runs every test: a normal
 #               build, an address+undefined sanitizer build, and a thread
-#               sanitizer build of the threaded engines' tests
-.PHONY: all setup build test test-normal test-asan test-tsan soak demo bench clean
+#               sanitizer build of the threaded engines' tests, and every fuzz
+#               target for FUZZ_SECONDS (make fuzz)
+.PHONY: all setup build test test-normal test-asan test-tsan fuzz soak demo bench clean
 
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
@@ -24,7 +25,7 @@ build: setup
 	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build -j $(JOBS)
 
-test: test-normal test-asan test-tsan
+test: test-normal test-asan test-tsan fuzz
 	@echo "make test: all test runs passed"
 
 test-normal: build
@@ -39,6 +40,18 @@ test-tsan: setup
 	@cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMV_SANITIZE=thread -DMV_BUILD_BENCH=OFF -DMV_BUILD_SDL=OFF $(WERROR) $(CMAKE_FLAGS) >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target $(addprefix test_,$(TSAN_TESTS))
 	@cd build-tsan && ctest --output-on-failure -j $(JOBS) -R '^($(shell echo $(TSAN_TESTS) soak | tr ' ' '|'))$$'
+
+# The libFuzzer targets (clang, address+undefined sanitizers, in build-fuzz),
+# each run FUZZ_SECONDS on its corpus, two at a time; fails on any finding.
+FUZZ_SECONDS ?= 30
+fuzz: setup
+	@cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo $(WERROR) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build -j $(JOBS) --target make-demo-data
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DMV_BUILD_FUZZ=ON -DMV_BUILD_SDL=OFF -DMV_BUILD_TESTS=OFF -DMV_BUILD_BENCH=OFF \
+	  $(WERROR) $(CMAKE_FLAGS) >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target fuzz_targets
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz
 
 soak: build
 	@SOAK_SECONDS=$(SOAK_SECONDS) MV_BINARY_DIR=$(CURDIR)/build build/tests/test_e2e --gtest_filter='Soak.*'
@@ -66,4 +79,4 @@ demo: setup
 	  exit 1; }
 
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz

@@ -428,6 +428,12 @@ int32_t SoundStatus(int16_t which) {
   return 0;
 }
 
+void StopAllSounds() {
+  SoundEngine& g = E();
+  std::lock_guard<std::mutex> lock(g.lock);
+  for (int i = 0; i < g.channel_count; ++i) StopChannel(g.channels[i].record);
+}
+
 void MixChannels(int32_t block_length, MixInProc mix_in) {
   SoundEngine& g = E();
   g.pass_counter.fetch_add(1);

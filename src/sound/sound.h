@@ -25,6 +25,8 @@ int32_t SoundShutdown();
 // -255: 1 if any channel is not free. -1-c: channel c (0 free, else its
 // position + 1). Otherwise the first channel whose id equals `which`.
 int32_t SoundStatus(int16_t which);
+// Stops every channel, as if each sound had ended; the channels stay.
+void StopAllSounds();
 // One mixing pass of `block_length` output samples through `mix_in`.
 void MixChannels(int32_t block_length, MixInProc mix_in);
 

@@ -42,41 +42,41 @@ double Seconds(const Sound& s) {
   return rate > 0 ? double(s.total) / rate : 0;
 }
 
-void PrintText(const Report& r, bool frames) {
-  std::printf("version %d, %d frames, %d frames per second%s\n", r.version, r.frame_count,
+void PrintText(FILE* out, const Report& r, bool frames) {
+  std::fprintf(out, "version %d, %d frames, %d frames per second%s\n", r.version, r.frame_count,
               r.rate ? r.rate : 15, r.rate ? "" : " (player's default)");
   if (frames) {
     for (size_t i = 0; i < r.frames.size(); ++i) {
-      std::printf("frame %zu at %u, %u bytes:", i, r.frames[i].offset, r.frames[i].size);
-      for (const Sub& s : r.frames[i].subs) std::printf(" %s(%u)", s.tag.c_str(), s.size);
-      std::printf("\n");
+      std::fprintf(out, "frame %zu at %u, %u bytes:", i, r.frames[i].offset, r.frames[i].size);
+      for (const Sub& s : r.frames[i].subs) std::fprintf(out, " %s(%u)", s.tag.c_str(), s.size);
+      std::fprintf(out, "\n");
     }
   }
-  std::printf("tags:");
-  for (auto& [t, n] : r.tags) std::printf(" %s %d", t.c_str(), n);
-  std::printf("\ncodecs:");
-  for (auto& [c, n] : r.codecs) std::printf(" %d: %d", c, n);
-  std::printf("\n");
+  std::fprintf(out, "tags:");
+  for (auto& [t, n] : r.tags) std::fprintf(out, " %s %d", t.c_str(), n);
+  std::fprintf(out, "\ncodecs:");
+  for (auto& [c, n] : r.codecs) std::fprintf(out, " %d: %d", c, n);
+  std::fprintf(out, "\n");
   for (const Sound& s : r.sounds) {
-    std::printf("audio %s track %d key %d from frame %d: %d blocks, %d samples, %.2f s, rates",
+    std::fprintf(out, "audio %s track %d key %d from frame %d: %d blocks, %d samples, %.2f s, rates",
                 s.kind.c_str(), s.track, s.key, s.first_frame, s.blocks, s.total, Seconds(s));
-    for (int32_t rate : s.rates) std::printf(" %d", rate);
-    std::printf("\n");
+    for (int32_t rate : s.rates) std::fprintf(out, " %d", rate);
+    std::fprintf(out, "\n");
   }
   for (const Text& t : r.texts) {
     if (t.number >= 0)
-      std::printf("text frame %d %s at %d,%d flags %u: string %d\n", t.frame, t.tag.c_str(), t.x,
+      std::fprintf(out, "text frame %d %s at %d,%d flags %u: string %d\n", t.frame, t.tag.c_str(), t.x,
                   t.y, t.flags, t.number);
     else
       // Quoted and escaped: a chunk's control bytes never reach the terminal raw.
-      std::printf("text frame %d %s at %d,%d flags %u: %s\n", t.frame, t.tag.c_str(), t.x, t.y,
+      std::fprintf(out, "text frame %d %s at %d,%d flags %u: %s\n", t.frame, t.tag.c_str(), t.x, t.y,
                   t.flags, Dump(Latin1(t.text)).c_str());
   }
-  for (const Damage& d : r.damage) std::printf("damage at %u: %s\n", d.offset, d.what.c_str());
-  if (!r.damage.empty()) std::printf("(the layout: see docs/format.md#chunks)\n");
+  for (const Damage& d : r.damage) std::fprintf(out, "damage at %u: %s\n", d.offset, d.what.c_str());
+  if (!r.damage.empty()) std::fprintf(out, "(the layout: see docs/format.md#chunks)\n");
 }
 
-void PrintJson(const std::string& file, const Report& r, bool frames) {
+void PrintJson(FILE* out, const std::string& file, const Report& r, bool frames) {
   Json j;
   j["file"] = file;
   j["version"] = r.version;
@@ -117,32 +117,33 @@ void PrintJson(const std::string& file, const Report& r, bool frames) {
   }
   j["damage"] = Json::array();
   for (const Damage& d : r.damage) j["damage"].push_back({{"offset", d.offset}, {"what", d.what}});
-  std::printf("%s\n", Dump(j).c_str());
+  std::fprintf(out, "%s\n", Dump(j).c_str());
 }
 
 }  // namespace
 
+int ReportInfo(const std::string& file, const InfoOptions& options, FILE* out) {
+  Report r;
+  // The engines' rule for opening and sizes; read a chunk at a time.
+  std::string error = CheckInput(file);
+  bool read = error.empty() && Scan(file, &r, &error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "santool: %s\n", error.c_str());
+    return 1;
+  }
+  if (options.json) {
+    PrintJson(out, file, r, options.frames);
+  } else {
+    if (options.files.size() > 1) std::fprintf(out, "%s:\n", file.c_str());
+    PrintText(out, r, options.frames);
+  }
+  return read && r.damage.empty() ? 0 : 1;
+}
+
 int RunInfo(const InfoOptions& options) {
   // Every file is reported; any failure fails the run.
   int status = 0;
-  for (const std::string& file : options.files) {
-    Report r;
-    // The engines' rule for opening and sizes; read a chunk at a time.
-    std::string error = CheckInput(file);
-    if (error.empty() && !Scan(file, &r, &error)) status = 1;
-    if (!error.empty()) {
-      std::fprintf(stderr, "santool: %s\n", error.c_str());
-      status = 1;
-      continue;
-    }
-    if (options.json) {
-      PrintJson(file, r, options.frames);
-    } else {
-      if (options.files.size() > 1) std::printf("%s:\n", file.c_str());
-      PrintText(r, options.frames);
-    }
-    if (!r.damage.empty()) status = 1;
-  }
+  for (const std::string& file : options.files) status |= ReportInfo(file, options, stdout);
   std::fflush(stdout);
   return status;
 }

@@ -1,6 +1,7 @@
 // santool commands, called with their parsed command lines.
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct InfoOptions {
 };
 // santool info FILE.san... [--json] [--frames]
 int RunInfo(const InfoOptions& options);
+// One file of `santool info` written to `out` (errors to stderr): 0, or 1
+// when it cannot be read or is damaged.
+int ReportInfo(const std::string& file, const InfoOptions& options, FILE* out);
 
 struct FontOptions {
   std::string file;    // PSF (version 1 or 2, gzip-compressed or not) or BDF
