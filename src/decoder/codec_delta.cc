@@ -269,7 +269,18 @@ inline void SelectNonZero(uint8_t* d, const uint8_t* s) {
   std::memcpy(d, &o, kBytes);
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The versions are chosen by the dynamic loader before any sanitizer
+// runtime has started, which the thread sanitizer's instrumentation of the
+// chooser does not survive: its builds keep the plain version.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define MV_NO_CLONES 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define MV_NO_CLONES 1
+#endif
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && !defined(MV_NO_CLONES)
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 #endif
 void CopyNonZero(uint8_t* d, const uint8_t* s, int32_t n) {
