@@ -213,6 +213,18 @@ struct Bounds {
   }
 };
 
+// Draws `object` on the canvas through the player's decoder, clipped by
+// `clip` unless its width is 0; returns the pixels the clip lets it change.
+Bounds DrawClipped(std::vector<uint8_t>& canvas, int cw, int ch, const ClipRect& clip,
+                   const Bytes& object) {
+  Surface s{canvas.data(), uint16_t(cw), uint16_t(ch)};
+  EXPECT_EQ(DrawObject(&s, clip.width ? &clip : nullptr, 0, 0, 0, object.data(),
+                       static_cast<uint32_t>(object.size()), 1, 0),
+            0);
+  return clip.width ? Bounds{clip.left, clip.top, clip.left + clip.width, clip.top + clip.height}
+                    : Bounds{0, 0, cw, ch};
+}
+
 TEST_F(Decode, ShadeObjectsChangeExactlyTheirPixels) {
   const int cw = 320, ch = 200;
   std::mt19937 rng(23);
@@ -251,14 +263,8 @@ TEST_F(Decode, ShadeObjectsChangeExactlyTheirPixels) {
                                 : EncodeShade(static_cast<int16_t>(c.x), static_cast<int16_t>(c.y), w, h,
                                               mask.data(), w, c.mode);
     std::vector<uint8_t> canvas = start;
-    Surface s{canvas.data(), cw, ch};
-    ASSERT_EQ(DrawObject(&s, c.clip.width ? &c.clip : nullptr, 0, 0, 0, object.data(),
-                         static_cast<uint32_t>(object.size()), 1, 0),
-              0)
-        << c.name;
-    const Bounds b = c.clip.width ? Bounds{c.clip.left, c.clip.top, c.clip.left + c.clip.width,
-                                           c.clip.top + c.clip.height}
-                                  : Bounds{0, 0, cw, ch};
+    SCOPED_TRACE(c.name);
+    const Bounds b = DrawClipped(canvas, cw, ch, c.clip, object);
     std::vector<uint8_t> want = start;
     auto change = [&](int x, int y) {
       if (!b.Inside(x, y)) return;
@@ -339,14 +345,8 @@ TEST_F(Decode, SmoothingObjectsMatchTheirModelWithSentAndKeptTables) {
   std::vector<uint8_t> canvas = start, want = start;  // each case works on what the last left
   for (const Case& c : cases) {
     const Bytes object = EncodeSmoothing(*c.pixels, c.sent);
-    Surface s{canvas.data(), cw, ch};
-    ASSERT_EQ(DrawObject(&s, c.clip.width ? &c.clip : nullptr, 0, 0, 0, object.data(),
-                         static_cast<uint32_t>(object.size()), 1, 0),
-              0)
-        << c.name;
-    const Bounds b = c.clip.width ? Bounds{c.clip.left, c.clip.top, c.clip.left + c.clip.width,
-                                           c.clip.top + c.clip.height}
-                                  : Bounds{0, 0, cw, ch};
+    SCOPED_TRACE(c.name);
+    const Bounds b = DrawClipped(canvas, cw, ch, c.clip, object);
     SmoothModel(want, cw, b, *c.pixels, *c.used);
     ASSERT_EQ(canvas, want) << c.name;
     if (c.used != &greys) continue;

@@ -66,17 +66,8 @@ void WriteWav16(const std::string& path, int rate, int channels, const std::vect
       .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
 }
 
-class Build : public ::testing::Test {
+class Build : public santest::TempFolderTest {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/mvbuildXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    if (!std::getenv("KEEP")) fs::remove_all(dir_, ec);
-  }
   // Builds `scene` (written to dir_/NAME.json) and exports the result.
   ToolRun BuildAndExport(const std::string& name, const std::string& scene,
                          const std::string& export_args = "") {
@@ -98,7 +89,6 @@ class Build : public ::testing::Test {
     }
     EXPECT_FALSE(fs::exists(Frame(dir_ + "/" + name + "-out", frames)));
   }
-  std::string dir_;
 };
 
 // Indexed pictures with a new palette and a fade, and true-colour pictures

@@ -1,11 +1,13 @@
 // Running the built santool from the tests: exit status, stdout and stderr.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -40,6 +42,21 @@ inline ToolRun RunSantool(const std::string& args) {
   std::remove(err_name);
   return r;
 }
+
+// A fresh folder under /tmp for each test (kept when KEEP is set).
+class TempFolderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/mvsantoolXXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    if (!std::getenv("KEEP")) std::filesystem::remove_all(dir_, ec);
+  }
+  std::string dir_;
+};
 
 inline bool Has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -58,19 +58,7 @@ Bytes Saud(const Bytes& samples) {
   return Bytes(b.begin() + 8, b.end());  // the payload; the builder adds the header
 }
 
-class Santool : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/mvsantoolXXXXXX";
-    ASSERT_NE(mkdtemp(tmpl), nullptr);
-    dir_ = tmpl;
-  }
-  void TearDown() override {
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
-  }
-  std::string dir_;
-};
+using Santool = santest::TempFolderTest;
 
 TEST_F(Santool, ExportWritesEveryFramePixelForPixel) {
   // Frame 0: a 10x5 gradient at (3, 4). Frame 1: a block at (300, 190) cut by
