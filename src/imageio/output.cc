@@ -48,8 +48,8 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
       return;
     }
     // A device or a pipe takes the bytes where it is; it is never replaced.
-    stream_ = std::fopen(path_.c_str(), "wb");
-    if (stream_ == nullptr) error_ = errno;
+    fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) error_ = errno;
     return;
   }
   std::string pattern = Folder(path_) + "/.mv-output-XXXXXX";
@@ -62,34 +62,54 @@ OutputFile::OutputFile(std::string path) : path_(std::move(path)) {
   mode_t mask = umask(0);
   umask(mask);
   fchmod(fd, 0666 & ~mask);
-  stream_ = fdopen(fd, "wb");
-  if (stream_ == nullptr) {
-    error_ = errno;
-    close(fd);
-    unlink(pattern.c_str());
-    return;
-  }
+  fd_ = fd;
   temporary_ = pattern;
 }
 
 OutputFile::~OutputFile() {
-  if (stream_ != nullptr) std::fclose(stream_);
+  if (fd_ >= 0) close(fd_);
   if (!temporary_.empty()) unlink(temporary_.c_str());
+}
+
+// Bytes are gathered up to this many and written in one call: a picture goes
+// to the file system in a single write.
+constexpr size_t kBufferSize = 1 << 16;
+
+bool OutputFile::Flush() {
+  const char* data = buffer_.data();
+  size_t left = buffer_.size();
+  while (left > 0 && error_ == 0) {
+    ssize_t n = ::write(fd_, data, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error_ = n < 0 ? errno : EIO;
+      break;
+    }
+    data += n;
+    left -= size_t(n);
+  }
+  buffer_.clear();
+  return error_ == 0;
 }
 
 bool OutputFile::Write(const void* data, size_t size) {
   if (!ok()) return false;
-  if (size == 0 || std::fwrite(data, 1, size, stream_) == size) return true;
-  error_ = errno ? errno : EIO;
-  return false;
+  const char* bytes = static_cast<const char*>(data);
+  try {
+    buffer_.insert(buffer_.end(), bytes, bytes + size);
+  } catch (...) {
+    error_ = ENOMEM;
+    return false;
+  }
+  return buffer_.size() < kBufferSize || Flush();
 }
 
 IoResult OutputFile::Commit() {
   if (!refusal_.empty()) return Fail(path_, refusal_);
-  if (stream_ == nullptr) return Fail(path_, std::string("cannot create: ") + std::strerror(error_));
-  if (std::fflush(stream_) != 0 && error_ == 0) error_ = errno;
-  if (std::fclose(stream_) != 0 && error_ == 0) error_ = errno;
-  stream_ = nullptr;
+  if (fd_ < 0) return Fail(path_, std::string("cannot create: ") + std::strerror(error_));
+  Flush();
+  if (close(fd_) != 0 && error_ == 0) error_ = errno;
+  fd_ = -1;
   if (error_ == 0 && !temporary_.empty() && std::rename(temporary_.c_str(), path_.c_str()) != 0)
     error_ = errno;
   if (error_ != 0) return Fail(path_, std::string("cannot write: ") + std::strerror(error_));

@@ -6,7 +6,6 @@
 // refused.
 #pragma once
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,7 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   // False once the output cannot be written (Commit reports why).
-  bool ok() const { return stream_ != nullptr && error_ == 0; }
+  bool ok() const { return fd_ >= 0 && error_ == 0; }
   // Appends bytes; false (and the reason kept for Commit) when they could
   // not all be written.
   bool Write(const void* data, size_t size);
@@ -31,9 +30,12 @@ class OutputFile {
   IoResult Commit();
 
  private:
+  bool Flush();  // writes out what is buffered
+
   std::string path_;
   std::string temporary_;  // empty when written in place
-  FILE* stream_ = nullptr;
+  int fd_ = -1;
+  std::vector<char> buffer_;  // bytes not written yet
   int error_ = 0;          // errno of the first failure
   std::string refusal_;    // why the output cannot be written at all
 };

@@ -62,6 +62,18 @@ TEST(Png8, RoundTripKeepsIndicesPaletteAndPitchAndRefusesBadInput) {
   // Same input, same bytes.
   ASSERT_TRUE(imageio::WritePng8(path, w, h, pitch, pixels.data(), palette));
   EXPECT_EQ(bytes, ReadAll(path));
+
+  // A screen of long runs, repeated rows and noise comes back as it went in.
+  std::vector<uint8_t> screen(320 * 200);
+  uint32_t seed = 1;
+  for (size_t i = 0; i < screen.size(); ++i) {
+    seed = seed * 1103515245 + 12345;
+    size_t y = i / 320;
+    screen[i] = y < 60 ? uint8_t(y / 7) : y < 130 ? uint8_t(i % 320 / 5) : uint8_t(seed >> 24);
+  }
+  ASSERT_TRUE(imageio::WritePng8(path, 320, 200, 320, screen.data(), palette));
+  ASSERT_TRUE(imageio::ReadPng8(path, &png));
+  EXPECT_EQ(png.indices, screen);
   std::remove(path.c_str());
 
   const uint8_t* pixel = pixels.data();

@@ -1,6 +1,5 @@
 // Deterministic export: the real engines on the headless backend under the
 // virtual clock, one indexed PNG per frame and what the sound card played.
-#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,10 +127,6 @@ int Fail(const std::string& message) {
 }  // namespace
 
 int RunExport(const ExportOptions& options) {
-  // Each picture's compressor takes and gives back a few hundred kilobytes;
-  // handing them to the system and back every frame cost more than the
-  // compression itself. Kept, they are reused.
-  mallopt(M_TRIM_THRESHOLD, 64 << 20);
   const std::string& file = options.file;
   std::vector<std::string> fonts;
   for (const std::string& f : options.fonts) {
