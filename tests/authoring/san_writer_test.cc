@@ -123,40 +123,6 @@ TEST(SanWriter, FramesAfterAnOddTopChunkStillPadByFileOffset) {
   EXPECT_EQ(ReadLE16(f.data() + subs[0].header + 8), 5);
 }
 
-TEST(SanWriter, ControlAndPaletteChunkLayouts) {
-  Frame fr;
-  std::array<int16_t, 768> deltas{};
-  deltas[0] = -3;
-  deltas[767] = 300;
-  Palette pal{};
-  pal[5] = 77;
-  fr.XpalStart(deltas).XpalStartFrom(deltas, pal).XpalStep();
-  fr.Tres(-5, 7, 4, nullptr, 513).Ftch(-2, 3).FtchLong(70000, -1).Gost(1, 4, 5);
-  fr.Load(9, 2, {0xAA, 0xBB}).Stor();
-  SanWriter w(SanHeader{});
-  w.AddFrame(fr);
-  Bytes f = w.Finish();
-  size_t frame = TopChunks(f)[1];
-  std::vector<Found> s = WalkFrame(f, frame + 8, ReadBE32(f.data() + frame + 4));
-  ASSERT_EQ(s.size(), 9u);
-  auto payload = [&](int i) { return f.data() + s[i].header + 8; };
-  const std::pair<int, uint32_t> sizes[] = {{0, 1540}, {1, 1540 + 768}, {3, 18}, {4, 6}, {5, 12}, {7, 12}, {8, 0}};
-  for (auto [i, size] : sizes) EXPECT_EQ(s[i].size, size) << s[i].tag;
-  struct Field {
-    int chunk, at, value;
-  } fields[] = {{0, 2, 0},  {0, 4, -3}, {0, 4 + 2 * 767, 300}, {1, 2, 512}, {3, 0, -5}, {3, 4, 4},
-                {3, 16, 513}, {4, 2, -2}, {6, 0, 1},  {6, 4, 5},  {7, 2, 2}};
-  for (const Field& k : fields)
-    EXPECT_EQ(static_cast<int16_t>(ReadLE16(payload(k.chunk) + k.at)), k.value) << s[k.chunk].tag << "+" << k.at;
-  EXPECT_EQ(payload(1)[1540 + 5], 77);
-  EXPECT_NE(ReadLE16(payload(2) + 2), 0);
-  EXPECT_NE(ReadLE16(payload(2) + 2), 512);
-  EXPECT_EQ(ReadBE32(payload(5) + 4), 70000u);
-  EXPECT_EQ(ReadBE32(payload(5) + 8) & 0xFFFF, 0xFFFFu);
-  EXPECT_EQ(payload(7)[10], 0xAA);
-  EXPECT_EQ(s[8].tag, "STOR");
-}
-
 TEST(SoundChunks, ImageScriptAndStreamBlocks) {
   TrackScript script;
   script.DataAt(0, 5, 11025).Set(kTargetVolume, 90).End();
