@@ -1,8 +1,9 @@
 // Worked examples of the codecs the line model of property_test.cc does not
-// cover (codec 2 in both forms, the raw codec 20), each a payload drawn on a
-// small picture and the whole picture expected afterwards (E = the untouched
-// background). Cuts, transparency, mirroring, tint, shading and the opaque box
-// of the line codecs are checked against that model.
+// cover (codec 2 in both forms, the raw codec 20) and of skip-literal cuts at
+// exact edges, each a payload drawn on a small picture and the whole picture
+// expected afterwards (E = the untouched background). Transparency, mirroring,
+// tint, shading and the opaque box of the line codecs are checked against
+// that model.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -70,6 +71,11 @@ const Case kCases[] = {
      Rows({Header(2, 5, 0, 0, 0), {0, 0, 0, 1}, {0xFB, 0xFF, 0, 2}, {0xFF, 0xFF, 0, 3},
            {2, 0, 1, 4}, {0, 0, 0, 5}, {1}}),
      0, 0, 0, Rows({{2, E, E, E, E, 1}, {E, 5, E, E, E, E}})},
+    // Cuts that end inside a literal or a skip: edges the random model seldom hits.
+    {"LeftCutSkipLiteral", 6, 1, E, Object(21, 6, 1, {SkipLitLine({{1, {1, 2, 3}}, {1, {4, 5}}})}),
+     -2, 0, 0, {2, 3, E, 4, E, E}},
+    {"SkipEndingAtTheCutThenLiteral", 4, 1, E,
+     Object(21, 7, 1, {SkipLitLine({{3, {1, 2}}, {1, {3}}})}), -3, 0, 0, {1, 2, E, 3}},
     {"RawFromTheFifthByteAtMinus4", 320, 1, E, Rows({Header(20, 0, 0, 8, 1), Seq(1, 8)}), -4, 0, 0,
      Rows({Seq(5, 4), Fill(316, E)})},
     {"RawShortDataDrawsWhatItHas", 4, 2, E, Rows({Header(20, 0, 0, 4, 2), Seq(1, 6)}), 0, 0, 0,

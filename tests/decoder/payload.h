@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "decoder/decoder.h"
@@ -40,6 +41,18 @@ inline Bytes LengthLine(const Bytes& body) {
   Put16(line, static_cast<int>(body.size()));
   Append(line, body);
   return line;
+}
+
+// A skip-literal line: (skip, literal bytes) pairs.
+inline Bytes SkipLitLine(std::initializer_list<std::pair<int, Bytes>> fields) {
+  Bytes body;
+  for (const auto& [skip, literal] : fields) {
+    Put16(body, skip);
+    if (literal.empty()) continue;  // a trailing skip
+    Put16(body, static_cast<int>(literal.size()) - 1);
+    Append(body, literal);
+  }
+  return LengthLine(body);
 }
 
 // A picture with guard bytes before and after its pixels.
