@@ -40,30 +40,6 @@ TEST(DeltaTile, UnchangedPicturesAreRunsAndSequencesCount) {
   EXPECT_EQ(enc.next_sequence(), 4);
 }
 
-TEST(DeltaTile, ScrolledPictureIsCodedWithMotionVectors) {
-  const int w = 96, h = 64;
-  std::vector<uint8_t> big = Pattern(w + 8, h + 8, 3);
-  std::vector<uint8_t> a(w * h), b(w * h);
-  for (int y = 0; y < h; ++y) {
-    std::memcpy(&a[y * w], &big[(y + 4) * (w + 8) + 4], w);
-    std::memcpy(&b[y * w], &big[(y + 3) * (w + 8) + 6], w);  // moved by (-2, +1)
-  }
-  DeltaTileEncoder enc(w, h);
-  enc.Intra(a.data(), w);
-  Bytes inter = enc.Inter(b.data(), w, 3);
-  size_t literals = 0, blocks = 0;
-  for (size_t i = 30; i < inter.size(); ++blocks) {
-    uint8_t op = inter[i++];
-    if (op == 0xFF) ++literals, i += 16;
-    else if (op == 0xFD) i += 1;
-    else if (op == 0xFE) i += 4;
-  }
-  EXPECT_EQ(blocks, size_t{w / 4 * h / 4});
-  // Only the edge blocks that the move uncovers may need literals.
-  EXPECT_LE(literals, size_t{w / 4 + h / 4 + 1});
-}
-
-
 class Decode : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -1,8 +1,8 @@
 // The delta-tile codec: random frame sequences (raw, run-length and block
 // frames with every vector of the three tables, buffer switches, drops,
 // refused frames, vectors reaching into the margins, clipped and transparent
-// shows) next to a byte-for-byte model of the codec's memory, and worked
-// examples. A single wrong table entry fails the sequences within a few frames.
+// shows) next to a byte-for-byte model of the codec's memory. A single wrong
+// table entry fails the sequences within a few frames.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -76,15 +76,6 @@ Bytes Frame(int method, int table, int sequence, uint32_t length, int frame_flag
   p.insert(p.end(), 3, 0);
   Append(p, data);
   return p;
-}
-
-uint8_t Pattern(int x, int y) { return static_cast<uint8_t>((x * 7 + y * 13) % 251 + 1); }
-
-Bytes PatternPicture(int width, int height) {
-  Bytes b;
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) b.push_back(Pattern(x, y));
-  return b;
 }
 
 // The codec as the format describes it, over one 207360-byte allocation
@@ -243,92 +234,6 @@ TEST(DeltaTileModel, FrameSequencesMatchTheModel) {
   EXPECT_EQ(CodecDeltaTile(kCodecDraw, got.surface(), nullptr, 0, 0, Frame(1, 0, 0, 0, 0, {}).data(),
                            30, 0, 1, 0),
             -1);
-}
-
-class DeltaTile : public ::testing::Test {
- protected:
-  // Puts the pattern into the current buffer with a raw key frame.
-  void Key(Canvas& c, int width = 320, int height = 200) {
-    Bytes pic = PatternPicture(width, height);
-    ASSERT_EQ(Draw(c, Frame(0, 0, 0, static_cast<uint32_t>(pic.size()), 0, pic, width, height)), 0);
-  }
-  DecoderRun run_;
-};
-
-TEST_F(DeltaTile, RunOfMethod4ContinuesOnTheNextBlockRow) {
-  Canvas c(12, 12, 0xEE);
-  Key(c, 12, 12);
-  // Three blocks a row. Block 0 is filled; blocks 1..5 copy unchanged; the rest filled.
-  ASSERT_EQ(Draw(c, Frame(4, 0, 1, 0, 4, {0xFD, 50, 0, 4, 0xFD, 60, 0xFD, 61, 0xFD, 62}, 12, 12)), 0);
-  const int want[9] = {50, -1, -1, -1, -1, -1, 60, 61, 62};  // -1: the key frame's pixels
-  for (int y = 0; y < 12; ++y)
-    for (int x = 0; x < 12; ++x) {
-      int b = want[(y / 4) * 3 + x / 4];
-      ASSERT_EQ(c.at(x, y), b < 0 ? Pattern(x, y) : b) << x << "," << y;
-    }
-}
-
-// Method 3 frames of an 8 x 4 picture filled with `v`.
-Bytes Filled(int sequence, int frame_flags, uint8_t v) {
-  return Frame(3, 0, sequence, 0, frame_flags | 4, {0xFD, v, 0xFD, v}, 8, 4);
-}
-
-TEST_F(DeltaTile, OutOfOrderFrameIsNotDecoded) {
-  Canvas c(8, 4, 0xEE);
-  Key(c, 8, 4);
-  ASSERT_EQ(Draw(c, Frame(3, 0, 4, 0, 0, Bytes{0xFF}, 8, 4)), 0);  // 0 -> 4: refused
-  Canvas d(8, 4, 0xEE);
-  // Restart the count: sequence 0 is always taken.
-  for (int s = 0; s <= 5; ++s) ASSERT_EQ(Draw(d, Filled(s, 0, 5)), 0);
-  EXPECT_EQ(d.at(0, 0), 5);
-  ASSERT_EQ(Draw(d, Filled(7, 0, 7)), 0);
-  EXPECT_EQ(d.at(0, 0), 5);  // frame 5 shown again
-  ASSERT_EQ(Draw(d, Filled(8, 0, 8)), 0);
-  EXPECT_EQ(d.at(0, 0), 8);
-}
-
-TEST_F(DeltaTile, DroppableLateFrameIsSkippedAndFlipsTheBuffers) {
-  Canvas c(8, 4, 0xEE);
-  ASSERT_EQ(Draw(c, Filled(0, 0, 3)), 0);  // into buffer 1
-  Canvas d(8, 4, 0xEE);
-  EXPECT_EQ(Draw(d, Filled(1, 1, 9), 0, 0, DrawLateFrame), 1);
-  EXPECT_EQ(d.at(0, 0), 0xEE);  // nothing drawn
-  // The flip made buffer 0 (still zero) current; an even keep frame of copies shows it.
-  EXPECT_EQ(Draw(d, Frame(3, 0, 2, 0, 1, {0, 0}, 8, 4)), 0);
-  EXPECT_EQ(d.at(0, 0), 3);  // decoded in place against buffer 1
-  // Without DrawLateFrame the odd droppable frame is decoded and shown.
-  EXPECT_EQ(Draw(d, Filled(3, 1, 9)), 0);
-  EXPECT_EQ(d.at(0, 0), 9);
-}
-
-TEST_F(DeltaTile, TransparentShowClippedOnTheLeft) {
-  Canvas c(320, 200, 0xEE);
-  Bytes pic = PatternPicture(100, 50);
-  for (int i = 0; i < 100 * 50; i += 3) pic[i] = 0;
-  ASSERT_EQ(Draw(c, Frame(0, 0, 0, 5000, 2, pic, 100, 50, -10, 0)), 0);
-  for (int y = 0; y < 50; ++y) {
-    for (int x = 0; x < 90; ++x) {
-      uint8_t v = pic[y * 100 + x + 10];
-      ASSERT_EQ(c.at(x, y), v == 0 ? 0xEE : v) << x << "," << y;
-    }
-    EXPECT_EQ(c.at(90, y), 0xEE);
-  }
-}
-
-TEST_F(DeltaTile, Width318UsesStride320AndShowsOnly318Columns) {
-  Canvas c(320, 200, 0xEE);
-  Bytes pic(320 * 200, 4);
-  ASSERT_EQ(Draw(c, Frame(0, 0, 0, 64000, 0, pic, 318, 200)), 0);
-  EXPECT_EQ(c.at(317, 0), 4);
-  EXPECT_EQ(c.at(318, 0), 0xEE);
-  EXPECT_EQ(c.at(0, 1), 4);  // the source row stride is 320
-  // 80 blocks a row: the 81st opcode belongs to the second block row.
-  Bytes data(81, 0);
-  data[80] = 0xFD;
-  data.push_back(6);
-  Draw(c, Frame(3, 0, 0, 0, 4, data, 318, 200));
-  EXPECT_EQ(c.at(0, 4), 6);
-  EXPECT_EQ(c.at(317, 0), 4);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Worked examples of the smoothing codec 45, and random pictures, palettes
-// and records against a plain model of the mean.
+// The smoothing codec 45: its tables and bounds, and random pictures,
+// palettes and records against a plain model of the mean.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -59,51 +59,27 @@ class SmoothingCodec : public ::testing::Test {
   DecoderRun run_;
 };
 
-TEST_F(SmoothingCodec, MeanOfTheFourNeighboursWithKeptTables) {
-  Canvas c(8, 8, 0);
-  c.at(2, 3) = c.at(4, 3) = 1;
-  c.at(3, 2) = c.at(3, 4) = 2;
-  Draw(c, Smoothing(0, 0, true, Record(3, 3, 0), TestPalette(), TestPairs()));
-  EXPECT_EQ(c.at(3, 3), 77);
-  c.at(3, 3) = 0;
-  Draw(c, Smoothing(3, 3, false, Record(0, 0, 0)));
-  EXPECT_EQ(c.at(3, 3), 77);
-  // Cut tables are not loaded: the kept ones stay.
-  Draw(c, Smoothing(3, 3, true, {}, Bytes(768, 0), {255, 9}));
-  c.at(3, 3) = 0;
-  Draw(c, Smoothing(3, 3, false, Record(0, 0, 0)));
-  EXPECT_EQ(c.at(3, 3), 77);
-}
-
-TEST_F(SmoothingCodec, TablePairsFillInOrder) {
-  Canvas c(8, 8, 0);
-  // Pairs (200, 7), (0, 9), (255, 1), then the rest: index 0 is 7, 454 is 1.
-  Bytes pal(768, 0);
-  // Four neighbours (0, 113, 48) sum to (0, 452, 192): index (14 << 5) | 6 = 454.
-  pal[3 * 9 + 1] = 113;
-  pal[3 * 9 + 2] = 48;
-  Draw(c, Smoothing(2, 2, true, Record(0, 0, 0), pal, Pairs({200, 7, 0, 9, 255, 1}, 5)));
-  EXPECT_EQ(c.at(2, 2), 7);
-  c.at(1, 4) = c.at(3, 4) = c.at(2, 3) = c.at(2, 5) = 9;
-  Draw(c, Smoothing(2, 4, false, Record(0, 0, 0)));
-  EXPECT_EQ(c.at(2, 4), 1);
-}
-
-TEST_F(SmoothingCodec, RecordsCountedWithTheGivenSize) {
+// Kept tables (a cut table is not loaded), records counted with the given
+// size, the version, the bounds one inside the clip and the stop row. The
+// mean itself is checked against the model below.
+TEST_F(SmoothingCodec, KeptTablesGivenSizeVersionAndBounds) {
   Canvas c(10, 10, 1);
-  Draw(c, Smoothing(0, 0, true, {}, TestPalette(), TestPairs()));
-  Bytes p = Smoothing(2, 2, false, Rows({Record(0, 0, 0), Record(2, 0, 0)}));
-  auto size = static_cast<uint32_t>(p.size());
-  EXPECT_EQ(DrawObjectWithin(c.surface(), nullptr, 0, 0, 0, p.data(), 24, size, 1, 0), 0);
+  Draw(c, Smoothing(0, 0, true, {}, TestPalette(), TestPairs()));  // tables only
+  Draw(c, Smoothing(3, 3, true, {}, Bytes(768, 0), {255, 9}));     // cut: not loaded
+  Bytes two = Smoothing(2, 2, false, Rows({Record(0, 0, 0), Record(2, 0, 0)}));
+  auto size = static_cast<uint32_t>(two.size());
+  EXPECT_EQ(DrawObjectWithin(c.surface(), nullptr, 0, 0, 0, two.data(), 24, size, 1, 0), 0);
   EXPECT_EQ(c.at(2, 2), 3);
   EXPECT_EQ(c.at(4, 2), 1);  // the second record lies past the given size
-  EXPECT_EQ(DrawObjectWithin(c.surface(), nullptr, 0, 0, 0, p.data(), 1000, size, 1, 0), 0);
+  EXPECT_EQ(DrawObjectWithin(c.surface(), nullptr, 0, 0, 0, two.data(), 1000, size, 1, 0), 0);
   EXPECT_EQ(c.at(4, 2), 3);
-}
+  // Two red and two blue neighbours: index (15 << 10) | 15 of the kept table.
+  c.at(6, 6) = 0;
+  c.at(5, 6) = c.at(7, 6) = 1;
+  c.at(6, 5) = c.at(6, 7) = 2;
+  Draw(c, Smoothing(6, 6, false, Record(0, 0, 0)));
+  EXPECT_EQ(c.at(6, 6), 77);
 
-TEST_F(SmoothingCodec, BoundsOneInsideTheClipTheStopRowAndTheVersion) {
-  Canvas c(10, 10, 0);
-  Draw(c, Smoothing(0, 0, true, {}, TestPalette(), TestPairs()));  // tables only
   ClipRect clip{2, 2, 6, 6};  // changed: 3 <= x < 7, 3 <= y < 7
   Bytes records = Rows({Record(2, 3, 5),    // columns 2..7: 3..6 change
                         Record(-5, 4, 9),   // row 7 outside the range, column 2..11: stops

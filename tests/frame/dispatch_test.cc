@@ -1,6 +1,8 @@
 // The chunk dispatcher: sub-chunk walking, the overlay and preload buffers,
 // ghost redraws, conditions and the client callback. Objects go to a
-// recording codec so every DrawObject call can be checked.
+// recording codec so every DrawObject call can be checked. Well-formed frames
+// are laid out by the authoring writer, so its chunk layouts are checked
+// against the player's reading of them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -68,6 +70,8 @@ FrameBytes Subs(std::initializer_list<std::pair<std::string_view, Bytes>> subs) 
   for (const auto& [tag, payload] : subs) f.Sub(tag, payload);
   return f;
 }
+FrameBytes Of(const authoring::Frame& frame) { return {LaidOut(frame)}; }
+using F = authoring::Frame;
 
 struct ClientCall {
   uint32_t size, tag;  // tag 0: an IACT payload, otherwise a text record
@@ -115,23 +119,21 @@ class Dispatcher : public FrameFixture {
 };
 
 TEST_F(Dispatcher, StoredObjectIsDrawnOnceAndFetchedLater) {
-  ASSERT_EQ(Run(Subs({{"STOR", {}}, {"FOBJ", Object(10, 20, 0xA1)}})), 0);
+  ASSERT_EQ(Run(Of(F().Stor().Fobj(Object(10, 20, 0xA1)))), 0);
   ASSERT_EQ(g_draws.size(), 1u);  // from the overlay buffer, not again as the frame's object
   EXPECT_EQ(g_draws[0].first_data, 0xA1);
   EXPECT_FALSE(InFrame(g_draws[0].payload));  // the stored copy, not the frame
   EXPECT_EQ(g_draws[0].x, 10);
   // The 12-byte form takes the low 16 bits of two big-endian numbers.
-  Bytes twelve(4, 0);
-  santest::BE32(twelve, 0x00010003);
-  santest::BE32(twelve, 0xFFFFFFFE);
   const struct {
-    Bytes fetch;
+    F fetch;
     int16_t x, y;  // where the frame goes
     int16_t want_x, want_y;
-  } cases[] = {{Words({0, 5, 7}), 100, 50, 10 + 100 + 5, 20 + 50 + 7}, {twelve, 0, 0, 10 + 3, 20 - 2}};
+  } cases[] = {{F().Ftch(5, 7), 100, 50, 10 + 100 + 5, 20 + 50 + 7},
+               {F().FtchLong(0x00010003, -2), 0, 0, 10 + 3, 20 - 2}};
   for (const auto& c : cases) {
     g_draws.clear();
-    ASSERT_EQ(Run(Subs({{"FTCH", c.fetch}}), 0, c.x, c.y), 0);
+    ASSERT_EQ(Run(Of(c.fetch), 0, c.x, c.y), 0);
     ASSERT_EQ(g_draws.size(), 1u);
     EXPECT_EQ(g_draws[0].first_data, 0xA1);
     EXPECT_EQ(g_draws[0].x, c.want_x);
@@ -141,7 +143,7 @@ TEST_F(Dispatcher, StoredObjectIsDrawnOnceAndFetchedLater) {
 }
 
 TEST_F(Dispatcher, StoreSkipsInteractiveChunk) {
-  ASSERT_EQ(Run(Subs({{"STOR", {}}, {"IACT", Bytes{1, 2, 3}}, {"FOBJ", Object(0, 0, 0xB2)}}), 0x0007), 0);
+  ASSERT_EQ(Run(Of(F().Stor().Iact({1, 2, 3}).Fobj(Object(0, 0, 0xB2))), 0x0007), 0);
   ASSERT_EQ(g_client_calls.size(), 1u);
   EXPECT_EQ(g_client_calls[0].tag, 0u);
   EXPECT_EQ(g_client_calls[0].size, 3u);
@@ -155,27 +157,20 @@ TEST_F(Dispatcher, GhostRedrawsWithModeBitsAndItsOwnSize) {
   const uint16_t expected[] = {0x2000, 0x4000, 0x6000, 0};
   for (int mode = 0; mode < 4; ++mode) {
     g_draws.clear();
-    ASSERT_EQ(Run(Subs({{"FOBJ", Object(1, 2, 0xC3)}, {"GOST", Words({mode, 30, 40, 0, 0})}}), 0, 5, 6), 0);
+    ASSERT_EQ(Run(Of(F().Fobj(Object(1, 2, 0xC3)).Gost(uint16_t(mode), 30, 40)), 0, 5, 6), 0);
     ASSERT_EQ(g_draws.size(), 2u) << mode;
     EXPECT_EQ(g_draws[1].flags, expected[mode]) << mode;
     EXPECT_EQ(g_draws[1].x, 1 + 5 + 30);
     EXPECT_EQ(g_draws[1].y, 2 + 6 + 40);
-    EXPECT_EQ(g_draws[1].size, 10u);  // the ghost's own size
+    EXPECT_EQ(g_draws[1].size, 6u);  // the ghost chunk's own size
     EXPECT_EQ(g_draws[1].payload, g_draws[0].payload);
   }
 }
 
 TEST_F(Dispatcher, PreloadCollectsPiecesInOrderOnly) {
-  auto piece = [](int number, Bytes data) {
-    Bytes b = Words({77, number, 0, 0, 0});
-    b.insert(b.end(), data.begin(), data.end());
-    return b;
-  };
   // Piece 3 does not follow piece 1; a piece too short for its fields is ignored.
-  ASSERT_EQ(Run(Subs({{"LOAD", piece(0, {1, 2, 3})},
-                      {"LOAD", piece(1, {4, 5})},
-                      {"LOAD", piece(3, {9, 9, 9, 9})},
-                      {"LOAD", Words({77, 2})}})),
+  ASSERT_EQ(Run(Of(F().Load(77, 0, {1, 2, 3}).Load(77, 1, {4, 5}).Load(77, 3, {9, 9, 9, 9})
+                       .Chunk("LOAD", Words({77, 2})))),
             0);
   FrameState frame = InspectFrame();
   EXPECT_EQ(frame.preload_id, 77);
@@ -187,8 +182,8 @@ TEST_F(Dispatcher, ConditionsSkipAndMarkTheNextObject) {
   SetConditionFlag(3);
   EXPECT_EQ(TestConditionFlag(1025), 0);
   // Flag 3 is set: skipped; 3 and 4 differ: skipped; 5 is clear: drawn.
-  ASSERT_EQ(Run(Subs({{"SKIP", Words({3, 0})}, {"FOBJ", Object(0, 0, 1)}, {"SKIP", Words({3, 4})},
-                      {"FOBJ", Object(0, 0, 2)}, {"SKIP", Words({5, 0})}, {"FOBJ", Object(0, 0, 3)}})),
+  ASSERT_EQ(Run(Of(F().Skip(3, 0).Fobj(Object(0, 0, 1)).Skip(3, 4).Fobj(Object(0, 0, 2))
+                       .Skip(5, 0).Fobj(Object(0, 0, 3)))),
             0);
   ASSERT_EQ(g_draws.size(), 1u);
   EXPECT_EQ(g_draws[0].first_data, 3);
@@ -198,10 +193,10 @@ TEST_F(Dispatcher, ConditionsSkipAndMarkTheNextObject) {
   // After "SKIP" any non-zero result stops the frame from being shown;
   // otherwise only a result above 0 does.
   g_codec_result = -1;
-  const FrameBytes a = Subs({{"FOBJ", Object(0, 0, 1)}});
+  const FrameBytes a = Of(F().Fobj(Object(0, 0, 1)));
   Run(a);
   EXPECT_EQ(InspectFrame().no_present, 0);
-  Run(Subs({{"SKIP", Words({5, 0})}, {"FOBJ", Object(0, 0, 1)}}));
+  Run(Of(F().Skip(5, 0).Fobj(Object(0, 0, 1))));
   EXPECT_EQ(InspectFrame().no_present, 1);
   g_codec_result = 1;
   Run(a);
@@ -272,9 +267,7 @@ TEST_F(Dispatcher, FramesAndTheirOutcome) {
 }
 
 TEST_F(Dispatcher, TextGoesToTheClientWithFlag0x200) {
-  Bytes payload = Words({5, 6, 0, 0, 0, 0, 0, 0});
-  payload.insert(payload.end(), {'h', 'i', 0});
-  ASSERT_EQ(Run(Subs({{"TEXT", payload}}), 0x0200), 0);
+  ASSERT_EQ(Run(Of(F().Text(5, 6, 0, nullptr, "hi")), 0x0200), 0);
   ASSERT_EQ(g_client_calls.size(), 1u);
   EXPECT_EQ(g_client_calls[0].tag, kTagTEXT);
   EXPECT_EQ(g_client_calls[0].text, "hi");
@@ -283,16 +276,16 @@ TEST_F(Dispatcher, TextGoesToTheClientWithFlag0x200) {
 TEST_F(Dispatcher, OverlayTooSmallKeepsPreviousContent) {
   FrameEngineShutdown();
   ASSERT_EQ(FrameEngineInit(Client, 40, 0), 0);
-  Run(Subs({{"STOR", {}}, {"FOBJ", Object(0, 0, 0x11)}}));  // 15 + 8 bytes fit in 40
+  Run(Of(F().Stor().Fobj(Object(0, 0, 0x11))));  // 15 + 8 bytes fit in 40
   g_draws.clear();
-  Run(Subs({{"STOR", {}}, {"FOBJ", Object(0, 0, 0x22, 40)}}));  // does not fit
+  Run(Of(F().Stor().Fobj(Object(0, 0, 0x22, 40))));  // does not fit
   ASSERT_EQ(g_draws.size(), 1u);
   EXPECT_EQ(g_draws[0].first_data, 0x11);
 }
 
 TEST_F(Dispatcher, DebugFrameOutlinesTheObjectAfterSkip) {
   SetSwitch(kSwitchDebugLevel, 1);
-  const FrameBytes f = Subs({{"SKIP", Words({7, 0})}, {"FOBJ", Object(10, 20, 1)}});  // 8 x 6
+  const FrameBytes f = Of(F().Skip(7, 0).Fobj(Object(10, 20, 1)));  // 8 x 6
   ASSERT_EQ(Run(f), 0);
   const uint8_t white = 255;  // the remembered white index
   EXPECT_EQ(Pixel(10, 20), white);

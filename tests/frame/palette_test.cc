@@ -1,6 +1,8 @@
 // Current palette, fixed-point fades and the present decision.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <tuple>
 #include <vector>
 
@@ -13,13 +15,22 @@ namespace {
 
 using santest::Bytes;
 
-Bytes FadeStart(int16_t delta_for_all, int command = 0, const Bytes& palette = {}) {
-  Bytes b{0, 0, uint8_t(command), uint8_t(command >> 8)};
-  for (int i = 0; i < 768; ++i) santest::LE16(b, delta_for_all);
-  b.insert(b.end(), palette.begin(), palette.end());
-  return b;
+// The payload of the one "XPAL" chunk of `frame`.
+Bytes Xpal(const authoring::Frame& frame) {
+  const Bytes chunk = LaidOut(frame);
+  return Bytes(chunk.begin() + 8, chunk.end());
 }
-Bytes FadeStep() { return Bytes{0, 0, 1, 0}; }
+Bytes FadeStart(int16_t delta_for_all) {
+  std::array<int16_t, 768> deltas;
+  deltas.fill(delta_for_all);
+  return Xpal(authoring::Frame().XpalStart(deltas));
+}
+Bytes FadeFrom(const Bytes& palette) {
+  authoring::Palette p;
+  std::copy(palette.begin(), palette.end(), p.begin());
+  return Xpal(authoring::Frame().XpalStartFrom({}, p));
+}
+Bytes FadeStep() { return Xpal(authoring::Frame().XpalStep()); }
 
 class Palette : public FrameFixture {
  protected:
@@ -52,7 +63,7 @@ TEST_F(Palette, FadeStepsAccumulateDeltas) {
 
 TEST_F(Palette, FadeFromNewPaletteWithoutStepLeavesStateAlone) {
   Bytes fresh = santest::Palette(40);
-  Bytes start = FadeStart(0, 512, fresh);
+  Bytes start = FadeFrom(fresh);
   PaletteFade(start.data(), uint32_t(start.size()));
   EXPECT_EQ(Bytes(CurrentPalette(), CurrentPalette() + 768), fresh);
   EXPECT_EQ(InspectFrame().palette_state, 0);
@@ -65,7 +76,7 @@ TEST_F(Palette, FadeFromNewPaletteWithoutStepLeavesStateAlone) {
 
 TEST_F(Palette, ShortFadePayloadsChangeNothing) {
   Bytes fresh = santest::Palette(40);
-  Bytes start = FadeStart(0, 512, fresh);
+  Bytes start = FadeFrom(fresh);
   start.resize(start.size() - 1);
   PaletteFade(start.data(), uint32_t(start.size()));
   EXPECT_EQ(CurrentPalette()[3], 0);

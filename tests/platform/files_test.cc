@@ -46,6 +46,15 @@ TEST_F(FilesTest, BackslashesAndCaseAreResolved) {
   EXPECT_EQ(platform::ResolvePath("cv2vid\\o_open_a.SAN"), "CV2VID/O_OPEN_A.SAN");
   EXPECT_EQ(platform::OpenFile("cv2vid\\missing.san", "rb"), nullptr);
   EXPECT_EQ(platform::OpenFile("cv2vid", "rb"), nullptr);  // a directory is no file
+  // The exact name wins over another case; the current folder is found by case too.
+  Write("a/Data.bin", "upper");
+  Write("a/data.bin", "lower");
+  EXPECT_EQ(platform::ResolvePath("A\\data.bin"), "a/data.bin");
+  fs::create_directories("Data/Sub");
+  ASSERT_TRUE(SetCurrentDirectoryA("data\\sub"));
+  char cwd[512];
+  ASSERT_GT(GetCurrentDirectoryA(sizeof cwd, cwd), 0u);
+  EXPECT_EQ(fs::path(cwd).filename(), "Sub");
 }
 
 TEST_F(FilesTest, ShortNamesStandForHostPathsOfAnyLength) {
@@ -71,12 +80,6 @@ TEST_F(FilesTest, ShortNamesStandForHostPathsOfAnyLength) {
   EXPECT_EQ(platform::ResolvePath("@nothing.san"), "@nothing.san");
 }
 
-TEST_F(FilesTest, ExactNameWinsOverOtherCase) {
-  Write("a/Data.bin", "upper");
-  Write("a/data.bin", "lower");
-  EXPECT_EQ(platform::ResolvePath("A\\data.bin"), "a/data.bin");
-}
-
 TEST_F(FilesTest, FaultHookCorruptsAndShortensReads) {
   Write("f.bin", std::string(100, 'x'));
   int calls = 0;
@@ -94,14 +97,6 @@ TEST_F(FilesTest, FaultHookCorruptsAndShortensReads) {
   EXPECT_EQ(platform::TellFile(f), 10);  // a short read leaves the stream after what was reported
   EXPECT_EQ(platform::ReadFile(f, buf, 100), 10u);
   platform::CloseFile(f);
-}
-
-TEST_F(FilesTest, CurrentDirectoryResolvesCase) {
-  fs::create_directories("Data/Sub");
-  ASSERT_TRUE(SetCurrentDirectoryA("data\\sub"));
-  char buf[512];
-  ASSERT_GT(GetCurrentDirectoryA(sizeof buf, buf), 0u);
-  EXPECT_EQ(fs::path(buf).filename(), "Sub");
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "authoring/audio.h"
+#include "authoring/san_writer.h"
+#include "base/bytes.h"
 #include "base/switches.h"
 #include "engines/engines.h"
 #include "sound/sound.h"
@@ -31,25 +33,25 @@ inline Bytes Image(const Bytes& script, const Bytes& samples, int64_t total = -1
   return b;
 }
 
+// The first sub-chunk of `frame` as the writer lays it out, without a pad
+// byte: the stream blocks are the writer's, so the mixer tests check its
+// layouts too.
+inline Bytes FirstChunk(const authoring::Frame& frame) {
+  authoring::SanWriter writer{authoring::SanHeader{}};
+  const size_t at = writer.current_offset() + 8;
+  writer.AddFrame(frame);
+  const Bytes file = writer.Finish();
+  const uint32_t size = ReadBE32(file.data() + at + 4);
+  return Bytes(file.begin() + long(at), file.begin() + long(at + 8 + size));
+}
 // "PSAD" with big-endian 32-bit track, block and key.
 inline Bytes Psad32(int32_t track, int32_t block, int32_t key, const Bytes& data) {
-  Bytes b;
-  authoring::PutTag(b, "PSAD");
-  for (int32_t v : {int32_t(12 + data.size()), track, block, key}) authoring::PutBE32(b, uint32_t(v));
-  authoring::PutBytes(b, data);
-  return b;
+  return FirstChunk(authoring::Frame().Psad32(uint32_t(track), uint32_t(block), uint32_t(key), data));
 }
-
 // "PSAD" with little-endian 16-bit track, block, key and flags, then volume and pan bytes.
 inline Bytes Psad16(int16_t track, int16_t block, int16_t key, uint16_t flags, uint8_t volume,
                     uint8_t pan, const Bytes& data) {
-  Bytes b;
-  authoring::PutTag(b, "PSAD");
-  authoring::PutBE32(b, uint32_t(10 + data.size()));
-  for (int v : {int(track), int(block), int(key), int(flags)}) authoring::PutLE16(b, uint16_t(v));
-  authoring::PutBytes(b, Bytes{volume, pan});
-  authoring::PutBytes(b, data);
-  return b;
+  return FirstChunk(authoring::Frame().Psad16(track, block, key, flags, volume, int8_t(pan), data));
 }
 
 inline Bytes Fill(size_t n, uint8_t v) { return Bytes(n, v); }
