@@ -12,10 +12,14 @@ constexpr int kFieldsSize = 6;
 constexpr int kPaletteSize = 768;
 constexpr int32_t kColourTableSize = 32768;
 
-// The palette, each entry's three components in one word: first << 20 |
-// second << 10 | third. Four entries add up field by field, since no sum
-// passes 1020.
-uint32_t g_palette[256] = {};
+// The palette, each entry's three components in one word, placed so that
+// four entries add up field by field (no sum passes 1020, ten bits) and each
+// field's sum divided by 32 lands in the colour index with one or two
+// operations: the first at bits 5-14 (its top five bits are already index
+// bits 10-14), the second at bits 20-29, the third at the top, bits 54-63.
+constexpr int kFirstShift = 5, kSecondShift = 20, kThirdShift = 54;
+static_assert(kFirstShift + 5 == 10 && kThirdShift + 5 == 59);
+uint64_t g_palette[256] = {};
 uint8_t g_colour_table[kColourTableSize] = {};
 
 // Finds the end of the run-coded colour table, or null when the data ends
@@ -32,8 +36,9 @@ const uint8_t* ColourTableEnd(const uint8_t* p, const uint8_t* end) {
 
 void LoadTables(const uint8_t* palette, const uint8_t* pairs) {
   for (int i = 0; i < 256; ++i)
-    g_palette[i] = uint32_t{palette[3 * i]} << 20 | uint32_t{palette[3 * i + 1]} << 10 |
-                  palette[3 * i + 2];
+    g_palette[i] = uint64_t{palette[3 * i]} << kFirstShift |
+                   uint64_t{palette[3 * i + 1]} << kSecondShift |
+                   uint64_t{palette[3 * i + 2]} << kThirdShift;
   int32_t filled = 0;
   while (filled < kColourTableSize) {
     int32_t n = std::min<int32_t>(pairs[0], kColourTableSize - filled);
@@ -44,18 +49,20 @@ void LoadTables(const uint8_t* palette, const uint8_t* pairs) {
 }
 
 // Smooths the n pixels from d on, left to right. The left neighbour of each
-// but the first is the pixel just written, kept in a register.
+// but the first is the pixel just written, kept in a register: the pixels
+// form one chain of palette read, add, colour index and table read, so all
+// else is kept off it.
 inline void SmoothRun(uint8_t* d, int32_t n, intptr_t pitch) {
-  uint32_t left = d[-1];
+  uintptr_t left = d[-1];
   for (int32_t i = 0; i < n; ++i) {
     // The left neighbour comes last: it waits for the pixel before.
-    uint32_t rest = g_palette[d[i + 1]] + g_palette[d[i - pitch]] + g_palette[d[i + pitch]];
+    uint64_t rest = g_palette[d[i + 1]] + g_palette[d[i - pitch]] + g_palette[d[i + pitch]];
 #if defined(__GNUC__)
     asm("" : "+r"(rest));  // keeps the compiler from adding `left` in first
 #endif
-    uint32_t sum = rest + g_palette[left];
+    uint64_t sum = rest + g_palette[left];
     // Each field's sum divided by 32, the first in bits 10-14 of the index.
-    uint32_t index = ((sum >> 15) & 0x7C00) + ((sum >> 10) & 0x3E0) + ((sum >> 5) & 0x1F);
+    uint64_t index = (sum & 0x7C00) + (sum >> 59) + ((sum >> kSecondShift) & 0x3E0);
     left = g_colour_table[index];
     d[i] = static_cast<uint8_t>(left);
   }
