@@ -1,5 +1,6 @@
 // Codec 45: repaints listed pixels with the colour nearest to the mean of
 // their four neighbours, through a 15-bit colour table kept between objects.
+#include <cstdlib>
 #include <cstring>
 
 #include "decoder/internal.h"
@@ -50,37 +51,74 @@ void LoadTables(const uint8_t* palette, const uint8_t* pairs) {
   }
 }
 
-// Smooths the n pixels from d on, left to right. The left neighbour of each
-// but the first is the pixel just written, kept in a register: the pixels
-// form one chain of palette read, add, colour index and table read, so all
-// else is kept off it.
-inline void SmoothRun(uint8_t* d, int32_t n, intptr_t pitch) {
+// One pixel of a run: d[0] from its four neighbours, `left` being the
+// palette offset of d[-1], which it becomes for the next pixel. The pixels
+// of a run form one chain of palette read, add, colour index and table read
+// (about 12 cycles), so all else is kept off it.
+[[gnu::always_inline]] inline void SmoothPixel(uint8_t* d, uintptr_t& left, intptr_t pitch) {
   const uint8_t* const palette = reinterpret_cast<const uint8_t*>(g_palette);
   const uint8_t* const table = reinterpret_cast<const uint8_t*>(g_colour_table);
-  uintptr_t left = d[-1] * sizeof(uint64_t);  // the offset of its palette word
-  for (int32_t i = 0; i < n; ++i) {
-    // The left neighbour comes last: it waits for the pixel before.
-    uint64_t rest = g_palette[d[i + 1]] + g_palette[d[i - pitch]] + g_palette[d[i + pitch]];
+  // The left neighbour comes last: it waits for the pixel before.
+  uint64_t rest = g_palette[d[1]] + g_palette[d[-pitch]] + g_palette[d[pitch]];
 #if defined(__GNUC__)
-    asm("" : "+r"(rest));  // keeps the compiler from adding `left` in first
+  asm("" : "+r"(rest));  // keeps the compiler from adding `left` in first
 #endif
-    uint64_t left_word;
-    std::memcpy(&left_word, palette + left, sizeof left_word);
-    uint64_t sum = rest + left_word;
-    // Each field's sum divided by 32: bits 1-5, 6-10 and 11-15 of twice the
-    // colour index, the first at its place already.
-    // The table's address joins the first, which is ready a step before
-    // the other two.
-    const uint8_t* row = table + (sum & 0xF800);
+  uint64_t left_word;
+  std::memcpy(&left_word, palette + left, sizeof left_word);
+  uint64_t sum = rest + left_word;
+  // Each field's sum divided by 32: bits 1-5, 6-10 and 11-15 of twice the
+  // colour index, the first at its place already. The table's address joins
+  // the first, which is ready a step before the other two.
+  const uint8_t* row = table + (sum & 0xF800);
 #if defined(__GNUC__)
-    asm("" : "+r"(row));  // keeps the compiler from adding the table's address last
+  asm("" : "+r"(row));  // keeps the compiler from adding the table's address last
 #endif
-    uint64_t column = ((sum >> (kSecondShift - 1)) & 0x7C0) | ((sum >> (kThirdShift + 4)) & 0x3E);
-    uint16_t next;
-    std::memcpy(&next, row + column, sizeof next);
-    left = next;
-    d[i] = static_cast<uint8_t>(left / sizeof(uint64_t));
+  uint64_t column = ((sum >> (kSecondShift - 1)) & 0x7C0) | ((sum >> (kThirdShift + 4)) & 0x3E);
+  uint16_t next;
+  std::memcpy(&next, row + column, sizeof next);
+  left = next;
+  *d = static_cast<uint8_t>(left / sizeof(uint64_t));
+}
+
+// Smooths the n pixels from d on, left to right.
+inline void SmoothRun(uint8_t* d, int32_t n, intptr_t pitch) {
+  uintptr_t left = d[-1] * sizeof(uint64_t);
+  for (int32_t i = 0; i < n; ++i) SmoothPixel(d + i, left, pitch);
+}
+
+// A run waiting to be smoothed, so that two may run side by side.
+struct Run {
+  uint8_t* d = nullptr;
+  int32_t n = 0;
+  int32_t x = 0, y = 0;  // of d
+};
+
+// Whether run b may be smoothed in step with run a, pixel i of a just
+// before pixel i of b, with the same pixels as a wholly before b: rows two
+// or more apart share no pixel they change or read; on neighbouring rows
+// each pixel of one reads only the pixel of the other in its own column,
+// which a's step for that column must come before, so b must not start
+// right of a.
+bool SideBySide(const Run& a, const Run& b) {
+  int32_t rows_apart = std::abs(b.y - a.y);
+  return rows_apart >= 2 || (rows_apart == 1 && b.x <= a.x);
+}
+
+// Smooths a, then b, as two chains in flight at once where they allow it.
+void SmoothTwo(const Run& a, const Run& b, intptr_t pitch) {
+  if (!SideBySide(a, b)) {
+    SmoothRun(a.d, a.n, pitch);
+    SmoothRun(b.d, b.n, pitch);
+    return;
   }
+  int32_t m = std::min(a.n, b.n);
+  uintptr_t left_a = a.d[-1] * sizeof(uint64_t), left_b = b.d[-1] * sizeof(uint64_t);
+  for (int32_t i = 0; i < m; ++i) {
+    SmoothPixel(a.d + i, left_a, pitch);
+    SmoothPixel(b.d + i, left_b, pitch);
+  }
+  SmoothRun(a.d + m, a.n - m, pitch);
+  SmoothRun(b.d + m, b.n - m, pitch);
 }
 
 }  // namespace
@@ -115,6 +153,7 @@ int16_t CodecSmoothing(int16_t operation, const Surface* surface, const ClipRect
   const intptr_t pitch = surface->width;
   int64_t count = area / 4;
   const uint8_t* p = records;
+  Run waiting;  // the run before, smoothed with the next one
   for (int64_t k = 0; k < count; ++k, p += 4) {
     x = static_cast<int16_t>(x + static_cast<int16_t>(ReadLE16(p)));
     y = static_cast<int16_t>(y + p[2]);
@@ -122,10 +161,17 @@ int16_t CodecSmoothing(int16_t operation, const Surface* surface, const ClipRect
     int32_t first = std::max<int32_t>(0, left - x);
     int32_t last = std::min<int32_t>(n, right - 1 - x);
     if (first <= last && y >= top) {
-      if (y >= bottom) return 0;  // the object ends here
-      SmoothRun(PixelAt(surface, x + first, y), last - first + 1, pitch);
+      if (y >= bottom) break;  // the object ends here
+      Run run{PixelAt(surface, x + first, y), last - first + 1, x + first, y};
+      if (waiting.d == nullptr) {
+        waiting = run;
+      } else {
+        SmoothTwo(waiting, run, pitch);
+        waiting.d = nullptr;
+      }
     }
     x = static_cast<int16_t>(x + n);
   }
+  if (waiting.d != nullptr) SmoothRun(waiting.d, waiting.n, pitch);
   return 0;
 }
