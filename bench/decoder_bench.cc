@@ -376,8 +376,10 @@ BENCHMARK(Codec21Sprite);
 BENCHMARK(Codec44Sprite);
 BENCHMARK(Codec44SpriteBox);
 
-// --- Smoothing 2000 pixels: 20 records of 100 pixels on successive rows.
-void Codec45Smoothing2000(benchmark::State& state) {
+// --- Smoothing 2000 pixels: 20 records of 100 pixels, on successive rows
+// (runs that the codec smooths two at a time) or all on one row (one after
+// the other: a single chain through the left neighbour).
+void Smoothing2000(benchmark::State& state, int row_step) {
   Decoder decoder;
   Bytes screen = Picture(2);
   Surface s{screen.data(), kW, kH};
@@ -399,7 +401,7 @@ void Codec45Smoothing2000(benchmark::State& state) {
   p.push_back(0);
   for (int r = 0; r < 20; ++r) {
     Put16(p, r == 0 ? 100 : -99);
-    p.push_back(r == 0 ? 20 : 1);
+    p.push_back(static_cast<uint8_t>(r == 0 ? 20 : row_step));
     p.push_back(99);
   }
   for (auto _ : state) {
@@ -408,7 +410,10 @@ void Codec45Smoothing2000(benchmark::State& state) {
   }
   state.counters["budget_ns"] = 4.0 * 2000;  // 4 ns a pixel
 }
+void Codec45Smoothing2000(benchmark::State& state) { Smoothing2000(state, 1); }
+void Codec45Smoothing2000OneRow(benchmark::State& state) { Smoothing2000(state, 0); }
 BENCHMARK(Codec45Smoothing2000);
+BENCHMARK(Codec45Smoothing2000OneRow);
 
 // The floor of codec 45: its chain alone over 2000 pixels as the codec runs
 // it (the left neighbour's palette word read at a byte offset and added to a

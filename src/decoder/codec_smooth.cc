@@ -93,31 +93,28 @@ struct Run {
   int32_t x = 0, y = 0;  // of d
 };
 
-// Whether run b may be smoothed in step with run a, pixel i of a just
-// before pixel i of b, with the same pixels as a wholly before b: rows two
-// or more apart share no pixel they change or read; on neighbouring rows
-// each pixel of one reads only the pixel of the other in its own column,
-// which a's step for that column must come before, so b must not start
-// right of a.
-bool SideBySide(const Run& a, const Run& b) {
-  int32_t rows_apart = std::abs(b.y - a.y);
-  return rows_apart >= 2 || (rows_apart == 1 && b.x <= a.x);
-}
-
-// Smooths a, then b, as two chains in flight at once where they allow it.
+// Smooths a, then b, with the same pixels as one after the other but, where
+// they lie on different rows, as two chains in flight at once. Rows two or
+// more apart share no pixel that one changes and the other reads. On
+// neighbouring rows each pixel of one reads only the pixel of the other in
+// its own column, so a goes first alone over the columns left of b's first,
+// then each column of a just before the same column of b.
 void SmoothTwo(const Run& a, const Run& b, intptr_t pitch) {
-  if (!SideBySide(a, b)) {
+  if (a.y == b.y) {
     SmoothRun(a.d, a.n, pitch);
     SmoothRun(b.d, b.n, pitch);
     return;
   }
-  int32_t m = std::min(a.n, b.n);
-  uintptr_t left_a = a.d[-1] * sizeof(uint64_t), left_b = b.d[-1] * sizeof(uint64_t);
+  int32_t lead = std::abs(b.y - a.y) == 1 ? std::clamp(b.x - a.x, 0, a.n) : 0;
+  SmoothRun(a.d, lead, pitch);
+  uint8_t* da = a.d + lead;
+  int32_t m = std::min(a.n - lead, b.n);
+  uintptr_t left_a = da[-1] * sizeof(uint64_t), left_b = b.d[-1] * sizeof(uint64_t);
   for (int32_t i = 0; i < m; ++i) {
-    SmoothPixel(a.d + i, left_a, pitch);
+    SmoothPixel(da + i, left_a, pitch);
     SmoothPixel(b.d + i, left_b, pitch);
   }
-  SmoothRun(a.d + m, a.n - m, pitch);
+  SmoothRun(da + m, a.n - lead - m, pitch);
   SmoothRun(b.d + m, b.n - m, pitch);
 }
 
