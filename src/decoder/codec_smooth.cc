@@ -93,18 +93,13 @@ struct Run {
   int32_t x = 0, y = 0;  // of d
 };
 
-// Smooths a, then b, with the same pixels as one after the other but, where
-// they lie on different rows, as two chains in flight at once. Rows two or
-// more apart share no pixel that one changes and the other reads. On
-// neighbouring rows each pixel of one reads only the pixel of the other in
-// its own column, so a goes first alone over the columns left of b's first,
-// then each column of a just before the same column of b.
+// Smooths a, then b, on different rows, with the same pixels as one after
+// the other but as two chains in flight at once. Rows two or more apart
+// share no pixel that one changes and the other reads. On neighbouring rows
+// each pixel of one reads only the pixel of the other in its own column, so
+// a goes first alone over the columns left of b's first, then each column
+// of a just before the same column of b.
 void SmoothTwo(const Run& a, const Run& b, intptr_t pitch) {
-  if (a.y == b.y) {
-    SmoothRun(a.d, a.n, pitch);
-    SmoothRun(b.d, b.n, pitch);
-    return;
-  }
   int32_t lead = std::abs(b.y - a.y) == 1 ? std::clamp(b.x - a.x, 0, a.n) : 0;
   SmoothRun(a.d, lead, pitch);
   uint8_t* da = a.d + lead;
@@ -150,7 +145,7 @@ int16_t CodecSmoothing(int16_t operation, const Surface* surface, const ClipRect
   const intptr_t pitch = surface->width;
   int64_t count = area / 4;
   const uint8_t* p = records;
-  Run waiting;  // the run before, smoothed with the next one
+  Run waiting;  // the run before, to be smoothed with the next one
   for (int64_t k = 0; k < count; ++k, p += 4) {
     x = static_cast<int16_t>(x + static_cast<int16_t>(ReadLE16(p)));
     y = static_cast<int16_t>(y + p[2]);
@@ -160,11 +155,14 @@ int16_t CodecSmoothing(int16_t operation, const Surface* surface, const ClipRect
     if (first <= last && y >= top) {
       if (y >= bottom) break;  // the object ends here
       Run run{PixelAt(surface, x + first, y), last - first + 1, x + first, y};
-      if (waiting.d == nullptr) {
-        waiting = run;
-      } else {
+      if (waiting.d != nullptr && waiting.y != run.y) {
         SmoothTwo(waiting, run, pitch);
         waiting.d = nullptr;
+      } else {
+        // Runs of one row go one after the other; the last waits for a run
+        // of another row.
+        if (waiting.d != nullptr) SmoothRun(waiting.d, waiting.n, pitch);
+        waiting = run;
       }
     }
     x = static_cast<int16_t>(x + n);
