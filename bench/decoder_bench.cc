@@ -451,6 +451,7 @@ void FloorCodec45Chain2000(benchmark::State& state) {
     benchmark::DoNotOptimize(left);
   }
   state.counters["budget_ns"] = 4.0 * 2000;
+  state.SetLabel("floor");
 }
 BENCHMARK(FloorCodec45Chain2000);
 
@@ -467,6 +468,7 @@ void FloorCodec45TwoReads2000(benchmark::State& state) {
     benchmark::DoNotOptimize(left);
   }
   state.counters["budget_ns"] = 4.0 * 2000;
+  state.SetLabel("floor");
 }
 BENCHMARK(FloorCodec45TwoReads2000);
 
