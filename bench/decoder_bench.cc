@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "decoder/decoder.h"
+#include "decoder/internal.h"  // CopyBytes, for the copy floor of sprite lines
 
 namespace {
 
@@ -303,14 +304,82 @@ void Codec44Sprite(benchmark::State& state) { Sprite(state, SkipLiteralSprite(44
 void Codec44SpriteBox(benchmark::State& state) {
   Sprite(state, SkipLiteralSprite(44), DrawOpaque, 9, 3);
 }
+// --- Floors of a variable-length line format, measured on the codec 21
+// sprite above: its line fields walked without drawing, and its literals
+// copied without reading any field. Not codecs: what a line walker cannot go
+// below on this machine, against the same baseline.
+void FloorSpriteParseOnly(benchmark::State& state) {
+  const Bytes sprite = SkipLiteralSprite(21);
+  for (auto _ : state) {
+    const uint8_t* p = sprite.data() + 14;
+    benchmark::DoNotOptimize(p);
+    int32_t covered = 0;
+    for (int line = 0; line < 64; ++line) {
+      const uint8_t* next = p + 2 + (p[0] | p[1] << 8);
+      p += 2;
+      int32_t pos = 0;
+      for (;;) {
+        pos += p[0] | p[1] << 8;
+        if (pos >= 64) break;
+        int32_t n = (p[2] | p[3] << 8) + 1;
+        p += 4 + n;
+        pos += n;
+        if (pos >= 64) break;
+      }
+      covered += pos;
+      p = next;
+    }
+    benchmark::DoNotOptimize(covered);
+  }
+  state.SetLabel("vs MemcpySpriteRows limit 0");
+}
+BENCHMARK(FloorSpriteParseOnly);
+
+struct Literal {
+  int32_t dst, src, n;
+};
+void FloorSpriteCopyOnly(benchmark::State& state) {
+  const Bytes sprite = SkipLiteralSprite(21);
+  std::vector<Literal> literals;  // the sprite's literals, found once
+  const uint8_t* p = sprite.data() + 14;
+  for (int line = 0; line < 64; ++line) {
+    const uint8_t* next = p + 2 + (p[0] | p[1] << 8);
+    p += 2;
+    int32_t pos = 0;
+    while (p < next) {
+      pos += p[0] | p[1] << 8;
+      if (pos >= 64) break;
+      int32_t n = (p[2] | p[3] << 8) + 1;
+      literals.push_back({(60 + line) * kW + 100 + pos, static_cast<int32_t>(p + 4 - sprite.data()), n});
+      p += 4 + n;
+      pos += n;
+    }
+    p = next;
+  }
+  Bytes screen(kW * kH);
+  for (auto _ : state) {
+    const uint8_t* src = sprite.data();
+    benchmark::DoNotOptimize(src);
+    for (const Literal& l : literals)
+      decoder_internal::CopyBytes(screen.data() + l.dst, src + l.src, l.n);
+    benchmark::DoNotOptimize(screen.data());
+    benchmark::ClobberMemory();
+  }
+  state.counters["literals"] = static_cast<double>(literals.size());
+  state.SetLabel("vs MemcpySpriteRows limit 0");
+}
+BENCHMARK(FloorSpriteCopyOnly);
+
 BENCHMARK(Codec1Sprite);
 BENCHMARK(Codec1SpriteMirrored);
 BENCHMARK(Codec21Sprite);
 BENCHMARK(Codec44Sprite);
 BENCHMARK(Codec44SpriteBox);
 
-// --- Smoothing 2000 pixels: 20 records of 100 pixels on successive rows.
-void Codec45Smoothing2000(benchmark::State& state) {
+// --- Smoothing 2000 pixels: 20 records of 100 pixels, on successive rows
+// (runs that the codec smooths two at a time) or all on one row (one after
+// the other: a single chain through the left neighbour).
+void Smoothing2000(benchmark::State& state, int row_step) {
   Decoder decoder;
   Bytes screen = Picture(2);
   Surface s{screen.data(), kW, kH};
@@ -332,7 +401,7 @@ void Codec45Smoothing2000(benchmark::State& state) {
   p.push_back(0);
   for (int r = 0; r < 20; ++r) {
     Put16(p, r == 0 ? 100 : -99);
-    p.push_back(r == 0 ? 20 : 1);
+    p.push_back(static_cast<uint8_t>(r == 0 ? 20 : row_step));
     p.push_back(99);
   }
   for (auto _ : state) {
@@ -341,6 +410,66 @@ void Codec45Smoothing2000(benchmark::State& state) {
   }
   state.counters["budget_ns"] = 4.0 * 2000;  // 4 ns a pixel
 }
+void Codec45Smoothing2000(benchmark::State& state) { Smoothing2000(state, 1); }
+void Codec45Smoothing2000OneRow(benchmark::State& state) { Smoothing2000(state, 0); }
 BENCHMARK(Codec45Smoothing2000);
+BENCHMARK(Codec45Smoothing2000OneRow);
+
+// The floor of codec 45: its chain alone over 2000 pixels as the codec runs
+// it (the left neighbour's palette word read at a byte offset and added to a
+// precomputed sum of the other three, the table offset formed, the table
+// read), with no other work. Then its two reads alone, chained: the
+// palette word read at an offset that the table gave, the table read at an
+// offset that the palette word gives.
+uint64_t Read64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+uint16_t Read16(const uint8_t* p) {
+  uint16_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+void FloorCodec45Chain2000(benchmark::State& state) {
+  std::vector<uint64_t> palette(256), rest(2000);
+  std::vector<uint16_t> table(32768);
+  for (int i = 0; i < 256; ++i)
+    palette[i] = uint64_t(i / 3) << 6 | uint64_t(i / 3) << 20 | uint64_t(i / 3) << 40;
+  for (int i = 0; i < 32768; ++i) table[i] = static_cast<uint16_t>((i * 7 >> 7 & 255) * 8);
+  for (int i = 0; i < 2000; ++i) rest[i] = 3 * palette[Texture(i, 2 * i)];
+  const auto* pal = reinterpret_cast<const uint8_t*>(palette.data());
+  const auto* tab = reinterpret_cast<const uint8_t*>(table.data());
+  for (auto _ : state) {
+    uintptr_t left = 0;
+    for (uint64_t r : rest) {
+      uint64_t sum = r + Read64(pal + left);
+      const uint8_t* row = tab + (sum & 0xF800);
+      asm("" : "+r"(row));
+      left = Read16(row + (((sum >> 19) & 0x7C0) | ((sum >> 44) & 0x3E)));
+    }
+    benchmark::DoNotOptimize(left);
+  }
+  state.counters["budget_ns"] = 4.0 * 2000;
+  state.SetLabel("floor");
+}
+BENCHMARK(FloorCodec45Chain2000);
+
+void FloorCodec45TwoReads2000(benchmark::State& state) {
+  std::vector<uint64_t> palette(256);
+  std::vector<uint16_t> table(32768);
+  for (int i = 0; i < 256; ++i) palette[i] = static_cast<uint64_t>(i * 254) & 0xFFFE;
+  for (int i = 0; i < 32768; ++i) table[i] = static_cast<uint16_t>((i * 7 >> 7 & 255) * 8);
+  const auto* pal = reinterpret_cast<const uint8_t*>(palette.data());
+  const auto* tab = reinterpret_cast<const uint8_t*>(table.data());
+  for (auto _ : state) {
+    uintptr_t left = 0;
+    for (int i = 0; i < 2000; ++i) left = Read16(tab + Read64(pal + left));
+    benchmark::DoNotOptimize(left);
+  }
+  state.counters["budget_ns"] = 4.0 * 2000;
+  state.SetLabel("floor");
+}
+BENCHMARK(FloorCodec45TwoReads2000);
 
 }  // namespace

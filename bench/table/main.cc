@@ -5,7 +5,8 @@
 //
 // A benchmark names its baseline in its label: "vs NAME limit X" (a ratio to
 // the median of benchmark NAME, to be at most X), or carries a counter
-// "budget_ns" (a ratio to that many nanoseconds, to be at most 1).
+// "budget_ns" (a ratio to that many nanoseconds, to be at most 1, or with no
+// limit when labelled "floor").
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -109,12 +110,14 @@ int main(int argc, char** argv) {
         }
       }
     } else if (r.budget_ns > 0) {
+      // A floor (a measurement of what the budget is up against) shows its
+      // ratio without a limit.
       value = r.ns / r.budget_ns;
-      max = 1;
+      max = r.label == "floor" ? 0 : 1;
       char b[96];
       std::snprintf(b, sizeof b, "%.2fx budget", value);
       ratio = b;
-      limit = "1x budget (" + Time(r.budget_ns) + ")";
+      if (max > 0) limit = "1x budget (" + Time(r.budget_ns) + ")";
     }
     bool fails = max > 0 && value > max;
     over += fails;
