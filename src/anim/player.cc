@@ -12,6 +12,7 @@
 #include "anim/reader.h"
 #include "display/display.h"
 #include "platform/faults.h"
+#include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "base/log.h"
 #include "base/trace.h"
@@ -239,6 +240,7 @@ bool StartReadingThread() {
 }
 
 void ReleasePass() {
+  platform::SetPollIdleMs(0);
   if (g_anim.sync_timer) TimerRemove(g_anim.sync_timer);
   if (g_anim.watch_timer) TimerRemove(g_anim.watch_timer);
   if (g_anim.render_timer) TimerRemove(g_anim.render_timer);
@@ -341,6 +343,10 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
       return -1;
     }
     StartFrameTick();
+    // With the reading thread the loop's own work is the render tick, due
+    // every few milliseconds: a pass each millisecond would mostly find
+    // nothing due. (On the virtual clock a pass is still one millisecond.)
+    if (threaded) platform::SetPollIdleMs(kRenderRepeatMs);
     while (!g_anim.stop.load()) {
       PumpMessage();
       if (!g_anim.active.load()) continue;

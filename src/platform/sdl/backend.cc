@@ -460,8 +460,11 @@ void Poll() {
 }
 
 void Wait(uint32_t max_ms) {
-  // Never more than a millisecond: the playback loop's timers need the pass.
-  if (max_ms > 0 && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // As long as the pass may idle (a millisecond, a few while playing): the
+  // playback loop's timers need the pass, and the display's events are
+  // read by it.
+  if (max_ms > 0 && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT))
+    std::this_thread::sleep_for(std::chrono::milliseconds(max_ms));
 }
 
 int16_t KeyState(int vk) {
