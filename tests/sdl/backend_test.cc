@@ -124,7 +124,9 @@ TEST(Convert, PalettePixelsScaleCrisplyAndOnlyChangedRowsAreRedone) {
     for (size_t i = 0; i < taps->size(); ++i) {
       const Tap& t = (*taps)[i];
       EXPECT_TRUE(t.weight == 0 ? t.second == t.first : t.second == t.first + 1) << i;
-      if (i > 0) EXPECT_GE(t.first, (*taps)[i - 1].first);
+      if (i > 0) {
+        EXPECT_GE(t.first, (*taps)[i - 1].first);
+      }
       blended += t.weight != 0;
     }
     EXPECT_LT(blended, static_cast<int>(taps->size()) / 3);  // crisp: most are whole pixels
