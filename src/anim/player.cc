@@ -12,6 +12,7 @@
 #include "anim/reader.h"
 #include "display/display.h"
 #include "platform/faults.h"
+#include "platform/messages.h"
 #include "platform/mmsystem.h"
 #include "base/log.h"
 #include "base/trace.h"
@@ -19,13 +20,28 @@
 #include "stream/stream.h"
 #include "timer/timer.h"
 
+namespace {
+
+constexpr int16_t kMinBlocks = 4;
+constexpr int16_t kMaxBlocks = 32;
+
+// One sector more after a step below 60 percent, one fewer above `high`.
+int16_t AdaptBlocks(int16_t count, int16_t fill, int16_t high) {
+  if (fill > high && count > kMinBlocks) return int16_t(count - 1);
+  if (fill < 60 && count < kMaxBlocks) return int16_t(count + 1);
+  return count;
+}
+
+}  // namespace
+
 namespace anim_internal {
 
 AnimEngine g_anim;
 
-// The wake event of the reading thread: the playback loop wakes it once per
-// pass and, on the virtual clock, waits until the step it asked for is done.
+// The wake event of the reading thread: the playback loop offers it a step
+// once per pass and, on the virtual clock, waits until that step is done.
 // Wake-ups are counted, so one that comes while a step runs is never lost.
+// The thread's block count lives here, guarded by the same lock.
 class ReaderWake {
  public:
   void Set() {
@@ -33,15 +49,33 @@ class ReaderWake {
     ++asked_;
     cv_.notify_all();
   }
-  // Reading thread: waits for a wake-up newer than the last step (or stop).
-  void Wait(const std::atomic<int32_t>& stop) {
+  // Playback loop, once a pass. A step that would only adapt the block count
+  // (the ring has no room, or the file is all read, and nothing is asked
+  // for) is taken here while the thread sleeps: the same count, the same
+  // ring, without a thread switch a millisecond. Otherwise the thread is
+  // woken as by Set.
+  void Offer() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (done_ == asked_ && !ended_ && !StreamReadAheadHasWork()) {
+      count_ = AdaptBlocks(count_, StreamFillPercent(), 70);
+      return;
+    }
+    ++asked_;
+    cv_.notify_all();
+  }
+  // Reading thread: waits for a wake-up newer than the last step (or stop);
+  // the block count for the step.
+  int16_t Wait(const std::atomic<int32_t>& stop) {
     std::unique_lock<std::mutex> lock(mutex_);
     cv_.wait(lock, [&] { return asked_ != taken_ || stop.load(); });
     taken_ = asked_;
+    return count_;
   }
-  // Reading thread: the step for every wake-up taken so far is over.
-  void StepDone() {
+  // Reading thread: the step for every wake-up taken so far is over, having
+  // left the block count at `count`.
+  void StepDone(int16_t count) {
     std::lock_guard<std::mutex> lock(mutex_);
+    count_ = count;
     done_ = taken_;
     cv_.notify_all();
   }
@@ -64,6 +98,7 @@ class ReaderWake {
   uint64_t taken_ = 1;
   uint64_t done_ = 0;
   bool ended_ = false;
+  int16_t count_ = 8;  // the block count after the last step
 };
 
 ReaderThread::~ReaderThread() {
@@ -79,8 +114,6 @@ using namespace anim_internal;
 
 namespace {
 
-constexpr int16_t kMinBlocks = 4;
-constexpr int16_t kMaxBlocks = 32;
 constexpr int32_t kRenderRepeatMs = 3;
 // The flag values the original passed (6, 3 and 1); only the one-shot bit acts.
 constexpr uint16_t kRenderTimerFlags = kTimerOneShot | kTimerInertBit2;
@@ -161,20 +194,13 @@ void SyncTick(int16_t, uint32_t) {
   if (g_anim.sync_count < kSyncCountMax) ++g_anim.sync_count;
 }
 
-// One sector more after a pass below 60 percent, one fewer above `high`.
-int16_t AdaptBlocks(int16_t count, int16_t fill, int16_t high) {
-  if (fill > high && count > kMinBlocks) return int16_t(count - 1);
-  if (fill < 60 && count < kMaxBlocks) return int16_t(count + 1);
-  return count;
-}
-
 void ReadingThread(ReaderWake* wake) {
   int16_t count = 8;
   while (!g_anim.stop.load()) {
     count = AdaptBlocks(count, StreamFillPercent(), 70);
     StreamReadAhead(count * kSectorBytes);
-    wake->StepDone();
-    wake->Wait(g_anim.stop);
+    wake->StepDone(count);
+    count = wake->Wait(g_anim.stop);
   }
   wake->Ended();
 }
@@ -214,6 +240,7 @@ bool StartReadingThread() {
 }
 
 void ReleasePass() {
+  platform::SetPollIdleMs(0);
   if (g_anim.sync_timer) TimerRemove(g_anim.sync_timer);
   if (g_anim.watch_timer) TimerRemove(g_anim.watch_timer);
   if (g_anim.render_timer) TimerRemove(g_anim.render_timer);
@@ -316,12 +343,16 @@ int16_t PlayAnimation(const char* name, int16_t loops, PassCallback pass, uint16
       return -1;
     }
     StartFrameTick();
+    // With the reading thread the loop's own work is the render tick, due
+    // every few milliseconds: a pass each millisecond would mostly find
+    // nothing due. (On the virtual clock a pass is still one millisecond.)
+    if (threaded) platform::SetPollIdleMs(kRenderRepeatMs);
     while (!g_anim.stop.load()) {
       PumpMessage();
       if (!g_anim.active.load()) continue;
       TimerService();
       if (threaded) {
-        g_anim.wake->Set();
+        g_anim.wake->Offer();
         WaitForReaderStep();
       } else {
         g_anim.block_count = AdaptBlocks(g_anim.block_count, StreamFillPercent(), 60);

@@ -4,6 +4,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <condition_variable>
@@ -48,6 +49,7 @@ struct State {
   uint64_t scheduled_order = 0;
   bool quit_posted = false;
   int quit_code = 0;
+  std::atomic<uint32_t> poll_idle_ms{1};
 };
 
 State& S() {
@@ -124,7 +126,8 @@ bool TakeMessage(MSG* out, HWND window, UINT lo, UINT hi, bool remove) {
 }
 
 // The longest idle wait of a pass that polls (PeekMessageA): the playback
-// loop's own timers are serviced by its passes, so it gets one a millisecond.
+// loop's own timers are serviced by its passes, so it gets one a millisecond
+// unless it asks for fewer (SetPollIdleMs).
 constexpr uint32_t kPollIdleMs = 1;
 // The longest idle wait of GetMessageA between looks at the backend.
 constexpr uint32_t kGetIdleMs = 50;
@@ -150,7 +153,7 @@ void Idle(uint32_t max_ms) {
     return;
   }
   if (const auto backend = platform::detail::Installed(); backend->wait) {
-    backend->wait(1);
+    backend->wait(std::min(max_ms, s.poll_idle_ms.load()));
     return;
   }
   // Without a backend that waits (headless) nothing would wait here and the
@@ -291,7 +294,7 @@ void PostQuitMessage(int exit_code) {
 BOOL PeekMessageA(MSG* msg, HWND window, UINT lo, UINT hi, UINT remove) {
   Poll();
   if (TakeMessage(msg, window, lo, hi, (remove & PM_REMOVE) != 0)) return 1;
-  Idle(kPollIdleMs);
+  Idle(S().poll_idle_ms.load());
   return 0;
 }
 
@@ -320,6 +323,8 @@ namespace {
 int g_desktop_width = 640;
 int g_desktop_height = 480;
 }  // namespace
+
+void SetPollIdleMs(uint32_t ms) { S().poll_idle_ms = ms > 0 ? ms : kPollIdleMs; }
 
 void ScheduleMessage(uint32_t time_ms, UINT msg, WPARAM wparam, LPARAM lparam) {
   State& s = S();

@@ -92,6 +92,11 @@ namespace platform {
 // player's time limit).
 void ScheduleMessage(uint32_t time_ms, UINT msg, WPARAM wparam, LPARAM lparam);
 
+// The longest idle wait on the real clock of a PeekMessageA that finds no
+// message (1 ms unless set; 0 sets it back). The playback loop, whose timers
+// want a pass only every few milliseconds, sets it while it plays.
+void SetPollIdleMs(uint32_t ms);
+
 // The desktop's size (GetSystemMetrics 0 and 1, the desktop rectangle).
 int DesktopWidth();
 int DesktopHeight();

@@ -192,6 +192,19 @@ int16_t StreamRequestOpen(const char* name, int32_t offset) {
   return 0;
 }
 
+// Where the next block may go: the bytes from the write position up to the
+// ring's end or up to a sector short of the read position, in whole sectors
+// when it is the latter; 0 when there is no room.
+int32_t Room(const LockHeld&) {
+  int32_t ring_size = g.ring_size;
+  int32_t read = g.read, write = g.write;
+  if (read <= write && read != 0) return ring_size - write;
+  if (read == 0 && ring_size - write > kSectorBytes) return ring_size - write - kSectorBytes;
+  int32_t room = read - write - kSectorBytes;
+  room -= room % kSectorBytes;
+  return room < kSectorBytes ? 0 : room;
+}
+
 void StreamReadAhead(int32_t maximum_bytes) {
   std::lock_guard<std::mutex> lock(g_lock);
   if (g.buffer == nullptr) return;
@@ -200,17 +213,9 @@ void StreamReadAhead(int32_t maximum_bytes) {
   if (g.current == 0 || g.file_position >= g.file_size) return;
 
   int32_t ring_size = g.ring_size;
-  int32_t read = g.read, write = g.write;
-  int32_t room;
-  if (read <= write && read != 0) {
-    room = ring_size - write;
-  } else if (read == 0 && ring_size - write > kSectorBytes) {
-    room = ring_size - write - kSectorBytes;
-  } else {
-    room = read - write - kSectorBytes;
-    room -= room % kSectorBytes;
-    if (room < kSectorBytes) return;
-  }
+  int32_t write = g.write;
+  int32_t room = Room(lock);
+  if (room == 0) return;
 
   // Whole sectors only, so file and ring positions stay sector-aligned and
   // every sector of the file is verified in one piece.
@@ -306,6 +311,13 @@ int16_t StreamFillPercent() {
   int64_t write = g.write.load(std::memory_order_relaxed);
   int64_t filled = read <= write ? write - read : write - read + ring_size;
   return static_cast<int16_t>(std::clamp<int64_t>(filled * 100 / ring_size, 0, 100));
+}
+
+bool StreamReadAheadHasWork() {
+  std::lock_guard<std::mutex> lock(g_lock);
+  if (g.buffer == nullptr) return false;
+  if (g.request_pending) return true;
+  return g.current != 0 && g.file_position < g.file_size && Room(lock) > 0;
 }
 
 bool StreamSwitchDone() {

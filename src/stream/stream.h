@@ -48,6 +48,10 @@ int16_t StreamRequestOpen(const char* name, int32_t offset);
 // One reader step: carry out a pending request, then read at most
 // `maximum_bytes` (rounded down to whole sectors) into the ring.
 void StreamReadAhead(int32_t maximum_bytes);
+// A reader step would act: a request is pending, or the current file has
+// bytes left and the ring room for them. Otherwise StreamReadAhead changes
+// nothing (whatever its maximum).
+bool StreamReadAheadHasWork();
 // Takes the next n bytes (the block of the previous fetch is released first).
 StreamChunk StreamFetch(int32_t n);
 // Fill of the ring, 0 to 100 (100 with no file or at the file's end). Reads

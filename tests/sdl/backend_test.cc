@@ -82,20 +82,75 @@ TEST(Layout, WindowPointsMapBackOntoScreenPixels) {
   EXPECT_EQ(sy, 199);
 }
 
-TEST(Convert, IndicesGoThroughThePaletteAndOnlyChangedRowsAreRedone) {
+// The picture a screen makes at a layout's size: every pixel through the
+// palette.
+std::vector<uint32_t> Picture(const Scale& scale, const std::vector<uint8_t>& indices, int pitch,
+                              const uint8_t* rgb, RowBand rows, std::vector<uint32_t> into) {
+  const int width = static_cast<int>(scale.columns.size());
+  ScaleIndexed(scale, rows, indices.data(), pitch, rgb,
+               into.data() + static_cast<size_t>(rows.first) * width, width);
+  return into;
+}
+
+TEST(Convert, PalettePixelsScaleCrisplyAndOnlyChangedRowsAreRedone) {
   uint8_t rgb[768] = {};
+  for (int i = 0; i < 768; ++i) rgb[i] = static_cast<uint8_t>(i * 37 + i / 3);
   rgb[3 * 7] = 0x12;
   rgb[3 * 7 + 1] = 0x34;
   rgb[3 * 7 + 2] = 0x56;
-  rgb[3 * 255] = rgb[3 * 255 + 1] = rgb[3 * 255 + 2] = 0xFF;
-  const uint8_t indices[] = {7, 255, 99, 0, 0, 7, 99, 99};  // pitch 4, width 2
-  uint32_t out[6] = {1, 1, 1, 1, 1, 1};                     // 3 words a row
-  ConvertIndexed(2, 2, 4, indices, rgb, out, 3);
-  EXPECT_EQ(out[0], 0xFF123456u);
-  EXPECT_EQ(out[1], 0xFFFFFFFFu);
-  EXPECT_EQ(out[2], 1u);  // past the row's end: untouched
-  EXPECT_EQ(out[3], 0xFF000000u);
-  EXPECT_EQ(out[4], 0xFF123456u);
+  auto colour = [&](int i) {
+    return 0xFF000000u | uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+  };
+  // A whole factor that lands on the size: 2 x 2 blocks, no blend; padding
+  // in the screen's rows (pitch 3) never shows.
+  const std::vector<uint8_t> small = {7, 255, 99, 0, 7, 99};
+  Layout exact;
+  exact.width = 4;
+  exact.height = 4;
+  exact.prescale = 2;
+  const std::vector<uint32_t> blocks =
+      Picture(MakeScale(2, 2, exact), small, 3, rgb, {0, 4}, std::vector<uint32_t>(16, 1));
+  const uint32_t C = colour(7), W = colour(255), K = colour(0);
+  EXPECT_EQ(blocks, (std::vector<uint32_t>{C, C, W, W, C, C, W, W, K, K, C, C, K, K, C, C}));
+
+  // The full screen's 4:3 at 1920 x 1080: 320 x 200 by 4 then 1.125 x
+  // 1.35. Each column and row blends at most at a pixel's edge, and every
+  // pixel of the picture lies between the two screen pixels it comes from.
+  const Layout full = ComputeLayout(320, 200, 1920, 1080, Fit::kAspect43);
+  ASSERT_TRUE(full.linear);
+  const Scale scale = MakeScale(320, 200, full);
+  for (const auto* taps : {&scale.columns, &scale.rows}) {
+    int blended = 0;
+    for (size_t i = 0; i < taps->size(); ++i) {
+      const Tap& t = (*taps)[i];
+      EXPECT_TRUE(t.weight == 0 ? t.second == t.first : t.second == t.first + 1) << i;
+      if (i > 0) {
+        EXPECT_GE(t.first, (*taps)[i - 1].first);
+      }
+      blended += t.weight != 0;
+    }
+    EXPECT_LT(blended, static_cast<int>(taps->size()) / 3);  // crisp: most are whole pixels
+  }
+  EXPECT_EQ(scale.columns.back().first, 319);
+  EXPECT_EQ(scale.rows.back().first, 199);
+
+  // A band of changed screen rows redoes the picture's rows that take from
+  // it, and the result is the picture drawn whole.
+  std::vector<uint8_t> old_screen(static_cast<size_t>(320) * 200), now;
+  for (size_t i = 0; i < old_screen.size(); ++i) old_screen[i] = static_cast<uint8_t>(i * 131 + i / 320);
+  const size_t pixels = scale.columns.size() * scale.rows.size();
+  const std::vector<uint32_t> old_picture =
+      Picture(scale, old_screen, 320, rgb, {0, full.height}, std::vector<uint32_t>(pixels, 1));
+  for (RowBand changed : {RowBand{0, 1}, RowBand{57, 58}, RowBand{100, 140}, RowBand{199, 200}}) {
+    now = old_screen;
+    for (int y = changed.first; y < changed.end; ++y)
+      for (int x = 0; x < 320; ++x) now[static_cast<size_t>(y) * 320 + x] ^= 0x5A;
+    const RowBand found = ChangedRows(320, 200, 320, now.data(), old_screen.data());
+    ASSERT_EQ(std::pair(found.first, found.end), std::pair(changed.first, changed.end));
+    EXPECT_EQ(Picture(scale, now, 320, rgb, PictureRows(scale, found), old_picture),
+              Picture(scale, now, 320, rgb, {0, full.height}, std::vector<uint32_t>(pixels, 1)))
+        << changed.first;
+  }
 
   // Rows of 2 indices in a pitch of 3: changes in the padding do not count.
   const uint8_t before[] = {1, 1, 0, 2, 2, 0, 3, 3, 0, 4, 4, 0};

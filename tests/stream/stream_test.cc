@@ -242,4 +242,42 @@ TEST_F(StreamTest, FillAndReset) {
   EXPECT_EQ(StreamFillPercent(), 100);
 }
 
+
+// The playback loop skips the reading thread's step when it would have
+// nothing to do: the answer must be "work" exactly when a step changes the
+// engine, through opening, reading, wrapping the ring, the file's end, a
+// switch and a request that fails.
+TEST_F(StreamTest, ReaderStepHasWorkExactlyWhenItActs) {
+  EXPECT_FALSE(StreamReadAheadHasWork());  // stopped
+  Start(16384, 4096);
+  File("a.san", Pattern(1, 40000));
+  File("b.san", Pattern(2, 9000));
+  auto key = [] {
+    StreamState s = StreamInspect();
+    return std::vector<int64_t>{s.write_offset, s.read_offset, s.current_file, s.file_position,
+                                s.switched, s.reached, s.request_pending, s.request_failed,
+                                s.data_end};
+  };
+  int acted = 0, idle = 0;
+  auto step = [&](int32_t bytes) {
+    const bool work = StreamReadAheadHasWork();
+    const std::vector<int64_t> before = key();
+    StreamReadAhead(bytes);
+    EXPECT_EQ(work, key() != before) << "step " << acted + idle;
+    (work ? acted : idle)++;
+  };
+  step(8192);  // no file, nothing asked for
+  ASSERT_EQ(StreamRequestOpen(Path("a.san").c_str(), 0), 0);
+  for (int i = 0; i < 40; ++i) {
+    step(i % 3 == 0 ? 2048 : 8192);
+    step(8192);
+    StreamFetch(i == 0 ? 0 : 1500 + 97 * (i % 5));
+    if (i == 25 || i == 32) {
+      ASSERT_EQ(StreamRequestOpen(Path(i == 25 ? "b.san" : "none.san").c_str(), 0), 0);
+    }
+  }
+  EXPECT_GT(acted, 10);
+  EXPECT_GT(idle, 10);
+}
+
 }  // namespace

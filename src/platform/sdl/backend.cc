@@ -54,12 +54,14 @@ struct State {
 
   SDL_Window* window = nullptr;
   SDL_Renderer* renderer = nullptr;
-  SDL_Texture* frame = nullptr;
-  int frame_width = 0, frame_height = 0;
-  SDL_Texture* scaled = nullptr;
-  int scaled_width = 0, scaled_height = 0;
-  SDL_Texture* scaled_drawn = nullptr;  // `scaled` holds the picture in `frame`
-  memory::Screen drawn;       // what `frame` holds
+  // The screen through its palette at the layout's size, in the window's
+  // own pixel format where the renderer takes it: a plain copy to the
+  // window. Only the rows that take from changed screen rows are redone.
+  SDL_Texture* picture = nullptr;
+  int picture_width = 0, picture_height = 0;
+  Uint32 picture_format = SDL_PIXELFORMAT_ARGB8888;
+  Scale scale;                // from the screen's size to the picture's
+  memory::Screen drawn;       // what `picture` holds
   bool frame_shown = false;   // the window shows `drawn` and the overlay
 
   HWND main = nullptr;
@@ -104,19 +106,6 @@ Fit FitFor(const memory::Screen& s) {
   return B().options.aspect ? Fit::kAspect43 : Fit::kSquare;
 }
 
-SDL_Texture* EnsureTexture(SDL_Texture** texture, int* width, int* height, int w, int h,
-                           int access, SDL_ScaleMode mode) {
-  State& b = B();
-  if (*texture != nullptr && *width == w && *height == h) return *texture;
-  if (*texture != nullptr) SDL_DestroyTexture(*texture);
-  b.scaled_drawn = nullptr;
-  *texture = SDL_CreateTexture(b.renderer, SDL_PIXELFORMAT_ARGB8888, access, w, h);
-  *width = *texture ? w : 0;
-  *height = *texture ? h : 0;
-  if (*texture != nullptr) SDL_SetTextureScaleMode(*texture, mode);
-  return *texture;
-}
-
 // The application's lines of text over the picture, top left, on a dark box;
 // about one font pixel per 360 rows of the window.
 void DrawOverlay(int output_width, int output_height) {
@@ -139,32 +128,47 @@ void DrawOverlay(int output_width, int output_height) {
                   s, SDL_Color{0xF0, 0xF0, 0xF0, 0xFF});
 }
 
-// The screen into the frame texture through its palette: every row after a
-// change of size, pitch or palette, otherwise only the band of rows that
-// changed since the last time, and nothing when the picture is the same.
-// `changed` tells whether the texture changed.
-SDL_Texture* UpdateFrame(const memory::Screen& s, bool* changed) {
+// The screen into the picture texture through its palette at the layout's
+// size: every row after a change of size, pitch or palette, otherwise only
+// the rows that take from the band of screen rows that changed since the
+// last time, and nothing when the picture is the same. `changed` tells
+// whether the texture changed.
+SDL_Texture* UpdatePicture(const memory::Screen& s, const Layout& l, bool* changed) {
   State& b = B();
-  const bool kept = b.frame != nullptr && b.frame_width == s.width && b.frame_height == s.height;
-  SDL_Texture* frame = EnsureTexture(&b.frame, &b.frame_width, &b.frame_height, s.width, s.height,
-                                     SDL_TEXTUREACCESS_STREAMING, SDL_ScaleModeNearest);
+  const bool kept = b.picture != nullptr && b.picture_width == l.width &&
+                    b.picture_height == l.height && b.drawn.width == s.width &&
+                    b.drawn.height == s.height;
   *changed = true;
-  if (frame == nullptr) return nullptr;
+  if (!kept) {
+    if (b.picture != nullptr) SDL_DestroyTexture(b.picture);
+    b.picture = SDL_CreateTexture(b.renderer, b.picture_format, SDL_TEXTUREACCESS_STREAMING, l.width,
+                                  l.height);
+    b.picture_width = b.picture ? l.width : 0;
+    b.picture_height = b.picture ? l.height : 0;
+    b.drawn = memory::Screen{};
+    if (b.picture == nullptr) return nullptr;
+    // Opaque: a plain copy, never a blend (the words' top byte is 0xFF).
+    SDL_SetTextureBlendMode(b.picture, SDL_BLENDMODE_NONE);
+    b.scale = MakeScale(s.width, s.height, l);
+  }
   RowBand band{0, s.height};
   if (kept && b.drawn.pitch == s.pitch && b.drawn.indices.size() == s.indices.size() &&
       b.drawn.palette == s.palette)
     band = ChangedRows(s.width, s.height, s.pitch, s.indices.data(), b.drawn.indices.data());
   *changed = band.first < band.end;
-  if (!*changed) return frame;
-  const SDL_Rect rows{0, band.first, s.width, band.end - band.first};
+  if (!*changed) return b.picture;
+  const RowBand out = PictureRows(b.scale, band);
+  const SDL_Rect rows{0, out.first, l.width, out.end - out.first};
   void* pixels = nullptr;
   int pitch = 0;
-  if (SDL_LockTexture(frame, &rows, &pixels, &pitch) != 0) return nullptr;
-  ConvertIndexed(s.width, rows.h, s.pitch, s.indices.data() + static_cast<size_t>(band.first) * s.pitch,
-                 s.palette.data(), static_cast<uint32_t*>(pixels), pitch / 4);
-  SDL_UnlockTexture(frame);
+  if (rows.h > 0) {
+    if (SDL_LockTexture(b.picture, &rows, &pixels, &pitch) != 0) return nullptr;
+    ScaleIndexed(b.scale, out, s.indices.data(), s.pitch, s.palette.data(), static_cast<uint32_t*>(pixels),
+                 pitch / 4);
+    SDL_UnlockTexture(b.picture);
+  }
   b.drawn = s;
-  return frame;
+  return b.picture;
 }
 
 // Draws the window as it is now: the chooser while it shows, otherwise the
@@ -177,17 +181,17 @@ void Draw(bool when_changed = false) {
   const memory::Screen& s = b.screen;
   const bool picture = b.chooser == nullptr && b.have_screen && s.width > 0 && s.height > 0 &&
                        s.indices.size() >= static_cast<size_t>(s.pitch) * s.height;
+  int ow = 0, oh = 0;
+  SDL_GetRendererOutputSize(b.renderer, &ow, &oh);
+  if (picture) b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
   SDL_Texture* frame = nullptr;
   bool changed = true;
-  if (picture) frame = UpdateFrame(s, &changed);
+  if (picture) frame = UpdatePicture(s, b.layout, &changed);
   if (when_changed && b.frame_shown && frame != nullptr && !changed &&
       b.overlay_version == platform::OverlayVersion())
     return;
   b.frame_shown = false;
   SDL_SetRenderDrawColor(b.renderer, 0, 0, 0, 255);
-  int ow = 0, oh = 0;
-  SDL_GetRendererOutputSize(b.renderer, &ow, &oh);
-  if (picture) b.layout = ComputeLayout(s.width, s.height, ow, oh, FitFor(s));
   if (frame != nullptr) {
     // Black only where the picture does not go: the bars beside it.
     const Layout& l = b.layout;
@@ -210,24 +214,7 @@ void Draw(bool when_changed = false) {
     if (frame != nullptr) {
       b.frame_shown = true;
       const SDL_Rect dest{b.layout.x, b.layout.y, b.layout.width, b.layout.height};
-      SDL_Texture* scaled = nullptr;
-      if (b.layout.linear && SDL_RenderTargetSupported(b.renderer))
-        scaled = EnsureTexture(&b.scaled, &b.scaled_width, &b.scaled_height,
-                               s.width * b.layout.prescale, s.height * b.layout.prescale,
-                               SDL_TEXTUREACCESS_TARGET, SDL_ScaleModeLinear);
-      const bool fresh = scaled != b.scaled_drawn;
-      if (scaled != nullptr && (!(changed || fresh) || SDL_SetRenderTarget(b.renderer, scaled) == 0)) {
-        // Crisp whole pixels first (again only when the picture changed),
-        // then a gentle linear step to the size.
-        if (changed || fresh) {
-          SDL_RenderCopy(b.renderer, frame, nullptr, nullptr);
-          SDL_SetRenderTarget(b.renderer, nullptr);
-          b.scaled_drawn = scaled;
-        }
-        SDL_RenderCopy(b.renderer, scaled, nullptr, &dest);
-      } else {
-        SDL_RenderCopy(b.renderer, frame, nullptr, &dest);
-      }
+      SDL_RenderCopy(b.renderer, frame, nullptr, &dest);
     }
   }
   DrawOverlay(ow, oh);
@@ -473,8 +460,11 @@ void Poll() {
 }
 
 void Wait(uint32_t max_ms) {
-  // Never more than a millisecond: the playback loop's timers need the pass.
-  if (max_ms > 0 && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT)) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // As long as the pass may idle (a millisecond, a few while playing): the
+  // playback loop's timers need the pass, and the display's events are
+  // read by it.
+  if (max_ms > 0 && !SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT))
+    std::this_thread::sleep_for(std::chrono::milliseconds(max_ms));
 }
 
 int16_t KeyState(int vk) {
@@ -599,16 +589,28 @@ bool RasterisedInSoftware(SDL_Renderer* renderer) {
          gl.find("Software") != std::string::npos || gl.find("SWR") != std::string::npos;
 }
 
+// The window's own 32-bit format when the renderer takes it as is (a copy
+// between like formats needs no conversion), else SDL's usual one.
+Uint32 PictureFormat(SDL_Window* window, SDL_Renderer* renderer) {
+  const Uint32 own = SDL_GetWindowPixelFormat(window);
+  if (own != SDL_PIXELFORMAT_RGB888 && own != SDL_PIXELFORMAT_ARGB8888) return SDL_PIXELFORMAT_ARGB8888;
+  SDL_RendererInfo info{};
+  if (SDL_GetRendererInfo(renderer, &info) != 0) return SDL_PIXELFORMAT_ARGB8888;
+  if (info.num_texture_formats == 0) return own;
+  for (Uint32 i = 0; i < info.num_texture_formats; ++i)
+    if (info.texture_formats[i] == own) return own;
+  return SDL_PIXELFORMAT_ARGB8888;
+}
+
 void DestroyVideo() {
   State& b = B();
   b.glyphs.Reset();
-  if (b.scaled) SDL_DestroyTexture(b.scaled);
-  if (b.frame) SDL_DestroyTexture(b.frame);
+  if (b.picture) SDL_DestroyTexture(b.picture);
   if (b.renderer) SDL_DestroyRenderer(b.renderer);
   if (b.window) SDL_DestroyWindow(b.window);
-  b.scaled = b.frame = b.scaled_drawn = nullptr;
+  b.picture = nullptr;
   b.frame_shown = false;
-  b.scaled_width = b.scaled_height = b.frame_width = b.frame_height = 0;
+  b.picture_width = b.picture_height = 0;
   b.renderer = nullptr;
   b.window = nullptr;
 }
@@ -671,6 +673,7 @@ bool Install(const Options& options, std::string* error) {
     SDL_Quit();
     return false;
   }
+  b.picture_format = PictureFormat(b.window, b.renderer);
   SDL_SetWindowMinimumSize(b.window, 320, 200);
   DrawWindowIcon(b.window);
   SDL_StopTextInput();
