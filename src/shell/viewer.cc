@@ -282,6 +282,9 @@ void PlayFile(const std::string& file) {
     UpdateOverlay(true);
     if (PlayAnimation(engine_name.c_str(), 1, ViewerPass, 0, kSessionFramesPerSecond, 0) != 0)
       g.failed = true;
+    // A restart starts the file's sound again too: nothing of the run it
+    // ended plays on over the new one.
+    if (g.restart) StopAllSounds();
   } while (g.restart && !g.quit && !g.failed);
   // An empty file ends without a word from the engines; it played nothing.
   if (g.frame < 0 && !g.quit) {

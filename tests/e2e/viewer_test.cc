@@ -74,7 +74,7 @@ class Viewer : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(access(e2e::PlayerPath().c_str(), X_OK), 0) << e2e::PlayerPath();
-    e2e::WriteSan(colours_, 150, 10);
+    e2e::WriteSan(colours_, 150, 10, true, 20);  // music from frame 20 on
     e2e::WriteSan(second_, 12, 110);
   }
   std::string capture() const { return work_ / "screens"; }
@@ -147,15 +147,24 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
 }
 
 // Space holds the picture while the clock runs, Right steps one frame, F12
-// never overwrites, Home starts the file again and Escape ends the viewer
-// before the second file; + plays faster.
+// never overwrites, Home starts the file again (its sound too) and Escape
+// ends the viewer before the second file; + plays faster.
 TEST_F(Viewer, KeysPauseStepSaveRestartSpeedAndQuit) {
   e2e::RunResult r =
       RunIn(work_.path(), {"--platform=headless", "--capture=" + capture(),
+                           "--trace=" + work_ / "trace.jsonl",
                            "--keys=@20:Space,2000:Right,3000:F12,3100:F12,3500:Space,4500:Home,"
-                           "5000:Escape",
+                           "6500:Escape",
                            colours_, second_});
   ASSERT_EQ(r.exit_code, 0) << r.err;
+  // Nothing of the music playing at the restart is mixed after it: the
+  // restarted file's music (from its 20th frame) is the next sound mixed.
+  const std::string trace = e2e::ReadAll(work_ / "trace.jsonl");
+  const size_t restarted = trace.find("\"ev\":\"switch\"", trace.find("\"ev\":\"switch\"") + 1);
+  ASSERT_NE(restarted, std::string::npos);
+  const size_t sound = trace.find("\"ev\":\"sound\"", restarted);
+  ASSERT_NE(sound, std::string::npos);
+  EXPECT_EQ(trace.find("\"ev\":\"mix\"", restarted), trace.find("\"ev\":\"mix\"", sound));
   // Paused after the 20th screen (past the first ten frames, which are read
   // as fast as they come) and stepped once: three seconds on, the picture is
   // of the frame after the one paused at, not of the 50th that playing
