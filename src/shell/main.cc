@@ -119,9 +119,10 @@ void OnRunTimeout() {
   _exit(kStatusTimeout);
 }
 
-// Makes the data folder current, refusing one that cannot be entered.
-// A folder that cannot be used is refused, never passed over for another.
-bool EnterDataFolder(const std::string& given, const std::string& executable) {
+// Makes the data folder current (`enter`), refusing one that cannot be
+// entered. A folder that cannot be used is refused, never passed over for
+// another.
+bool EnterDataFolder(const std::string& given, const std::string& executable, bool enter = true) {
   std::string dir = given;
   if (dir.empty()) {
     size_t slash = executable.find_last_of('/');
@@ -136,6 +137,10 @@ bool EnterDataFolder(const std::string& given, const std::string& executable) {
   if (!S_ISDIR(st.st_mode)) {
     Say("cannot use the data folder " + dir + ": not a folder");
     return false;
+  }
+  if (!enter) {
+    g_data_folder = Absolute(host);
+    return true;
   }
   if (chdir(host.c_str()) != 0) {
     Say("cannot enter the data folder " + dir + ": " + std::strerror(errno));
@@ -318,7 +323,12 @@ int main(int argc, char** argv) {
   const std::string executable = ExecutablePath(argc > 0 ? argv[0] : nullptr);
   platform::SetModulePath(executable);
   if (viewing) {
-    // The viewer's files are named by their host paths: no data folder.
+    // The viewer's files are named by their host paths; a data folder given
+    // is only where their text is looked for.
+    if (!options.data_dir.empty()) {
+      if (!EnterDataFolder(options.data_dir, executable, false)) return kStatusUsage;
+      viewer.data_dir = g_data_folder;
+    }
     if (!CheckViewerInputs(options)) return kStatusFailed;
   } else {
     if (!EnterDataFolder(options.data_dir, executable)) return kStatusUsage;

@@ -110,14 +110,18 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
                                           file, "--play", second_});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  const std::vector<imageio::Png8> screens = Screens(capture());
   // Palette changes show as screens of their own; every exported frame is
-  // among the screens, in order.
-  size_t at = 0;
-  for (size_t f = 0; f < frames.size(); ++f) {
-    while (at < screens.size() && !SamePicture(screens[at], frames[f])) ++at;
-    ASSERT_LT(at, screens.size()) << "exported frame " << f << " never shown";
-  }
+  // among the screens, in order: the screen of the last (none when one is
+  // missing).
+  auto last_exported = [&frames](const std::vector<imageio::Png8>& screens) {
+    size_t at = 0, f = 0;
+    for (; f < frames.size() && at < screens.size(); ++at)
+      if (SamePicture(screens[at], frames[f])) ++f;
+    return f == frames.size() ? at - 1 : screens.size();
+  };
+  const std::vector<imageio::Png8> screens = Screens(capture());
+  const size_t at = last_exported(screens);
+  ASSERT_LT(at, screens.size());
   // Then the second file's frames (its palette may first show on the last
   // picture of the first).
   std::vector<int> colours = e2e::ColourSequence({screens.begin() + at + 1, screens.end()});
@@ -131,6 +135,19 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
   r = RunIn(work_.path(), {"--platform=headless", "--audio-out=" + work_ / "alone.wav", file});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(e2e::ReadAll(work_ / "alone.wav"), e2e::ReadAll(work_ / "exported.wav"));
+  // Away from its text, the file shows its titles only when --data names a
+  // folder whose cv2vid has it.
+  const std::string bare = data_ / "bare/O_open_a.san";
+  fs::create_directories(data_ / "bare");
+  fs::copy(file, bare);
+  for (const bool data : {false, true}) {
+    fs::remove_all(capture());
+    std::vector<std::string> args = {"--platform=headless", "--capture=" + capture(), bare};
+    if (data) args.push_back("--data=" + data_ / "demo");
+    r = RunPlayer(args);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(last_exported(Screens(capture())) < Screens(capture()).size(), data);
+  }
 
   const std::vector<std::string> pictures = Pictures(work_.path());
   ASSERT_EQ(pictures.size(), 1u);
@@ -227,6 +244,7 @@ TEST_F(Viewer, UnplayableFilesFailWithTheirReason) {
       {{data_ / "empty.san"}, 1, "empty.san: no frame could be shown"},
       {{"--fonts=a.nut,,b.nut", colours_}, 2, "bad --fonts list"},
       {{"--play"}, 2, "option --play needs a value"},
+      {{"--data=" + data_ / "none", colours_}, 2, "cannot use the data folder"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"--platform=headless", "--capture=" + capture()};
