@@ -108,15 +108,38 @@ void PrintErrorLog() {
 }
 
 uint32_t g_timeout_seconds = 0;
+bool g_headless = false;
+// The trace is buffered and written whole at the end, like the sound file.
+std::optional<imageio::OutputFile> g_trace_file;
+
+// Writes what the run was asked to record: the headless card's sound file
+// (the backend goes with it) and the trace. False when one could not be
+// written (said on stderr).
+bool WriteOutputs() {
+  bool ok = true;
+  if (g_headless) ok = platform::headless::Uninstall();
+  g_headless = false;
+  if (g_trace_file) {
+    trace::End();
+    if (imageio::IoResult written = g_trace_file->Commit(); !written) {
+      Say(written.message);
+      ok = false;
+    }
+    g_trace_file.reset();
+  }
+  return ok;
+}
 
 // Scheduled at the end of --timeout: whatever the run was waiting for (a
-// deactivation never undone, a file that never ends) it ends here.
+// deactivation never undone, a file that never ends) it ends here, with
+// what was captured up to now written.
 void OnRunTimeout() {
   Say("stopped by --timeout after " + std::to_string(g_timeout_seconds) + " seconds");
+  const bool written = WriteOutputs();
   PrintErrorLog();
   std::fflush(stdout);
   std::fflush(stderr);
-  _exit(kStatusTimeout);
+  _exit(written ? kStatusTimeout : kStatusFailed);
 }
 
 // Makes the data folder current (`enter`), refusing one that cannot be
@@ -344,6 +367,7 @@ int main(int argc, char** argv) {
 #endif
   } else {
     SetUpHeadless(options);
+    g_headless = true;
   }
 
   if (!viewing) SetDataDirectory(g_data_folder);
@@ -355,15 +379,13 @@ int main(int argc, char** argv) {
                               0, 0);
   }
 
-  // The trace is buffered and written whole at the end, like the sound file.
-  std::optional<imageio::OutputFile> trace_file;
   if (!options.trace_out.empty()) {
-    trace_file.emplace(options.trace_out);
+    g_trace_file.emplace(options.trace_out);
     trace::Begin(
         [](void* file, const char* data, size_t size) {
           return static_cast<imageio::OutputFile*>(file)->Write(data, size);
         },
-        &*trace_file);
+        &*g_trace_file);
   }
 
   std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
@@ -381,22 +403,13 @@ int main(int argc, char** argv) {
     failed = !started;
   }
   if (!started) Say("the display could not be started");
-  if (sdl) {
 #ifdef MV_HAVE_SDL
+  if (sdl) {
     failed |= platform::sdl::ChooserFailed();
     platform::sdl::Uninstall();
+  }
 #endif
-  } else {
-    // Writes the sound file.
-    failed |= !platform::headless::Uninstall();
-  }
-  if (trace_file) {
-    trace::End();
-    if (imageio::IoResult ok = trace_file->Commit(); !ok) {
-      Say(ok.message);
-      failed = true;
-    }
-  }
+  failed |= !WriteOutputs();
   // Recorded errors (damaged or missing files) mean the demonstration did not
   // play as its files promised: the run fails.
   PrintErrorLog();

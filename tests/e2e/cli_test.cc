@@ -70,6 +70,8 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
   const std::string folder = "morvane-demos: data folder: ";
   const std::string wav = work_ / "out.wav";
   const std::string screens = work_ / "screens";
+  // What a run cut short by --timeout captured is written all the same.
+  const std::string cut_wav = work_ / "cut.wav", cut_trace = work_ / "cut.jsonl";
   const std::vector<Row> rows = {
       {{data(), "/cobalt2"}, 0, {}},
       {{data(), "/thelantern", "--keys=@5:Escape"}, 0, {}},  // Escape is a normal end
@@ -92,7 +94,13 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
        2,
        {work_.path() + "/no/such/out.wav", "No such file"}},
       // Runs that cannot end by themselves, and captures without bound.
-      {{data(), "/thelantern", "--activate=@3:0", "--timeout=60"}, 3, {"--timeout after 60"}},
+      {{data(), "/thelantern", "--activate=@12:0", "--timeout=60", "--audio-out=" + cut_wav,
+        "--trace=" + cut_trace},
+       3,
+       {"--timeout after 60"}},
+      {{data(), "/thelantern", "--activate=@12:0", "--timeout=60", "--audio-out=/dev/full"},
+       1,
+       {"--timeout after 60", "/dev/full", "No space left"}},
       {{data(), "/thelantern", "--keys=@90:Escape", "--activate=@3:0,@4:1", "--timeout=600"},
        0,
        {}},
@@ -109,6 +117,19 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
     EXPECT_FALSE(fs::exists(screens)) << Describe(row);
     EXPECT_FALSE(fs::exists(wav)) << Describe(row);
   }
+  // The cut run's sound file is whole (its header sizes match its data) and
+  // its trace ends on a whole line after the screens shown.
+  const std::string sound = e2e::ReadAll(cut_wav);
+  ASSERT_GT(sound.size(), 44u);
+  auto le32 = [&sound](size_t at) {
+    return uint32_t(uint8_t(sound[at])) | uint32_t(uint8_t(sound[at + 1])) << 8 |
+           uint32_t(uint8_t(sound[at + 2])) << 16 | uint32_t(uint8_t(sound[at + 3])) << 24;
+  };
+  EXPECT_EQ(le32(4), sound.size() - 8);
+  EXPECT_EQ(le32(40) + (le32(40) & 1), sound.size() - 44);
+  const std::string trace = e2e::ReadAll(cut_trace);
+  EXPECT_NE(trace.find("{\"ev\":\"screen\""), std::string::npos) << trace.substr(0, 200);
+  EXPECT_EQ(trace.substr(trace.size() - 2), "}\n");
 }
 
 // Words and options: help before any backend, unknown words named, values
