@@ -262,6 +262,11 @@ bool PrepareOutputs(const PlatformOptions& options) {
       Say(ok.message);
       return false;
     }
+    // Found out at the first screen, the run would have played for nothing.
+    if (access(options.capture_dir.c_str(), W_OK) != 0) {
+      Say("cannot write in " + options.capture_dir + ": " + std::strerror(errno));
+      return false;
+    }
   }
   return true;
 }
@@ -282,6 +287,10 @@ bool CheckViewerInputs(const PlatformOptions& options) {
       reason = S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
     } else if (access(input.c_str(), R_OK) != 0) {
       reason = std::strerror(errno);
+    } else if (st.st_size > INT32_MAX) {
+      // The engines' offsets are 32-bit: they would only say it cannot be opened.
+      reason = "too large (" + std::to_string(st.st_size) + " bytes; at most " +
+               std::to_string(INT32_MAX) + ")";
     }
     if (!reason.empty()) {
       Say("cannot play " + input + ": " + reason);

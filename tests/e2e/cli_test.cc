@@ -72,7 +72,7 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
   const std::string screens = work_ / "screens";
   // What a run cut short by --timeout captured is written all the same.
   const std::string cut_wav = work_ / "cut.wav", cut_trace = work_ / "cut.jsonl";
-  const std::vector<Row> rows = {
+  std::vector<Row> rows = {
       {{data(), "/cobalt2"}, 0, {}},
       {{data(), "/thelantern", "--keys=@5:Escape"}, 0, {}},  // Escape is a normal end
       {{data(), "--choice=101,102,escape"}, 0, {}},
@@ -108,6 +108,13 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
        1,
        {"--audio-max=1", wav + " not written"}},
   };
+  // A capture folder that cannot be written is refused before playing (the
+  // permissions bind only those who are not root).
+  const std::string read_only = work_ / "read-only";
+  fs::create_directories(read_only);
+  fs::permissions(read_only, fs::perms::owner_read | fs::perms::owner_exec);
+  if (geteuid() != 0)
+    rows.push_back({{data(), "/thelantern", "--capture=" + read_only}, 2, {"cannot write in"}});
   for (const Row& row : rows) {
     e2e::RunResult r = Run(row.args);
     Expect(row, r);

@@ -232,6 +232,8 @@ TEST_F(Viewer, UnplayableFilesFailWithTheirReason) {
   fs::create_directories(data_ / "folder.san");
   e2e::WriteAll(data_ / "damaged.san", "this is not an animation file at all");
   e2e::WriteAll(data_ / "empty.san", "");
+  e2e::WriteAll(data_ / "huge.san", "");
+  fs::resize_file(data_ / "huge.san", 3ull << 30);  // sparse
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -242,6 +244,7 @@ TEST_F(Viewer, UnplayableFilesFailWithTheirReason) {
       {{"--fonts=" + data_ / "none.nut", colours_}, 1, "cannot play " + data_ / "none.nut"},
       {{data_ / "damaged.san"}, 1, "errors while playing " + data_ / "damaged.san"},
       {{data_ / "empty.san"}, 1, "empty.san: no frame could be shown"},
+      {{colours_, data_ / "huge.san"}, 1, "huge.san: too large (3221225472 bytes"},
       {{"--fonts=a.nut,,b.nut", colours_}, 2, "bad --fonts list"},
       {{"--play"}, 2, "option --play needs a value"},
       {{"--data=" + data_ / "none", colours_}, 2, "cannot use the data folder"},
