@@ -230,6 +230,16 @@ std::vector<std::string> DataFiles(std::vector<std::string> files) {
 // folder or a data file, a sound file whose folder cannot be written, a
 // capture folder that cannot be made or emptied of an earlier run.
 bool PrepareOutputs(const PlatformOptions& options) {
+  // One would be written over the other, and the run still end well (a
+  // device such as /dev/null takes both).
+  struct stat out;
+  const bool device = stat(options.audio_out.c_str(), &out) == 0 && !S_ISREG(out.st_mode);
+  if (!options.audio_out.empty() && !device &&
+      (options.audio_out == options.trace_out ||
+       imageio::SameFile(options.audio_out, options.trace_out))) {
+    Say("--audio-out and --trace name the same file " + options.audio_out);
+    return false;
+  }
   for (const std::string* file : {&options.audio_out, &options.trace_out}) {
     if (file->empty()) continue;
     if (imageio::IoResult ok = imageio::CheckOutput(*file, DataFiles(options.files)); !ok) {

@@ -104,6 +104,7 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
       {{data(), "/thelantern", "--keys=@90:Escape", "--activate=@3:0,@4:1", "--timeout=600"},
        0,
        {}},
+      {{data(), "/thelantern", "--audio-out=" + wav, "--trace=" + wav}, 2, {"the same file"}},
       {{data(), "/thelantern", "--audio-out=" + wav, "--audio-max=1"},
        1,
        {"--audio-max=1", wav + " not written"}},
