@@ -4,13 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -112,6 +115,9 @@ bool g_headless = false;
 // The trace is buffered and written whole at the end, like the sound file.
 std::optional<imageio::OutputFile> g_trace_file;
 
+// Set by whichever ends the run first: the run itself or the time limit.
+std::atomic<bool> g_ending{false};
+
 // Writes what the run was asked to record: the headless card's sound file
 // (the backend goes with it) and the trace. False when one could not be
 // written (said on stderr).
@@ -134,6 +140,7 @@ bool WriteOutputs() {
 // deactivation never undone, a file that never ends) it ends here, with
 // what was captured up to now written.
 void OnRunTimeout() {
+  if (g_ending.exchange(true)) return;  // ending already, by itself or by the limit
   Say("stopped by --timeout after " + std::to_string(g_timeout_seconds) + " seconds");
   const bool written = WriteOutputs();
   PrintErrorLog();
@@ -391,12 +398,6 @@ int main(int argc, char** argv) {
 
   if (!viewing) SetDataDirectory(g_data_folder);
   ClearLogs();
-  if (options.timeout_seconds > 0) {
-    g_timeout_seconds = options.timeout_seconds;
-    SetRunTimeoutHandler(OnRunTimeout);
-    platform::ScheduleMessage(timeGetTime() + options.timeout_seconds * 1000u, kRunTimeoutMessage,
-                              0, 0);
-  }
 
   if (!options.trace_out.empty()) {
     g_trace_file.emplace(options.trace_out);
@@ -405,6 +406,20 @@ int main(int argc, char** argv) {
           return static_cast<imageio::OutputFile*>(file)->Write(data, size);
         },
         &*g_trace_file);
+  }
+  if (options.timeout_seconds > 0) {
+    g_timeout_seconds = options.timeout_seconds;
+    SetRunTimeoutHandler(OnRunTimeout);
+    platform::ScheduleMessage(timeGetTime() + options.timeout_seconds * 1000u, kRunTimeoutMessage,
+                              0, 0);
+    // The screen's own loops (the chooser's) deliver no scheduled message:
+    // on the real clock a thread keeps the limit too.
+    if (sdl) {
+      std::thread([] {
+        std::this_thread::sleep_for(std::chrono::seconds(g_timeout_seconds));
+        OnRunTimeout();
+      }).detach();
+    }
   }
 
   std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
@@ -420,6 +435,10 @@ int main(int argc, char** argv) {
   } else {
     started = LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1) == 0;
     failed = !started;
+  }
+  // The time limit, met on another thread, is ending the process.
+  if (g_ending.exchange(true)) {
+    for (;;) pause();
   }
   if (!started) Say("the display could not be started");
 #ifdef MV_HAVE_SDL
