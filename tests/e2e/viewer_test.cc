@@ -178,7 +178,6 @@ TEST_F(Viewer, KeysPauseStepSaveRestartSpeedAndQuit) {
   // restarted file's music (from its 20th frame) is the next sound mixed.
   const std::string trace = e2e::ReadAll(work_ / "trace.jsonl");
   const size_t restarted = trace.find("\"ev\":\"switch\"", trace.find("\"ev\":\"switch\"") + 1);
-  ASSERT_NE(restarted, std::string::npos);
   const size_t sound = trace.find("\"ev\":\"sound\"", restarted);
   ASSERT_NE(sound, std::string::npos);
   EXPECT_EQ(trace.find("\"ev\":\"mix\"", restarted), trace.find("\"ev\":\"mix\"", sound));
