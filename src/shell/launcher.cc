@@ -3,6 +3,7 @@
 
 #include <strings.h>
 
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -177,8 +178,11 @@ int LauncherMain(HINSTANCE instance, HINSTANCE, char* command_line, int) {
     return 0;
   }
   if (platform::ClaimSingleInstance(kMainClassName, kMainTitle) ==
-      platform::InstanceClaim::kOtherRunning)
+      platform::InstanceClaim::kOtherRunning) {
+    // Ending at once without a word would look like a run that did nothing.
+    std::fputs("morvane-demos: another copy is running; it was asked to take the focus\n", stderr);
     return 0;
+  }
   struct Release {
     ~Release() { platform::ReleaseSingleInstance(); }
   } release;

@@ -4,13 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -108,20 +111,48 @@ void PrintErrorLog() {
 }
 
 uint32_t g_timeout_seconds = 0;
+bool g_headless = false;
+// The trace is buffered and written whole at the end, like the sound file.
+std::optional<imageio::OutputFile> g_trace_file;
+
+// Set by whichever ends the run first: the run itself or the time limit.
+std::atomic<bool> g_ending{false};
+
+// Writes what the run was asked to record: the headless card's sound file
+// (the backend goes with it) and the trace. False when one could not be
+// written (said on stderr).
+bool WriteOutputs() {
+  bool ok = true;
+  if (g_headless) ok = platform::headless::Uninstall();
+  g_headless = false;
+  if (g_trace_file) {
+    trace::End();
+    if (imageio::IoResult written = g_trace_file->Commit(); !written) {
+      Say(written.message);
+      ok = false;
+    }
+    g_trace_file.reset();
+  }
+  return ok;
+}
 
 // Scheduled at the end of --timeout: whatever the run was waiting for (a
-// deactivation never undone, a file that never ends) it ends here.
+// deactivation never undone, a file that never ends) it ends here, with
+// what was captured up to now written.
 void OnRunTimeout() {
+  if (g_ending.exchange(true)) return;  // ending already, by itself or by the limit
   Say("stopped by --timeout after " + std::to_string(g_timeout_seconds) + " seconds");
+  const bool written = WriteOutputs();
   PrintErrorLog();
   std::fflush(stdout);
   std::fflush(stderr);
-  _exit(kStatusTimeout);
+  _exit(written ? kStatusTimeout : kStatusFailed);
 }
 
-// Makes the data folder current, refusing one that cannot be entered.
-// A folder that cannot be used is refused, never passed over for another.
-bool EnterDataFolder(const std::string& given, const std::string& executable) {
+// Makes the data folder current (`enter`), refusing one that cannot be
+// entered. A folder that cannot be used is refused, never passed over for
+// another.
+bool EnterDataFolder(const std::string& given, const std::string& executable, bool enter = true) {
   std::string dir = given;
   if (dir.empty()) {
     size_t slash = executable.find_last_of('/');
@@ -136,6 +167,10 @@ bool EnterDataFolder(const std::string& given, const std::string& executable) {
   if (!S_ISDIR(st.st_mode)) {
     Say("cannot use the data folder " + dir + ": not a folder");
     return false;
+  }
+  if (!enter) {
+    g_data_folder = Absolute(host);
+    return true;
   }
   if (chdir(host.c_str()) != 0) {
     Say("cannot enter the data folder " + dir + ": " + std::strerror(errno));
@@ -202,6 +237,16 @@ std::vector<std::string> DataFiles(std::vector<std::string> files) {
 // folder or a data file, a sound file whose folder cannot be written, a
 // capture folder that cannot be made or emptied of an earlier run.
 bool PrepareOutputs(const PlatformOptions& options) {
+  // One would be written over the other, and the run still end well (a
+  // device such as /dev/null takes both).
+  struct stat out;
+  const bool device = stat(options.audio_out.c_str(), &out) == 0 && !S_ISREG(out.st_mode);
+  if (!options.audio_out.empty() && !device &&
+      (options.audio_out == options.trace_out ||
+       imageio::SameFile(options.audio_out, options.trace_out))) {
+    Say("--audio-out and --trace name the same file " + options.audio_out);
+    return false;
+  }
   for (const std::string* file : {&options.audio_out, &options.trace_out}) {
     if (file->empty()) continue;
     if (imageio::IoResult ok = imageio::CheckOutput(*file, DataFiles(options.files)); !ok) {
@@ -234,6 +279,11 @@ bool PrepareOutputs(const PlatformOptions& options) {
       Say(ok.message);
       return false;
     }
+    // Found out at the first screen, the run would have played for nothing.
+    if (access(options.capture_dir.c_str(), W_OK) != 0) {
+      Say("cannot write in " + options.capture_dir + ": " + std::strerror(errno));
+      return false;
+    }
   }
   return true;
 }
@@ -254,6 +304,10 @@ bool CheckViewerInputs(const PlatformOptions& options) {
       reason = S_ISDIR(st.st_mode) ? "is a folder" : "not a regular file";
     } else if (access(input.c_str(), R_OK) != 0) {
       reason = std::strerror(errno);
+    } else if (st.st_size > INT32_MAX) {
+      // The engines' offsets are 32-bit: they would only say it cannot be opened.
+      reason = "too large (" + std::to_string(st.st_size) + " bytes; at most " +
+               std::to_string(INT32_MAX) + ")";
     }
     if (!reason.empty()) {
       Say("cannot play " + input + ": " + reason);
@@ -318,7 +372,12 @@ int main(int argc, char** argv) {
   const std::string executable = ExecutablePath(argc > 0 ? argv[0] : nullptr);
   platform::SetModulePath(executable);
   if (viewing) {
-    // The viewer's files are named by their host paths: no data folder.
+    // The viewer's files are named by their host paths; a data folder given
+    // is only where their text is looked for.
+    if (!options.data_dir.empty()) {
+      if (!EnterDataFolder(options.data_dir, executable, false)) return kStatusUsage;
+      viewer.data_dir = g_data_folder;
+    }
     if (!CheckViewerInputs(options)) return kStatusFailed;
   } else {
     if (!EnterDataFolder(options.data_dir, executable)) return kStatusUsage;
@@ -334,26 +393,33 @@ int main(int argc, char** argv) {
 #endif
   } else {
     SetUpHeadless(options);
+    g_headless = true;
   }
 
   if (!viewing) SetDataDirectory(g_data_folder);
   ClearLogs();
+
+  if (!options.trace_out.empty()) {
+    g_trace_file.emplace(options.trace_out);
+    trace::Begin(
+        [](void* file, const char* data, size_t size) {
+          return static_cast<imageio::OutputFile*>(file)->Write(data, size);
+        },
+        &*g_trace_file);
+  }
   if (options.timeout_seconds > 0) {
     g_timeout_seconds = options.timeout_seconds;
     SetRunTimeoutHandler(OnRunTimeout);
     platform::ScheduleMessage(timeGetTime() + options.timeout_seconds * 1000u, kRunTimeoutMessage,
                               0, 0);
-  }
-
-  // The trace is buffered and written whole at the end, like the sound file.
-  std::optional<imageio::OutputFile> trace_file;
-  if (!options.trace_out.empty()) {
-    trace_file.emplace(options.trace_out);
-    trace::Begin(
-        [](void* file, const char* data, size_t size) {
-          return static_cast<imageio::OutputFile*>(file)->Write(data, size);
-        },
-        &*trace_file);
+    // The screen's own loops (the chooser's) deliver no scheduled message:
+    // on the real clock a thread keeps the limit too.
+    if (sdl) {
+      std::thread([] {
+        std::this_thread::sleep_for(std::chrono::seconds(g_timeout_seconds));
+        OnRunTimeout();
+      }).detach();
+    }
   }
 
   std::vector<char> command_line(options.command_line.begin(), options.command_line.end());
@@ -370,23 +436,18 @@ int main(int argc, char** argv) {
     started = LauncherMain(GetModuleHandleA(nullptr), nullptr, command_line.data(), 1) == 0;
     failed = !started;
   }
+  // The time limit, met on another thread, is ending the process.
+  if (g_ending.exchange(true)) {
+    for (;;) pause();
+  }
   if (!started) Say("the display could not be started");
-  if (sdl) {
 #ifdef MV_HAVE_SDL
+  if (sdl) {
     failed |= platform::sdl::ChooserFailed();
     platform::sdl::Uninstall();
+  }
 #endif
-  } else {
-    // Writes the sound file.
-    failed |= !platform::headless::Uninstall();
-  }
-  if (trace_file) {
-    trace::End();
-    if (imageio::IoResult ok = trace_file->Commit(); !ok) {
-      Say(ok.message);
-      failed = true;
-    }
-  }
+  failed |= !WriteOutputs();
   // Recorded errors (damaged or missing files) mean the demonstration did not
   // play as its files promised: the run fails.
   PrintErrorLog();

@@ -93,16 +93,22 @@ std::string FindBeside(const std::string& folder, const std::string& name) {
 }
 
 // Fonts and strings: as given, or the first demonstration's when the
-// file's folder holds them (all fonts, or none).
+// file's folder holds them (all fonts, or none), else when the data folder's
+// cv2vid does.
 void TextFor(const std::string& file, std::string* strings, std::vector<std::string>* fonts) {
   *strings = g.options->strings;
   *fonts = g.options->fonts;
-  const std::string folder = std::filesystem::path(file).parent_path().string();
   auto bundled = [](const char* engine_name) {
     return std::string(std::strrchr(engine_name, '\\') + 1);
   };
-  if (strings->empty()) *strings = FindBeside(folder, bundled(kSessionStringFile));
-  if (fonts->empty()) {
+  std::vector<std::string> folders = {std::filesystem::path(file).parent_path().string()};
+  if (!g.options->data_dir.empty()) {
+    const std::string engine_folder(kSessionStringFile, std::strchr(kSessionStringFile, '\\'));
+    folders.push_back(platform::ResolvePath((g.options->data_dir + "/" + engine_folder).c_str()));
+  }
+  for (const std::string& folder : folders) {
+    if (strings->empty()) *strings = FindBeside(folder, bundled(kSessionStringFile));
+    if (!fonts->empty()) continue;
     for (const char* name : kSessionFontFiles) {
       std::string found = FindBeside(folder, bundled(name));
       if (found.empty()) {
@@ -282,6 +288,9 @@ void PlayFile(const std::string& file) {
     UpdateOverlay(true);
     if (PlayAnimation(engine_name.c_str(), 1, ViewerPass, 0, kSessionFramesPerSecond, 0) != 0)
       g.failed = true;
+    // A restart starts the file's sound again too: nothing of the run it
+    // ended plays on over the new one.
+    if (g.restart) StopAllSounds();
   } while (g.restart && !g.quit && !g.failed);
   // An empty file ends without a word from the engines; it played nothing.
   if (g.frame < 0 && !g.quit) {

@@ -13,6 +13,8 @@ struct ViewerOptions {
   std::vector<std::string> fonts;  // empty: the bundled names beside each file
   std::string strings;             // likewise
   std::string picture_dir;         // where F12 saves the screen
+  // --data: text the file's folder lacks is looked for in its cv2vid.
+  std::string data_dir;
 };
 
 // Plays the files: 0 when all were played or the viewer was left with

@@ -390,6 +390,10 @@ int16_t SoundInit(SoundDriver driver, int32_t output_rate, int32_t reserve,
                        ? driver(2, output_rate, g.channel_count,
                                 reinterpret_cast<intptr_t>(&MixChannels), 0, 0)
                        : -1;
+  // Repair: an output already open answered 1 with its count raised, and no
+  // close ever lowered it again (the output then never closed); that open is
+  // given back at once, and this start runs silent as any that is not 0.
+  if (answer == 1) driver(3, 0, 0, 0, 0, 0);
   g.sound_available = answer == 0 ? 1 : 0;
   return 0;
 }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/bytes.h"
 #include "player_harness.h"
 
 namespace {
@@ -70,7 +71,9 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
   const std::string folder = "morvane-demos: data folder: ";
   const std::string wav = work_ / "out.wav";
   const std::string screens = work_ / "screens";
-  const std::vector<Row> rows = {
+  // What a run cut short by --timeout captured is written all the same.
+  const std::string cut_wav = work_ / "cut.wav", cut_trace = work_ / "cut.jsonl";
+  std::vector<Row> rows = {
       {{data(), "/cobalt2"}, 0, {}},
       {{data(), "/thelantern", "--keys=@5:Escape"}, 0, {}},  // Escape is a normal end
       {{data(), "--choice=101,102,escape"}, 0, {}},
@@ -87,19 +90,32 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
         "TITLFONT.NUT"}},
       {{"--data=" + empty.path()}, 1, {"cv2vid/O_open_a.san", "lanvid/demofrnt.san"}},
       // Outputs that cannot be written.
-      {{data(), "/thelantern", "--audio-out=/dev/full"}, 1, {"/dev/full", "No space left"}},
       {{data(), "/thelantern", "--audio-out=" + work_.path() + "/no/such/out.wav"},
        2,
        {work_.path() + "/no/such/out.wav", "No such file"}},
       // Runs that cannot end by themselves, and captures without bound.
-      {{data(), "/thelantern", "--activate=@3:0", "--timeout=60"}, 3, {"--timeout after 60"}},
+      {{data(), "/thelantern", "--activate=@12:0", "--timeout=60", "--audio-out=" + cut_wav,
+        "--trace=" + cut_trace},
+       3,
+       {"--timeout after 60"}},
+      {{data(), "/thelantern", "--activate=@12:0", "--timeout=60", "--audio-out=/dev/full"},
+       1,
+       {"--timeout after 60", "/dev/full", "No space left"}},  // cut short or not
       {{data(), "/thelantern", "--keys=@90:Escape", "--activate=@3:0,@4:1", "--timeout=600"},
        0,
        {}},
+      {{data(), "/thelantern", "--audio-out=" + wav, "--trace=" + wav}, 2, {"the same file"}},
       {{data(), "/thelantern", "--audio-out=" + wav, "--audio-max=1"},
        1,
        {"--audio-max=1", wav + " not written"}},
   };
+  // A capture folder that cannot be written is refused before playing (the
+  // permissions bind only those who are not root).
+  const std::string read_only = work_ / "read-only";
+  fs::create_directories(read_only);
+  fs::permissions(read_only, fs::perms::owner_read | fs::perms::owner_exec);
+  if (geteuid() != 0)
+    rows.push_back({{data(), "/thelantern", "--capture=" + read_only}, 2, {"cannot write in"}});
   for (const Row& row : rows) {
     e2e::RunResult r = Run(row.args);
     Expect(row, r);
@@ -109,6 +125,16 @@ TEST_F(Cli, StatusSaysWhetherTheRunDidWhatWasAsked) {
     EXPECT_FALSE(fs::exists(screens)) << Describe(row);
     EXPECT_FALSE(fs::exists(wav)) << Describe(row);
   }
+  // The cut run's sound file is whole (its header sizes match its data) and
+  // its trace ends on a whole line after the screens shown.
+  const std::string sound = e2e::ReadAll(cut_wav);
+  ASSERT_GT(sound.size(), 44u);
+  auto le32 = [&sound](size_t at) { return ReadLE32(reinterpret_cast<const uint8_t*>(&sound[at])); };
+  EXPECT_EQ(le32(4), sound.size() - 8);
+  EXPECT_EQ(le32(40) + (le32(40) & 1), sound.size() - 44);
+  const std::string trace = e2e::ReadAll(cut_trace);
+  EXPECT_NE(trace.find("{\"ev\":\"screen\""), std::string::npos) << trace.substr(0, 200);
+  EXPECT_EQ(trace.substr(trace.size() - 2), "}\n");
 }
 
 // Words and options: help before any backend, unknown words named, values

@@ -40,7 +40,7 @@ TempDir::~TempDir() {
   fs::remove_all(path_, ec);
 }
 
-void WriteSan(const std::string& path, int frames, int base, bool music) {
+void WriteSan(const std::string& path, int frames, int base, bool music, int music_from) {
   authoring::SanHeader header;
   for (int i = 1; i < 255; ++i) {
     header.palette[i * 3] = static_cast<uint8_t>(i / 2);
@@ -54,8 +54,8 @@ void WriteSan(const std::string& path, int frames, int base, bool music) {
   // the picture in frame 0, then a frame's worth (22050 / 15 samples) each.
   constexpr size_t kRate = 22050, kPerFrame = kRate / 15;
   std::vector<authoring::Bytes> blocks;
-  if (music && frames > 1) {
-    std::vector<uint8_t> samples(kRate / 2 + kPerFrame * (frames - 2));
+  if (music && frames - music_from > 1) {
+    std::vector<uint8_t> samples(kRate / 2 + kPerFrame * (frames - music_from - 2));
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<uint8_t>(128 + (i % 64) - 32);
     authoring::TrackScript script;
     script.DataAt(0, static_cast<uint32_t>(samples.size()), kRate).End();
@@ -65,8 +65,10 @@ void WriteSan(const std::string& path, int frames, int base, bool music) {
     std::fill(pixels.begin(), pixels.end(), static_cast<uint8_t>(base + i));
     authoring::Frame frame;
     frame.Fobj(authoring::EncodeRunLength(1, 0, 0, 320, 200, pixels.data(), 320));
-    if (static_cast<size_t>(i) < blocks.size())
-      frame.Psad16(1, static_cast<int16_t>(i), 1, authoring::kSoundMusic, 127, 0, blocks[i]);
+    const size_t block = static_cast<size_t>(i - music_from);
+    if (i >= music_from && block < blocks.size())
+      frame.Psad16(1, static_cast<int16_t>(block), 1, authoring::kSoundMusic, 127, 0,
+                   blocks[block]);
     writer.AddFrame(frame);
   }
   fs::create_directories(fs::path(path).parent_path());

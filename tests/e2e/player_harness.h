@@ -36,8 +36,10 @@ constexpr int kColourSecondB = 160; // lanvid\demoend.san
 constexpr int kWhite = 255;
 
 // Writes a .san file of `frames` full-screen frames of colour base + i;
-// with `music`, a sound stream too, a frame's worth carried by each frame.
-void WriteSan(const std::string& path, int frames, int base, bool music = false);
+// with `music`, a sound stream too, a frame's worth carried by each frame
+// from frame `music_from` on.
+void WriteSan(const std::string& path, int frames, int base, bool music = false,
+              int music_from = 0);
 
 struct DemoFolder {
   int first_a = 30, first_b = 20, second_a = 25, second_b = 15;  // frame counts; 0: no file

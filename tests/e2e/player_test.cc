@@ -163,7 +163,7 @@ TEST_F(Player, SecondCopyHandsTheFocusToTheFirstAndEnds) {
 
   e2e::RunResult second = Run({"--instance-dir=" + instance.path(), "/cobalt2"});
   EXPECT_EQ(second.exit_code, 0);
-  EXPECT_EQ(second.err, "");
+  EXPECT_EQ(second.err, "morvane-demos: another copy is running; it was asked to take the focus\n");
   EXPECT_TRUE(Screens(capture()).empty());
   EXPECT_TRUE(first.WaitForError("another copy asked for the focus", 30000)) << first.Errors();
 }

@@ -59,11 +59,12 @@ TEST(Soak, BothDemonstrationsLoopWithKeysAndActivationChanges) {
   const char* const keys[] = {"Escape", "a", "Space", "Alt+X", "Alt+F4", "Shift+2", "F11"};
   std::string key_list, activations;
   for (int ms = 2000 + int(random() % 10000); ms < seconds * 1000; ms += 2000 + random() % 10000)
-    key_list += (key_list.empty() ? "" : ",") + std::to_string(ms) + ":" + keys[random() % 7];
+    key_list.append(key_list.empty() ? "" : ",")
+        .append(std::to_string(ms) + ":" + keys[random() % 7]);
   for (int ms = 5000 + int(random() % 15000); ms < seconds * 1000; ms += 5000 + random() % 15000) {
     int back = ms + 100 + int(random() % 2900);
-    activations += (activations.empty() ? "" : ",") + std::to_string(ms) + ":0," +
-                   std::to_string(back) + ":1";
+    activations.append(activations.empty() ? "" : ",")
+        .append(std::to_string(ms) + ":0," + std::to_string(back) + ":1");
     ms = back;
   }
   e2e::Player player({"--platform=headless", "--clock=real", "--data=" + data.path(),

@@ -74,7 +74,7 @@ class Viewer : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(access(e2e::PlayerPath().c_str(), X_OK), 0) << e2e::PlayerPath();
-    e2e::WriteSan(colours_, 150, 10);
+    e2e::WriteSan(colours_, 150, 10, true, 20);  // music from frame 20 on
     e2e::WriteSan(second_, 12, 110);
   }
   std::string capture() const { return work_ / "screens"; }
@@ -110,14 +110,18 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
                                           file, "--play", second_});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  const std::vector<imageio::Png8> screens = Screens(capture());
   // Palette changes show as screens of their own; every exported frame is
-  // among the screens, in order.
-  size_t at = 0;
-  for (size_t f = 0; f < frames.size(); ++f) {
-    while (at < screens.size() && !SamePicture(screens[at], frames[f])) ++at;
-    ASSERT_LT(at, screens.size()) << "exported frame " << f << " never shown";
-  }
+  // among the screens, in order: the screen of the last (none when one is
+  // missing).
+  auto last_exported = [&frames](const std::vector<imageio::Png8>& screens) {
+    size_t at = 0, f = 0;
+    for (; f < frames.size() && at < screens.size(); ++at)
+      if (SamePicture(screens[at], frames[f])) ++f;
+    return f == frames.size() ? at - 1 : screens.size();
+  };
+  const std::vector<imageio::Png8> screens = Screens(capture());
+  const size_t at = last_exported(screens);
+  ASSERT_LT(at, screens.size());
   // Then the second file's frames (its palette may first show on the last
   // picture of the first).
   std::vector<int> colours = e2e::ColourSequence({screens.begin() + at + 1, screens.end()});
@@ -131,6 +135,19 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
   r = RunIn(work_.path(), {"--platform=headless", "--audio-out=" + work_ / "alone.wav", file});
   ASSERT_EQ(r.exit_code, 0) << r.err;
   EXPECT_EQ(e2e::ReadAll(work_ / "alone.wav"), e2e::ReadAll(work_ / "exported.wav"));
+  // Away from its text, the file shows its titles only when --data names a
+  // folder whose cv2vid has it.
+  const std::string bare = data_ / "bare/O_open_a.san";
+  fs::create_directories(data_ / "bare");
+  fs::copy(file, bare);
+  for (const bool data : {false, true}) {
+    fs::remove_all(capture());
+    std::vector<std::string> args = {"--platform=headless", "--capture=" + capture(), bare};
+    if (data) args.push_back("--data=" + data_ / "demo");
+    r = RunPlayer(args);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(last_exported(Screens(capture())) < Screens(capture()).size(), data);
+  }
 
   const std::vector<std::string> pictures = Pictures(work_.path());
   ASSERT_EQ(pictures.size(), 1u);
@@ -147,15 +164,23 @@ TEST_F(Viewer, PlaysFilesLikeTheExportWithSoundAndPictures) {
 }
 
 // Space holds the picture while the clock runs, Right steps one frame, F12
-// never overwrites, Home starts the file again and Escape ends the viewer
-// before the second file; + plays faster.
+// never overwrites, Home starts the file again (its sound too) and Escape
+// ends the viewer before the second file; + plays faster.
 TEST_F(Viewer, KeysPauseStepSaveRestartSpeedAndQuit) {
   e2e::RunResult r =
       RunIn(work_.path(), {"--platform=headless", "--capture=" + capture(),
+                           "--trace=" + work_ / "trace.jsonl",
                            "--keys=@20:Space,2000:Right,3000:F12,3100:F12,3500:Space,4500:Home,"
-                           "5000:Escape",
+                           "6500:Escape",
                            colours_, second_});
   ASSERT_EQ(r.exit_code, 0) << r.err;
+  // Nothing of the music playing at the restart is mixed after it: the
+  // restarted file's music (from its 20th frame) is the next sound mixed.
+  const std::string trace = e2e::ReadAll(work_ / "trace.jsonl");
+  const size_t restarted = trace.find("\"ev\":\"switch\"", trace.find("\"ev\":\"switch\"") + 1);
+  const size_t sound = trace.find("\"ev\":\"sound\"", restarted);
+  ASSERT_NE(sound, std::string::npos);
+  EXPECT_EQ(trace.find("\"ev\":\"mix\"", restarted), trace.find("\"ev\":\"mix\"", sound));
   // Paused after the 20th screen (past the first ten frames, which are read
   // as fast as they come) and stepped once: three seconds on, the picture is
   // of the frame after the one paused at, not of the 50th that playing
@@ -206,6 +231,8 @@ TEST_F(Viewer, UnplayableFilesFailWithTheirReason) {
   fs::create_directories(data_ / "folder.san");
   e2e::WriteAll(data_ / "damaged.san", "this is not an animation file at all");
   e2e::WriteAll(data_ / "empty.san", "");
+  e2e::WriteAll(data_ / "huge.san", "");
+  fs::resize_file(data_ / "huge.san", 3ull << 30);  // sparse
   struct Case {
     std::vector<std::string> args;
     int status;
@@ -216,8 +243,10 @@ TEST_F(Viewer, UnplayableFilesFailWithTheirReason) {
       {{"--fonts=" + data_ / "none.nut", colours_}, 1, "cannot play " + data_ / "none.nut"},
       {{data_ / "damaged.san"}, 1, "errors while playing " + data_ / "damaged.san"},
       {{data_ / "empty.san"}, 1, "empty.san: no frame could be shown"},
+      {{colours_, data_ / "huge.san"}, 1, "huge.san: too large (3221225472 bytes"},
       {{"--fonts=a.nut,,b.nut", colours_}, 2, "bad --fonts list"},
       {{"--play"}, 2, "option --play needs a value"},
+      {{"--data=" + data_ / "none", colours_}, 2, "cannot use the data folder"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"--platform=headless", "--capture=" + capture()};

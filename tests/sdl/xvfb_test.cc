@@ -300,6 +300,15 @@ TEST_F(SdlPlayer, ChooserShowsInTheWindowAndAnswersEnterEscapeAndTheMouse) {
   EXPECT_GT(focus_width[1], focus_width[0]);
 }
 
+// --timeout also ends a chooser left waiting for an answer.
+TEST_F(SdlPlayer, TimeoutEndsTheChooser) {
+  WriteDemo(dir_, 600, 10, 0);
+  Player player({"--window", "--data=" + dir_, "--timeout=1"}, Env());
+  int code = -1;
+  ASSERT_TRUE(player.Wait(kEndLimitMs, &code)) << "the chooser outlived --timeout";
+  EXPECT_EQ(code, 3) << player.Errors();
+}
+
 // Full screen on bare servers of three sizes: the window covers the screen,
 // the picture fills it 4:3 (bars at the sides, or above and below on 5:4),
 // corners black and the centre not; Alt+Enter leaves and comes back.

@@ -326,7 +326,7 @@ TEST_F(WholeSession, EachRefusedAllocationIsRecordedUnwoundAndTheNextSessionPlay
     }
     for (const auto& [log, at] : logs) {
       std::string list;
-      for (long n : at) list += " " + std::to_string(n);
+      for (long n : at) list.append(" ").append(std::to_string(n));
       EXPECT_TRUE(allowed.count(log)) << log << " at" << list;
     }
     // The start-up's own messages all occur.

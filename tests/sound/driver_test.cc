@@ -88,6 +88,15 @@ TEST_F(DriverTest, OpenCountAndCommands) {
   EXPECT_EQ(OutputOpenCount(), 0);
   CloseSoundOutput();  // one close too many changes nothing
   EXPECT_EQ(OutputOpenCount(), 0);
+  // A start on an output someone else holds open runs silent and leaves the
+  // count as it was: that holder's close still closes.
+  ASSERT_EQ(OpenSoundOutput(22050, 7, MixChannels), 0);
+  ASSERT_EQ(SoundInit(SoundDriverProc, 22050, 200000, kSessionSizes), 0);
+  EXPECT_FALSE(SoundAvailable());
+  EXPECT_EQ(OutputOpenCount(), 1);
+  SoundShutdown();
+  CloseSoundOutput();
+  EXPECT_EQ(OutputOpenCount(), 0);
 }
 
 TEST_F(DriverTest, NoDeviceOrNoDriverRunsSilentAndBadSettingsAreRefused) {
