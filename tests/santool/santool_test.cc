@@ -407,21 +407,33 @@ TEST_F(Santool, HostPathsFollowOneRule) {
   EXPECT_TRUE(std::filesystem::exists(deep + "/a.CHK"));
   EXPECT_EQ(RunSantool("verify '" + engine_style + "'").code, 0);
 
-  // What the engines refuse, both commands refuse with the same words.
-  const std::string huge = dir_ + "/huge.san";
+  // Only what the engines can open, and no pipe or device that would block
+  // or never end: every command refuses with the same words. Only trace,
+  // which reads its input once through, takes a pipe.
+  const std::string huge = dir_ + "/huge.san", pipe = dir_ + "/pipe", zero = dir_ + "/zero";
   { std::ofstream(huge, std::ios::binary) << "ANIM"; }
-  std::filesystem::resize_file(huge, 2500ull << 20);  // sparse: no space taken
-  for (const std::string& input : {dir_, huge, dir_ + "/none.san"}) {
-    for (const std::string& command :
-         {"info '" + input + "'", "export '" + input + "' --frames " + dir_ + "/never",
-          "chk '" + input + "'", "verify '" + input + "'"}) {
+  std::filesystem::resize_file(huge, 3ull << 30);  // sparse: no space taken
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  ASSERT_EQ(mknod(zero.c_str(), S_IFCHR | 0666, makedev(1, 5)), 0);
+  for (const std::string& input : {dir_, huge, dir_ + "/none.san", pipe, zero}) {
+    const std::string in = "'" + input + "'", never = dir_ + "/never";
+    std::vector<std::string> commands = {
+        "info " + in, "export " + in + " --frames " + never, "chk " + in, "verify " + in,
+        "font " + in + " -o " + never, "strings " + in + " -o " + never, "strings --dump " + in,
+        "build " + in + " -o " + never,
+        "export " + deep + "/a.san --frames " + never + " --fonts " + in};
+    if (input != pipe && input != huge) commands.push_back("trace " + in);
+    for (const std::string& command : commands) {
       ToolRun refused = RunSantool(command);
       EXPECT_EQ(refused.code, 1) << command;
       EXPECT_TRUE(Has(refused.err, "Cannot open file " + input + ": ")) << refused.err;
-      EXPECT_EQ(Lines(refused.err), 1u) << refused.err;
+      EXPECT_EQ(Lines(refused.err), 1u) << command << ": " << refused.err;
     }
   }
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/never"));
+  // trace reads any length line by line, but no line longer than a trace's.
+  r = RunSantool("trace " + huge);
+  EXPECT_TRUE(r.code == 1 && Has(r.err, "line 1: not a trace line")) << r.err;
 }
 
 // Outputs never cost an input or what was there, and a run that cannot

@@ -53,9 +53,16 @@ struct Report {
 };
 
 // Checks that `path` opens as the engines open it (backslashes and case
-// resolved, folders refused, no file above the engines' 2 GiB limit). Empty
-// when it does; otherwise "Cannot open file PATH: reason".
-std::string CheckInput(const std::string& path);
+// resolved, only regular files, none above the engines' 2 GiB limit). Empty
+// when it does; otherwise "Cannot open file PATH: reason". A command that
+// reads its input once from start to end (`streamed`) also takes a pipe,
+// and any size.
+std::string CheckInput(const std::string& path, bool streamed = false);
+
+// The checksum file's host path for a data file, found the way the player
+// finds it: the engine name's ".CHK", resolved in any case. Empty when the
+// name is too long for one.
+std::string ChecksumPath(const std::string& input);
 
 // Reads the file (which CheckInput accepted) chunk by chunk. False with a
 // message when it cannot be read at all.
