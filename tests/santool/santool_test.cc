@@ -460,12 +460,15 @@ TEST_F(Santool, OutputsAreCheckedBeforeWriting) {
   }
   EXPECT_TRUE(intact(san) && intact(font));
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/made"));
-  // A missing input makes neither the folder chain nor the sound file.
-  EXPECT_EQ(RunSantool("export " + dir_ + "/none.san --frames " + dir_ + "/x/y/z --audio " + dir_ +
-                       "/x.wav")
-                .code,
-            1);
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "/x"));
+  // A missing input, or a sound or trace file that cannot be made, makes
+  // neither the folder chain nor the other outputs.
+  for (const std::string& args : {dir_ + "/none.san --audio " + dir_ + "/x.wav",
+                                  san + " --audio " + dir_ + "/no/x.wav --trace " + dir_ + "/t",
+                                  san + " --trace " + dir_ + "/no/t --audio " + dir_ + "/x.wav"}) {
+    ToolRun r = RunSantool("export " + args + " --frames " + dir_ + "/x/y/z");
+    EXPECT_TRUE(r.code == 1 && Has(r.err, ": No such file or directory")) << args << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir_ + "/x") || std::filesystem::exists(dir_ + "/t"));
+  }
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/x.wav"));
 
   // A used folder: the earlier run's extra frames go, a link is replaced
