@@ -292,12 +292,23 @@ TEST_F(Santool, ChecksumFilesWrittenAndVerified) {
     EXPECT_EQ(ReadBytes(chk), table) << args;
   }
 
-  // The bundled demonstration data comes with checksum files that hold.
+  // The bundled demonstration data comes with checksum files that hold. Its
+  // maker fails on an output it cannot write, and replaces a link to a
+  // missing file instead of writing through it.
   const char* bin = std::getenv("MV_BINARY_DIR");
-  const std::string demo = dir_ + "/demo";
-  ASSERT_EQ(std::system((std::string(bin ? bin : MV_BINARY_ROOT) + "/data/make-demo-data " + demo +
-                         " --small").c_str()),
-            0);
+  const std::string demo = dir_ + "/demo", made = dir_ + "/made";
+  const std::string maker = std::string(bin ? bin : MV_BINARY_ROOT) + "/data/make-demo-data ";
+  std::filesystem::create_directories(demo + "/lanvid/demoend.CHK");
+  std::filesystem::create_directories(demo + "/cv2vid");
+  std::filesystem::create_symlink(dir_ + "/outside", demo + "/cv2vid/O_open_a.san");
+  std::ofstream(made) << "x";
+  for (const std::string& args : {demo, made})
+    EXPECT_NE(std::system((maker + args + " --small 2>" + dir_ + "/err").c_str()), 0) << args;
+  const Bytes err = ReadBytes(dir_ + "/err");
+  EXPECT_TRUE(Has(std::string(err.begin(), err.end()), "make-demo-data: cannot create " + made));
+  EXPECT_FALSE(std::filesystem::exists(dir_ + "/outside"));
+  std::filesystem::remove(demo + "/lanvid/demoend.CHK");
+  ASSERT_EQ(std::system((maker + demo + " --small").c_str()), 0);
   r = RunSantool("verify " + demo + "/cv2vid/*.san " + demo + "/lanvid/*.san");
   EXPECT_EQ(r.code, 0) << r.out;
   EXPECT_EQ(Lines(r.out), 4u) << r.out;
