@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -158,7 +159,7 @@ std::string TagText(uint32_t tag) {
   return s;
 }
 
-std::string CheckInput(const std::string& path, bool streamed) {
+std::string CheckInput(const std::string& path, bool streamed, int64_t largest) {
   std::string host = platform::ResolvePath(path.c_str());
   struct stat st;
   int reason = 0;
@@ -172,7 +173,7 @@ std::string CheckInput(const std::string& path, bool streamed) {
     return {};  // opening it waits for the writer, as the user means it to
   else if (!S_ISREG(st.st_mode))  // a pipe would block the open, a device never ends
     return "Cannot open file " + path + ": not a regular file";
-  else if (!streamed && st.st_size > INT32_MAX)
+  else if (!streamed && st.st_size > std::min<int64_t>(largest, INT32_MAX))
     reason = EFBIG;  // the engines' file positions are 32-bit
   if (reason == 0) {
     errno = 0;

@@ -2,6 +2,7 @@
 // every command, and a walk over the chunks that holds one chunk at a time.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -56,8 +57,12 @@ struct Report {
 // resolved, only regular files, none above the engines' 2 GiB limit). Empty
 // when it does; otherwise "Cannot open file PATH: reason". A command that
 // reads its input once from start to end (`streamed`) also takes a pipe,
-// and any size.
-std::string CheckInput(const std::string& path, bool streamed = false);
+// and any size. A file read whole into memory may be held to `largest`.
+std::string CheckInput(const std::string& path, bool streamed = false,
+                       int64_t largest = INT32_MAX);
+// The largest text file (strings, scenes) read whole: far above what the
+// player's string files and the scenes need.
+constexpr int64_t kLargestText = 64 << 20;
 
 // The checksum file's host path for a data file, found the way the player
 // finds it: the engine name's ".CHK", resolved in any case. Empty when the

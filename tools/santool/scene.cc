@@ -241,7 +241,8 @@ void SceneFail(const Scene& scene, const std::string& path, const std::string& w
 Scene ReadScene(const std::string& file) {
   Scene scene;
   scene.file = file;
-  if (std::string error = CheckInput(file); !error.empty()) throw SceneError{error};
+  if (std::string error = CheckInput(file, false, kLargestText); !error.empty())
+    throw SceneError{error};
   std::ifstream in(file, std::ios::binary);
   if (!in) SceneFail(scene, "", "cannot open");
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

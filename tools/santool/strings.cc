@@ -105,7 +105,7 @@ bool ReadFile(const std::string& path, std::string* out) {
 }
 
 int Build(const StringsOptions& options) {
-  std::string error = santool::CheckInput(options.file);
+  std::string error = santool::CheckInput(options.file, false, santool::kLargestText);
   if (!error.empty()) return Fail(error);
   const std::string host = platform::ResolvePath(options.file.c_str());
   imageio::IoResult checked = imageio::CheckOutput(options.output, {host});
@@ -225,7 +225,7 @@ std::string DumpEntry(int number, const char* s) {
 }
 
 int Dump(const StringsOptions& options) {
-  std::string error = santool::CheckInput(options.file);
+  std::string error = santool::CheckInput(options.file, false, santool::kLargestText);
   if (!error.empty()) return Fail(error);
   // The player's own loader reads the file, so the dump shows what it sees.
   ClearLogs();
