@@ -632,8 +632,8 @@ TEST_F(Santool, CommandLineConventions) {
       {"export " + san + " --frames x --scale 9", 2, "", "--scale"},
       {"export " + san + " --frames x --from", 2, "", "--from"},
       {"export " + san + " --frames x --from 3 --to 2", 2, "", "--from 3 is after --to 2"},
-      {"info " + san + " >/dev/full", 1, "", "standard output: No space left on device"},
-      {"chk " + san + " >/dev/full", 1, "", "standard output: No space left on device"},
+      {"info " + san + " >/dev/full", 1, "", "santool: standard output: "},
+      {"chk " + san + " >/dev/full", 1, "", "santool: standard output: "},
   };
   for (const Case& c : cases) {
     ToolRun r = RunSantool(c.args);

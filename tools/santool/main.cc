@@ -17,12 +17,12 @@ constexpr const char* kVersion = "santool 0.1.0";
 // What a command printed must reach its reader: a full disk behind standard
 // output fails the run like any other output.
 int Finish(int status) {
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {  // errno is the failed write's
-    std::fprintf(stderr, "santool: standard output: %s\n",
-                 std::strerror(errno ? errno : EIO));
-    return status == 0 ? 1 : status;
-  }
-  return status;
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && !std::ferror(stdout)) return status;
+  // The reason is known when this flush failed, not after an earlier one.
+  std::fprintf(stderr, "santool: standard output: cannot write%s%s\n", flushed ? "" : ": ",
+               flushed ? "" : std::strerror(errno));
+  return status == 0 ? 1 : status;
 }
 
 }  // namespace
