@@ -292,20 +292,14 @@ TEST_F(Santool, ChecksumFilesWrittenAndVerified) {
     EXPECT_EQ(ReadBytes(chk), table) << args;
   }
 
-  // The bundled demonstration data comes with checksum files that hold. Its
-  // maker fails on an output it cannot write, and replaces a link to a
-  // missing file instead of writing through it.
+  // The bundled demonstration data comes with checksum files that hold; its
+  // maker fails on an output it cannot write, and replaces a dangling link.
   const char* bin = std::getenv("MV_BINARY_DIR");
-  const std::string demo = dir_ + "/demo", made = dir_ + "/made";
+  const std::string demo = dir_ + "/demo";
   const std::string maker = std::string(bin ? bin : MV_BINARY_ROOT) + "/data/make-demo-data ";
   std::filesystem::create_directories(demo + "/lanvid/demoend.CHK");
-  std::filesystem::create_directories(demo + "/cv2vid");
-  std::filesystem::create_symlink(dir_ + "/outside", demo + "/cv2vid/O_open_a.san");
-  std::ofstream(made) << "x";
-  for (const std::string& args : {demo, made})
-    EXPECT_NE(std::system((maker + args + " --small 2>" + dir_ + "/err").c_str()), 0) << args;
-  const Bytes err = ReadBytes(dir_ + "/err");
-  EXPECT_TRUE(Has(std::string(err.begin(), err.end()), "make-demo-data: cannot create " + made));
+  std::filesystem::create_symlink(dir_ + "/outside", demo + "/lanvid/demofrnt.san");
+  EXPECT_NE(std::system((maker + demo + " --small 2>/dev/null").c_str()), 0);
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/outside"));
   std::filesystem::remove(demo + "/lanvid/demoend.CHK");
   ASSERT_EQ(std::system((maker + demo + " --small").c_str()), 0);
@@ -418,10 +412,9 @@ TEST_F(Santool, HostPathsFollowOneRule) {
   EXPECT_TRUE(std::filesystem::exists(deep + "/a.CHK"));
   EXPECT_EQ(RunSantool("verify '" + engine_style + "'").code, 0);
 
-  // Only what the engines can open, and no pipe or device that would block
-  // or never end: every command refuses with the same words. Only trace,
-  // which reads its input once through, takes a pipe. Texts read whole are
-  // held to a text's size.
+  // No folder, pipe or device (which would block or never end), nothing the
+  // engines cannot open nor texts above a text's size: every command refuses
+  // with the same words; trace, reading once through, takes a pipe.
   const std::string huge = dir_ + "/huge.san", pipe = dir_ + "/pipe", zero = dir_ + "/zero",
                     text = dir_ + "/text";
   { std::ofstream(huge, std::ios::binary) << "ANIM"; }
@@ -448,8 +441,7 @@ TEST_F(Santool, HostPathsFollowOneRule) {
     }
   }
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/never"));
-  // trace reads any length line by line, but no line longer than a trace's.
-  r = RunSantool("trace " + huge);
+  r = RunSantool("trace " + huge);  // any size, but no line longer than a trace's
   EXPECT_TRUE(r.code == 1 && Has(r.err, "line 1: not a trace line")) << r.err;
 }
 
@@ -573,10 +565,6 @@ TEST_F(Santool, FailuresAreReportedAsFailures) {
       {"minus1", with_count(-1), "", "header says -1 frames", true},
       {"minus32768", with_count(-32768), "", "header says -32768 frames", true},
       {"past", past, "", "runs past the end of the file", true},
-      {"nofont", good, "--fonts " + ok + "," + dir_ + "/none.nut",
-       "Cannot open file " + dir_ + "/none.nut", false},
-      {"nostrings", good, "--strings " + dir_ + "/none.trs",
-       "Cannot open file " + dir_ + "/none.trs", false},
   };
   for (const Case& c : cases) {
     const std::string san = dir_ + "/" + c.name + ".san";
@@ -590,7 +578,6 @@ TEST_F(Santool, FailuresAreReportedAsFailures) {
   }
   EXPECT_TRUE(
       std::filesystem::exists(dir_ + "/damaged/frame_00000.png"));  // shown before the abort
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "/nofont"));
   // info reads every file it is given and fails if any fails.
   ToolRun both = RunSantool("info " + dir_ + "/damaged.san " + ok);
   EXPECT_EQ(both.code, 1);
@@ -626,14 +613,12 @@ TEST_F(Santool, CommandLineConventions) {
       {"export " + san + " --frames", 2, "", "--frames: 1 required TEXT missing"},
       {"export " + san, 2, "", "--frames is required"},
       {"info -- --help", 1, "", "Cannot open file --help"},
-      {"verify -- --json", 1, "", "Cannot open file --json"},
       {"chk", 2, "", "file is required"},
       {"verify --help", 0, "docs/format.md#checksum-files", ""},
       {"export " + san + " --frames x --scale 9", 2, "", "--scale"},
       {"export " + san + " --frames x --from", 2, "", "--from"},
       {"export " + san + " --frames x --from 3 --to 2", 2, "", "--from 3 is after --to 2"},
       {"info " + san + " >/dev/full", 1, "", "santool: standard output: "},
-      {"chk " + san + " >/dev/full", 1, "", "santool: standard output: "},
   };
   for (const Case& c : cases) {
     ToolRun r = RunSantool(c.args);
@@ -792,7 +777,6 @@ TEST_F(Santool, FontAndStringFailuresWriteNothing) {
   } cases[] = {
       {"font " + text + " -o " + out, 1, "is neither a console (PSF) font nor a BDF font"},
       {"font " + dir_ + "/cut.psf -o " + out, 1, "damaged console font"},
-      {"font " + dir_ + "/none.psf -o " + out, 1, "none.psf"},
       {"font " + dir_ + "/cut.bdf -o " + out, 1, "the last glyph has no ENDCHAR"},
       {"font " + bdf + " -o " + out + " --first 100", 1, "no glyph for codes 100 to 255"},
       {"font " + bdf + " -o " + bdf, 1, "is one of the input files"},
@@ -800,7 +784,6 @@ TEST_F(Santool, FontAndStringFailuresWriteNothing) {
       {"font " + bdf, 2, "--output"},
       {"strings " + text, 2, "-o OUT.TRS"},
       {"strings --dump " + text + " -o " + out, 2, "excludes"},
-      {"strings --dump " + dir_ + "/none.trs", 1, "none.trs"},
       {"strings " + text + " -o " + text, 1, "is one of the input files"},
   };
   const std::pair<const char*, const char*> bad_texts[] = {
@@ -899,7 +882,6 @@ TEST_F(Santool, TraceSummarisesIntervalsDropsAndTheSoundOffset) {
   r = RunSantool("trace " + path);
   EXPECT_EQ(r.code, 1);
   EXPECT_NE(r.err.find("line 12"), std::string::npos) << r.err;
-  EXPECT_EQ(RunSantool("trace " + dir_ + "/none.jsonl").code, 1);
   // An export traces its play too, under the file's own name.
   SanFile f(14);
   for (int i = 0; i < 14; ++i) f.Frame({{"FOBJ", santest::SolidObject(0, 0, 8, 8, uint8_t(i))}});
