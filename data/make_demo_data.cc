@@ -22,6 +22,7 @@
 #include "authoring/san_writer.h"
 #include "authoring/trs.h"
 #include "demo.h"
+#include "imageio/output.h"
 #include "stream/slots.h"
 
 namespace {
@@ -30,6 +31,20 @@ using authoring::Bytes;
 using authoring::Frame;
 using authoring::Palette;
 using authoring::PaletteFade;
+
+// Outputs that could not be written; any fails the run.
+int g_failures = 0;
+
+// Writes one output whole or not at all, replacing a link rather than
+// writing through it.
+void Save(const std::string& path, const std::vector<uint8_t>& bytes) {
+  imageio::OutputFile out(path);
+  out.Write(bytes.data(), bytes.size());
+  if (imageio::IoResult r = out.Commit(); !r) {
+    std::fprintf(stderr, "make-demo-data: %s\n", r.message.c_str());
+    ++g_failures;
+  }
+}
 
 constexpr int kW = 320, kH = 200;
 constexpr int kFps = 15;
@@ -87,7 +102,7 @@ struct Film {
     }
   }
 
-  bool Write(const std::string& path, const Palette& header_palette) const {
+  void Write(const std::string& path, const Palette& header_palette) const {
     authoring::SanHeader h;
     h.palette = header_palette;
     h.fps = kFps;
@@ -100,14 +115,14 @@ struct Film {
     size_t slash = path.find_last_of('/') + 1;
     std::string chk = ChecksumFileName(path.substr(slash));
     if (!chk.empty()) chk = path.substr(0, slash) + chk;
-    std::string error;
-    if (chk.empty()) error = path + ": the name is too long for a checksum file";
-    if (!error.empty() || !authoring::WriteBytes(path, bytes, &error) ||
-        !authoring::WriteBytes(chk, MakeChecksumFile(bytes.data(), bytes.size()), &error)) {
-      std::fprintf(stderr, "make-demo-data: %s\n", error.c_str());
-      return false;
+    if (chk.empty()) {
+      std::fprintf(stderr, "make-demo-data: %s: the name is too long for a checksum file\n",
+                   path.c_str());
+      ++g_failures;
+      return;
     }
-    return true;
+    Save(path, bytes);
+    Save(chk, MakeChecksumFile(bytes.data(), bytes.size()));
   }
 };
 
@@ -317,10 +332,11 @@ void MakeCobalt(const std::string& dir, int frames_a, int frames_b) {
       {4, "Course laid in. Engines to full."},
       {5, "Hold on to something!"},
   };
-  authoring::WriteTrsFile(dir + "/COBALT2.TRS", authoring::BuildTrsBody(strings), false);
-  authoring::WriteNutFont(dir + "/TALKFONT.NUT", demo::MakeTalkFont());
-  authoring::WriteNutFont(dir + "/SMALFONT.NUT", demo::MakeFont(1, false));
-  authoring::WriteNutFont(dir + "/TITLFONT.NUT", demo::MakeFont(3, true));
+  const std::string body = authoring::BuildTrsBody(strings);
+  Save(dir + "/COBALT2.TRS", std::vector<uint8_t>(body.begin(), body.end()));
+  Save(dir + "/TALKFONT.NUT", authoring::BuildNutFont(demo::MakeTalkFont()));
+  Save(dir + "/SMALFONT.NUT", authoring::BuildNutFont(demo::MakeFont(1, false)));
+  Save(dir + "/TITLFONT.NUT", authoring::BuildNutFont(demo::MakeFont(3, true)));
 }
 
 // ---------------------------------------------------------------------------
@@ -538,12 +554,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: make-demo-data OUTDIR [--small]\n");
     return 2;
   }
-  std::error_code ec;
-  std::filesystem::create_directories(out + "/cv2vid", ec);
-  std::filesystem::create_directories(out + "/lanvid", ec);
-  if (ec) {
-    std::fprintf(stderr, "make-demo-data: cannot create %s: %s\n", out.c_str(), ec.message().c_str());
-    return 1;
+  for (const char* folder : {"/cv2vid", "/lanvid"}) {
+    std::error_code ec;
+    std::filesystem::create_directories(out + folder, ec);
+    if (ec) {
+      std::fprintf(stderr, "make-demo-data: cannot create %s: %s\n", (out + folder).c_str(),
+                   ec.message().c_str());
+      return 1;
+    }
   }
   if (small) {
     MakeCobalt(out + "/cv2vid", 6, 6);
@@ -552,5 +570,5 @@ int main(int argc, char** argv) {
     MakeCobalt(out + "/cv2vid", 120, 105);
     MakeLantern(out + "/lanvid", 105, 90);
   }
-  return 0;
+  return g_failures == 0 ? 0 : 1;
 }

@@ -130,6 +130,10 @@ IoResult CheckOutput(const std::string& output, const std::vector<std::string>& 
   for (const std::string& input : inputs) {
     if (SameFile(output, input)) return Fail(output, "is one of the input files");
   }
+  // An output that cannot be made is named now, not after the work for it.
+  const bool in_place = lstat(output.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode);
+  if (access(in_place ? output.c_str() : Folder(output).c_str(), in_place ? W_OK : W_OK | X_OK) != 0)
+    return Fail(output, std::string("cannot create: ") + std::strerror(errno));
   return {};
 }
 

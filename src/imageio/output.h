@@ -44,7 +44,8 @@ class OutputFile {
 // link is never the same as its target: the link is what gets replaced.
 bool SameFile(const std::string& output, const std::string& input);
 
-// Refuses an output that is one of the inputs or an existing folder.
+// Refuses an output that is one of the inputs or an existing folder, or that
+// cannot be made (its folder missing or not writable).
 IoResult CheckOutput(const std::string& output, const std::vector<std::string>& inputs);
 
 // Makes `dir` and its parents, refusing a path that is not a folder, then

@@ -23,6 +23,7 @@
 #include "imageio/imageio.h"
 #include "imageio/output.h"
 #include "santool/santool.h"
+#include "santool/scan.h"
 #include "santool/scene.h"
 
 namespace {
@@ -116,6 +117,8 @@ std::vector<Picture> LoadPictures(const Scene& scene, int* width, int* height) {
   for (size_t i = 0; i < names.size(); ++i) {
     imageio::PngPicture png;
     std::string path = scene.pictures + "/" + names[i];
+    if (std::string error = santool::CheckInput(path); !error.empty())
+      SceneFail(scene, "pictures", error);
     imageio::IoResult r = imageio::ReadPng(path, &png, kMaxWidth, kMaxHeight);
     if (!r) SceneFail(scene, "pictures", r.message);
     if (i == 0) {

@@ -59,14 +59,6 @@ class Mapped {
   bool ok_ = false;
 };
 
-// The checksum file's host path for a data file, found the way the player
-// finds it: the engine name's ".CHK", resolved in any case.
-std::string ChecksumPath(const std::string& input) {
-  std::string engine = platform::ShortEngineName(platform::ResolvePath(input.c_str()));
-  std::string chk = ChecksumFileName(engine);
-  return chk.empty() ? std::string() : platform::ResolvePath(chk.c_str());
-}
-
 int Fail(const std::string& message) {
   std::fprintf(stderr, "santool: %s\n", message.c_str());
   return 1;
@@ -87,15 +79,19 @@ Verdict Verify(const std::string& file, const Mapped& data) {
   Verdict v;
   v.file = file;
   v.sectors = int64_t((data.size() + kSectorBytes - 1) / kSectorBytes);
-  v.checksum_file = ChecksumPath(file);
+  v.checksum_file = santool::ChecksumPath(file);
   if (v.checksum_file.empty()) {
     v.problems.push_back("the name is too long for a checksum file (at most " +
                          std::to_string(kChecksumNameBytes - 5) + " characters before the dot)");
     return v;
   }
   struct stat st;
-  if (stat(v.checksum_file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+  if (stat(v.checksum_file.c_str(), &st) != 0) {
     v.problems.push_back("no checksum file " + v.checksum_file);
+    return v;
+  }
+  if (std::string error = santool::CheckInput(v.checksum_file); !error.empty()) {
+    v.problems.push_back(error);
     return v;
   }
   Mapped table(v.checksum_file);
@@ -142,7 +138,7 @@ int RunChk(const ChkOptions& options) {
   std::vector<std::string> outputs;
   for (const std::string& file : options.files) {
     std::string error = santool::CheckInput(file);
-    std::string out = error.empty() ? ChecksumPath(file) : std::string();
+    std::string out = error.empty() ? santool::ChecksumPath(file) : std::string();
     if (!error.empty()) {
       refused = Fail(error);
     } else if (out.empty()) {
@@ -164,7 +160,7 @@ int RunChk(const ChkOptions& options) {
       continue;
     }
     std::vector<uint8_t> bytes = MakeChecksumFile(data.data(), data.size());
-    std::string out = ChecksumPath(file);
+    std::string out = santool::ChecksumPath(file);
     imageio::OutputFile output(out);
     output.Write(bytes.data(), bytes.size());
     imageio::IoResult r = output.Commit();
@@ -181,10 +177,13 @@ int RunVerify(const VerifyOptions& options) {
   int status = 0;
   for (const std::string& file : options.files) {
     std::string error = santool::CheckInput(file);
-    Mapped data(platform::ResolvePath(file.c_str()));
-    if (error.empty() && !data.ok()) error = "cannot read " + file;
     if (!error.empty()) {
       status = Fail(error);
+      continue;
+    }
+    Mapped data(platform::ResolvePath(file.c_str()));
+    if (!data.ok()) {
+      status = Fail("cannot read " + file);
       continue;
     }
     Verdict v = Verify(file, data);

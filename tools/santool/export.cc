@@ -137,6 +137,12 @@ int RunExport(const ExportOptions& options) {
   std::vector<std::string> inputs = {file};
   if (!options.strings.empty()) inputs.push_back(options.strings);
   inputs.insert(inputs.end(), fonts.begin(), fonts.end());
+  // The engines read the checksum file beside the animation as well.
+  struct stat st;
+  if (santool::CheckInput(file).empty()) {
+    const std::string checksums = santool::ChecksumPath(file);
+    if (!checksums.empty() && stat(checksums.c_str(), &st) == 0) inputs.push_back(checksums);
+  }
   bool refused = false;
   for (const std::string& input : inputs) {
     std::string error = santool::CheckInput(input);
@@ -182,7 +188,6 @@ int RunExport(const ExportOptions& options) {
     imageio::IoResult r = imageio::CheckOutput(*output, host_inputs);
     if (!r) refused = Fail(r.message);
   }
-  struct stat st;
   if (stat(options.frames.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
     refused = Fail(options.frames + ": is not a folder");
   for (const std::string& input : host_inputs) {

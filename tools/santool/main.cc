@@ -1,8 +1,10 @@
 // santool: inspect and export ".san" animation files.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,17 @@
 namespace {
 
 constexpr const char* kVersion = "santool 0.1.0";
+
+// What a command printed must reach its reader: a full disk behind standard
+// output fails the run like any other output.
+int Finish(int status) {
+  const bool flushed = std::fflush(stdout) == 0;
+  if (flushed && !std::ferror(stdout)) return status;
+  // The reason is known when this flush failed, not after an earlier one.
+  std::fprintf(stderr, "santool: standard output: cannot write%s%s\n", flushed ? "" : ": ",
+               flushed ? "" : std::strerror(errno));
+  return status == 0 ? 1 : status;
+}
 
 }  // namespace
 
@@ -152,19 +165,19 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "santool: --first and --last must be codes 0 to 255, first <= last\n");
       return 2;
     }
-    return RunFont(font_options);
+    return Finish(RunFont(font_options));
   }
   if (strings->parsed()) {
     if (!strings_options.dump && strings_options.output.empty()) {
       std::fprintf(stderr, "santool: strings needs -o OUT.TRS, or --dump\n");
       return 2;
     }
-    return RunStrings(strings_options);
+    return Finish(RunStrings(strings_options));
   }
-  if (exporter->parsed()) return RunExport(export_options);
-  if (builder->parsed()) return RunBuild(build_options);
-  if (chk->parsed()) return RunChk(chk_options);
-  if (verify->parsed()) return RunVerify(verify_options);
-  if (tracer->parsed()) return RunTrace(trace_options);
-  return RunInfo(info_options);
+  if (exporter->parsed()) return Finish(RunExport(export_options));
+  if (builder->parsed()) return Finish(RunBuild(build_options));
+  if (chk->parsed()) return Finish(RunChk(chk_options));
+  if (verify->parsed()) return Finish(RunVerify(verify_options));
+  if (tracer->parsed()) return Finish(RunTrace(trace_options));
+  return Finish(RunInfo(info_options));
 }

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "base/tags.h"
 #include "engines/engines.h"
 #include "platform/files.h"
+#include "stream/slots.h"
 
 namespace santool {
 namespace {
@@ -157,7 +159,7 @@ std::string TagText(uint32_t tag) {
   return s;
 }
 
-std::string CheckInput(const std::string& path) {
+std::string CheckInput(const std::string& path, bool streamed, int64_t largest) {
   std::string host = platform::ResolvePath(path.c_str());
   struct stat st;
   int reason = 0;
@@ -167,7 +169,11 @@ std::string CheckInput(const std::string& path) {
     reason = errno;
   else if (S_ISDIR(st.st_mode))
     reason = EISDIR;
-  else if (S_ISREG(st.st_mode) && st.st_size > INT32_MAX)
+  else if (streamed && S_ISFIFO(st.st_mode))
+    return {};  // opening it waits for the writer, as the user means it to
+  else if (!S_ISREG(st.st_mode))  // a pipe would block the open, a device never ends
+    return "Cannot open file " + path + ": not a regular file";
+  else if (!streamed && st.st_size > std::min<int64_t>(largest, INT32_MAX))
     reason = EFBIG;  // the engines' file positions are 32-bit
   if (reason == 0) {
     errno = 0;
@@ -179,6 +185,12 @@ std::string CheckInput(const std::string& path) {
     reason = errno ? errno : EIO;
   }
   return "Cannot open file " + path + ": " + std::strerror(reason);
+}
+
+std::string ChecksumPath(const std::string& input) {
+  std::string engine = platform::ShortEngineName(platform::ResolvePath(input.c_str()));
+  std::string chk = ChecksumFileName(engine);
+  return chk.empty() ? std::string() : platform::ResolvePath(chk.c_str());
 }
 
 bool Scan(const std::string& path, Report* report, std::string* error) {

@@ -2,6 +2,7 @@
 // every command, and a walk over the chunks that holds one chunk at a time.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -53,9 +54,20 @@ struct Report {
 };
 
 // Checks that `path` opens as the engines open it (backslashes and case
-// resolved, folders refused, no file above the engines' 2 GiB limit). Empty
-// when it does; otherwise "Cannot open file PATH: reason".
-std::string CheckInput(const std::string& path);
+// resolved, only regular files, none above the engines' 2 GiB limit). Empty
+// when it does; otherwise "Cannot open file PATH: reason". A command that
+// reads its input once from start to end (`streamed`) also takes a pipe,
+// and any size. A file read whole into memory may be held to `largest`.
+std::string CheckInput(const std::string& path, bool streamed = false,
+                       int64_t largest = INT32_MAX);
+// The largest text file (strings, scenes) read whole: far above what the
+// player's string files and the scenes need.
+constexpr int64_t kLargestText = 64 << 20;
+
+// The checksum file's host path for a data file, found the way the player
+// finds it: the engine name's ".CHK", resolved in any case. Empty when the
+// name is too long for one.
+std::string ChecksumPath(const std::string& input);
 
 // Reads the file (which CheckInput accepted) chunk by chunk. False with a
 // message when it cannot be read at all.

@@ -7,6 +7,8 @@
 #include <iterator>
 #include <nlohmann/json.hpp>
 
+#include "santool/scan.h"
+
 namespace santool {
 namespace {
 
@@ -71,6 +73,13 @@ class Reader {
     if (name.empty()) Fail(path, "is empty");
     return name[0] == '/' ? name : folder_ + name;
   }
+  // A file that is read: it must open as every santool input does.
+  std::string Input(const json& j, const std::string& path) const {
+    std::string name = File(j, path);
+    std::string error = CheckInput(name);
+    if (!error.empty()) Fail(path, error);
+    return name;
+  }
   FrameRange Range(const json& j, const std::string& path) const {
     if (j.is_number_integer()) {
       int f = int(Int(j, path, 0, 32767));
@@ -86,7 +95,7 @@ class Reader {
   SceneSprite Sprite(const json& o, const std::string& path) const {
     SceneSprite s;
     s.path = path;
-    s.png = File(Need(o, path, "png"), Join(path, "png"));
+    s.png = Input(Need(o, path, "png"), Join(path, "png"));
     const json& codec = Need(o, path, "codec");
     std::string codec_path = Join(path, "codec");
     if (!codec.is_number_integer()) Fail(codec_path, codec.dump() + " is not a codec");
@@ -158,7 +167,7 @@ class Reader {
         Object(j, path, {"file", "frame", "class", "volume", "pan", "priority", "form", "script"});
     SceneAudio a;
     a.path = path;
-    a.file = File(Need(o, path, "file"), Join(path, "file"));
+    a.file = Input(Need(o, path, "file"), Join(path, "file"));
     a.frame = int(Int(o, path, "frame", 0, 32767, 0));
     if (o.contains("class")) {
       std::string c = String(o["class"], Join(path, "class"));
@@ -232,9 +241,8 @@ void SceneFail(const Scene& scene, const std::string& path, const std::string& w
 Scene ReadScene(const std::string& file) {
   Scene scene;
   scene.file = file;
-  std::error_code ec;
-  if (std::filesystem::is_directory(file, ec))
-    SceneFail(scene, "", "is a folder, not a scene file");
+  if (std::string error = CheckInput(file, false, kLargestText); !error.empty())
+    throw SceneError{error};
   std::ifstream in(file, std::ios::binary);
   if (!in) SceneFail(scene, "", "cannot open");
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -11,13 +11,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
 #include "santool/santool.h"
+#include "santool/scan.h"
 
 namespace {
 
 // Frames 0 to 9 are each followed by the next read at once, so frame 10
 // comes fast too; frame ticks pace the reads from frame 11 on.
 constexpr int64_t kFastFrames = 10;
+// The player's trace lines are a few hundred bytes.
+constexpr size_t kLongestLine = 64 * 1024;
 
 struct Screen {
   int64_t ms;
@@ -118,18 +122,24 @@ void Report(const Played& p, const std::vector<Mix>& mixes) {
 }  // namespace
 
 int RunTrace(const TraceOptions& options) {
-  std::ifstream in(options.file);
-  if (!in) {
-    std::fprintf(stderr, "santool: cannot read %s\n", options.file.c_str());
+  // A trace may come through a pipe from the player; a device or folder is
+  // refused, and no line may be longer than a trace line can be, so that no
+  // input costs more memory than one line.
+  const std::string error = santool::CheckInput(options.file, true);
+  std::ifstream in(error.empty() ? platform::ResolvePath(options.file.c_str()) : std::string());
+  if (!error.empty() || !in) {
+    std::fprintf(stderr, "santool: %s\n",
+                 error.empty() ? ("cannot read " + options.file).c_str() : error.c_str());
     return 1;
   }
   std::vector<Played> files;
   std::vector<Mix> mixes;
-  std::string text;
+  std::vector<char> buffer(kLongestLine + 2);
   size_t line = 0;
   try {
-    while (std::getline(in, text)) {
+    while (in.getline(buffer.data(), std::streamsize(buffer.size()))) {
       ++line;
+      const std::string text(buffer.data(), size_t(in.gcount() - (in.eof() ? 0 : 1)));
       const nlohmann::json j = nlohmann::json::parse(text);
       const std::string ev = j.at("ev");
       if (ev == "switch") {
@@ -165,6 +175,11 @@ int RunTrace(const TraceOptions& options) {
       } else if (ev == "sound") {
         p.sounds.push_back(SoundStart{line, j.at("frame"), j.at("chan"), j.at("at")});
       }
+    }
+    if (!in.eof() && in.gcount() == std::streamsize(buffer.size() - 1)) {
+      std::fprintf(stderr, "santool: %s line %zu: not a trace line (longer than %zu bytes)\n",
+                   options.file.c_str(), line + 1, kLongestLine);
+      return 1;
     }
   } catch (const nlohmann::json::exception& e) {
     std::fprintf(stderr, "santool: %s line %zu: not a trace line (%s)\n", options.file.c_str(),
