@@ -102,7 +102,13 @@ File* OpenFile(const char* name, const char* mode) {
   if (path.empty()) return nullptr;
   struct stat st;
   // Directories open as streams on some systems; they are never files here.
-  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return nullptr;
+  // Nor, to read, is anything but a regular file: a pipe would hold the open
+  // until a writer came, and a device has no length to seek to.
+  if (stat(path.c_str(), &st) == 0 &&
+      (S_ISDIR(st.st_mode) || (mode[0] == 'r' && !S_ISREG(st.st_mode)))) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return nullptr;
+  }
   if (AllocationRefused()) {
     errno = EMFILE;  // as when the process has no descriptor left
     return nullptr;

@@ -2,6 +2,7 @@
 #include "platform/testing.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -46,6 +47,8 @@ TEST_F(FilesTest, BackslashesAndCaseAreResolved) {
   EXPECT_EQ(platform::ResolvePath("cv2vid\\o_open_a.SAN"), "CV2VID/O_OPEN_A.SAN");
   EXPECT_EQ(platform::OpenFile("cv2vid\\missing.san", "rb"), nullptr);
   EXPECT_EQ(platform::OpenFile("cv2vid", "rb"), nullptr);  // a directory is no file
+  ASSERT_EQ(mkfifo("CV2VID/pipe.CHK", 0600), 0);  // nor a pipe: its open would wait for a writer
+  EXPECT_EQ(platform::OpenFile("cv2vid\\pipe.CHK", "rb"), nullptr);
   // The exact name wins over another case; the current folder is found by case too.
   Write("a/Data.bin", "upper");
   Write("a/data.bin", "lower");
