@@ -543,6 +543,13 @@ int main(int argc, char** argv) {
   bool small = false;
   for (int i = 1; i < argc; ++i) {
     std::string a = argv[i];
+    if (a == "--help" || a == "-h") {
+      std::printf(
+          "usage: make-demo-data OUTDIR [--small]\n"
+          "Writes the two demonstrations (cv2vid/ and lanvid/: animations, checksums,\n"
+          "fonts and strings) into OUTDIR; --small makes six frames a file.\n");
+      return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+    }
     if (a == "--small") small = true;
     else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
     else {
