@@ -34,8 +34,9 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.fallthrough();  // --version after a command too
   app.footer(
-      "Statuses: 0 success, 1 a file could not be read or written or is damaged, 2 a "
-      "command-line error.\nThe file layouts: docs/format.md.\n");
+      "Statuses: 0 success; 1 the work was not done (a file could not be read or\n"
+      "written, is damaged or failed verification); 2 a command-line error.\n"
+      "The file layouts: docs/format.md; the manual: man santool.\n");
 
   ExportOptions export_options;
   CLI::App* exporter = app.add_subcommand(
@@ -106,10 +107,10 @@ int main(int argc, char** argv) {
           "--last", [&](const std::string& t) { font_options.last = code(t); },
           "last character code written (default 255)");
   font->footer(
-      "Codes are Latin-1: code C gets the glyph the font maps to U+00C, or glyph\n"
-      "number C in a font without a Unicode table. Ink is pixel value 1 (drawn in\n"
-      "the text colour); each glyph is as high as the font's cell and as wide as\n"
-      "its advance.\n");
+      "Codes are Latin-1: code C gets the glyph the font gives the Unicode character\n"
+      "of that number (U+0000 to U+00FF), or glyph number C in a font without a\n"
+      "Unicode table. Ink is pixel value 1 (drawn in the text colour); each glyph\n"
+      "is as high as the font's cell and as wide as its advance.\n");
 
   StringsOptions strings_options;
   CLI::App* strings = app.add_subcommand(
@@ -130,14 +131,21 @@ int main(int argc, char** argv) {
       ->required();
   builder->add_option("-o,--output", build_options.output, "the .san file to write")->required();
   builder->add_option("--pictures-out", build_options.quantised,
-                      "folder for the full pictures as the player shows them (frame_NNNNN.png), "
-                      "made when missing");
+                      "folder for the full pictures frame_NNNNN.png as the player shows them, made "
+                      "when missing; those that an earlier run left there are removed first");
+  builder->footer(
+      "Names in the scene are relative to its folder. Every field and file is checked\n"
+      "before anything is written. The fields: see docs/scene-format.md.\n");
 
   TraceOptions trace_options;
   CLI::App* tracer = app.add_subcommand(
       "trace", "Summarises the timing of a player's --trace FILE, per file played");
-  tracer->add_option("file", trace_options.file, "the JSON lines of morvane-demos --trace")
+  tracer
+      ->add_option("file", trace_options.file,
+                   "the JSON lines of morvane-demos --trace or santool export --trace; a pipe "
+                   "such as /dev/stdin too")
       ->required();
+  tracer->footer("The trace lines and the figures: see docs/timing.md.\n");
 
   // "santool help [COMMAND]" is "santool [COMMAND] --help".
   std::vector<std::string> words(argv + 1, argv + argc);

@@ -17,7 +17,7 @@
 #include "text/resource.h"
 
 const char* const kStringsFormatHelp =
-    "Text format (what --dump writes and the build reads back unchanged):\n"
+    "Text format (what --dump writes and santool strings reads back unchanged):\n"
     "  3: Hello           string 3 is \"Hello\"; numbers 0 to 32767, each once, in\n"
     "                     any order (--dump writes them in ascending order); one\n"
     "                     blank after the colon belongs to the syntax\n"
