@@ -119,8 +119,11 @@ IoResult OutputFile::Commit() {
 
 bool SameFile(const std::string& output, const std::string& input) {
   struct stat out, in;
-  if (lstat(output.c_str(), &out) != 0 || S_ISLNK(out.st_mode)) return false;
-  if (stat(input.c_str(), &in) != 0) return false;
+  if (lstat(output.c_str(), &out) != 0) return false;
+  // A link is replaced, not written through: it is the input only when the
+  // input was named through that very link.
+  if (S_ISLNK(out.st_mode) ? lstat(input.c_str(), &in) != 0 : stat(input.c_str(), &in) != 0)
+    return false;
   return out.st_dev == in.st_dev && out.st_ino == in.st_ino;
 }
 

@@ -365,14 +365,17 @@ TEST_F(Santool, InstallRules) {
   const std::string script = "cd " + dir_ + " && source usr/share/bash-completion/completions/santool; "
                              "c() { COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _santool; "
                              "echo \"${COMPREPLY[*]}\"; }; "
-                             "c santool \"\"; c santool export x --sc; c santool verify --; c santool info fi";
+                             "c santool \"\"; c santool export x --sc; c santool verify --; c santool info fi; "
+                             "c santool font x --l; c santool build s.json -o fi";
   FILE* p = popen(("bash -c '" + script + "'").c_str(), "r");
   ASSERT_NE(p, nullptr);
   std::string out;
   char buf[512];
   for (size_t n; (n = fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
   pclose(p);
-  EXPECT_EQ(out, "info export chk verify help\n--scale\n--help --json\nfilm.san\n");
+  EXPECT_EQ(out,
+            "info export chk verify build font strings trace help\n--scale\n--help --json\nfilm.san\n"
+            "--last\nfilm.san\n");
 }
 
 // Host paths of any length, in any case and with backslashes, for every
@@ -467,6 +470,11 @@ TEST_F(Santool, OutputsAreCheckedBeforeWriting) {
     EXPECT_TRUE(Has(r.err, "is one of the input files")) << r.err;
     EXPECT_FALSE(Has(r.out, "frames written"));
   }
+  // So is the link an input was named through (another link to it is replaced).
+  const std::string link = dir_ + "/link.san";
+  std::filesystem::create_symlink(san, link);
+  EXPECT_EQ(RunSantool("export " + link + " --frames " + dir_ + "/made --audio " + link).code, 1);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
   EXPECT_TRUE(intact(san) && intact(font));
   EXPECT_FALSE(std::filesystem::exists(dir_ + "/made"));
   // A missing input, or a sound or trace file that cannot be made, makes
