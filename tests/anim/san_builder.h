@@ -16,7 +16,9 @@ inline void LE16(Bytes& b, int v) { b.insert(b.end(), {uint8_t(v), uint8_t(v >> 
 inline void BE32(Bytes& b, uint32_t v) {
   b.insert(b.end(), {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)});
 }
-inline void Tag(Bytes& b, std::string_view t) { b.insert(b.end(), t.begin(), t.begin() + 4); }
+inline void Tag(Bytes& b, std::string_view t) {
+  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(t[i]));
+}
 inline void PatchBE32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * (3 - i)));
 }
