@@ -10,6 +10,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/trace.h"
+
 namespace imageio {
 namespace {
 
@@ -115,6 +117,14 @@ IoResult OutputFile::Commit() {
   if (error_ != 0) return Fail(path_, std::string("cannot write: ") + std::strerror(error_));
   temporary_.clear();
   return {};
+}
+
+void BeginTraceInto(OutputFile& file) {
+  trace::Begin(
+      [](void* out, const char* data, size_t size) {
+        return static_cast<OutputFile*>(out)->Write(data, size);
+      },
+      &file);
 }
 
 bool SameFile(const std::string& output, const std::string& input) {

@@ -40,8 +40,12 @@ class OutputFile {
   std::string refusal_;    // why the output cannot be written at all
 };
 
+// Starts the trace (base/trace.h) into `file`, which must outlive it.
+void BeginTraceInto(OutputFile& file);
+
 // True when both paths name one existing file. An output that is a symbolic
-// link is never the same as its target: the link is what gets replaced.
+// link is never the same as its target (the link is what gets replaced), only
+// as an input named through that very link.
 bool SameFile(const std::string& output, const std::string& input);
 
 // Refuses an output that is one of the inputs or an existing folder, or that

@@ -401,11 +401,7 @@ int main(int argc, char** argv) {
 
   if (!options.trace_out.empty()) {
     g_trace_file.emplace(options.trace_out);
-    trace::Begin(
-        [](void* file, const char* data, size_t size) {
-          return static_cast<imageio::OutputFile*>(file)->Write(data, size);
-        },
-        &*g_trace_file);
+    imageio::BeginTraceInto(*g_trace_file);
   }
   if (options.timeout_seconds > 0) {
     g_timeout_seconds = options.timeout_seconds;

@@ -217,11 +217,7 @@ int RunExport(const ExportOptions& options) {
   std::optional<imageio::OutputFile> trace_file;
   if (!options.trace.empty()) {
     trace_file.emplace(options.trace);
-    trace::Begin(
-        [](void* out, const char* data, size_t size) {
-          return static_cast<imageio::OutputFile*>(out)->Write(data, size);
-        },
-        &*trace_file);
+    imageio::BeginTraceInto(*trace_file);
   }
   if (StartEngines(setup)) {
     SetPresentCallback(ExportPresent);
